@@ -1,0 +1,110 @@
+// The bar's context menu: find the item it is about, grey what does not
+// apply, show it, and run the chosen command on the item.
+#include "bar/frame.h"
+
+#include "plugin/handles.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr UINT kOpenAllLevels = 0xFFFFFFFF;
+
+struct MenuPlacement {
+    HTREEITEM hTarget = nullptr;
+    POINT ptScreen = {};
+};
+
+HTREEITEM ItemAtScreenPoint(HWND hwndTree, POINT ptScreen) {
+    TVHITTESTINFO hit = {};
+    hit.pt = ptScreen;
+    ::ScreenToClient(hwndTree, &hit.pt);
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+}
+
+MenuPlacement PlaceAtSelection(HWND hwndTree, HTREEITEM hSelected) {
+    MenuPlacement placement;
+    placement.hTarget = hSelected;
+    placement.ptScreen = {4, 4};
+    if (hSelected) {
+        RECT rc = {};
+        if (TreeItemRect(hwndTree, hSelected, true, rc)) {
+            placement.ptScreen = {rc.left, rc.bottom};
+        }
+    }
+    ::ClientToScreen(hwndTree, &placement.ptScreen);
+    return placement;
+}
+
+}  // namespace
+
+void CMyFrame::ShowContextMenu(bool bAtCursor) {
+    if (!IsBarOpen()) return;
+    UniqueMenu menu(::LoadMenuW(g_hInstance, MAKEINTRESOURCEW(IDR_CONTEXT_MENU)));
+    if (!menu) return;
+    HMENU hPopup = ::GetSubMenu(menu.get(), 0);
+    if (!hPopup) return;
+
+    MenuPlacement placement;
+    if (bAtCursor) {
+        ::GetCursorPos(&placement.ptScreen);
+        placement.hTarget = ItemAtScreenPoint(m_hwndTree, placement.ptScreen);
+    } else {
+        placement = PlaceAtSelection(m_hwndTree, GetSelectedItem());
+    }
+
+    if (!placement.hTarget) {
+        ::EnableMenuItem(hPopup, ID_OPEN_FOLDER, MF_BYCOMMAND | MF_GRAYED);
+        ::EnableMenuItem(hPopup, ID_OPEN_FOLDER_ALL, MF_BYCOMMAND | MF_GRAYED);
+        ::EnableMenuItem(hPopup, ID_RUN_MACRO, MF_BYCOMMAND | MF_GRAYED);
+    } else if (GetItem(placement.hTarget).bFolder) {
+        ::EnableMenuItem(hPopup, ID_RUN_MACRO, MF_BYCOMMAND | MF_GRAYED);
+    } else {
+        ::EnableMenuItem(hPopup, ID_OPEN_FOLDER, MF_BYCOMMAND | MF_GRAYED);
+        ::EnableMenuItem(hPopup, ID_OPEN_FOLDER_ALL, MF_BYCOMMAND | MF_GRAYED);
+    }
+
+    HWND hwndTree = m_hwndTree;
+    const UINT nCommand = static_cast<UINT>(::TrackPopupMenu(hPopup, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                            placement.ptScreen.x, placement.ptScreen.y, 0,
+                                                            hwndTree, nullptr));
+    menu.reset();
+    // The menu ran a message loop: the bar may have closed meanwhile.
+    if (m_hwndTree != hwndTree || nCommand == 0) return;
+
+    HTREEITEM hTarget =
+        bAtCursor ? ItemAtScreenPoint(m_hwndTree, placement.ptScreen) : GetSelectedItem();
+    switch (nCommand) {
+    case ID_NEW_TEXT:
+        InsertNewItem(hTarget, NewItemInfo{});
+        break;
+    case ID_NEW_FOLDER: {
+        NewItemInfo info;
+        info.bFolder = true;
+        InsertNewItem(hTarget, info);
+        break;
+    }
+    case ID_DELETE:
+        DeleteItem(hTarget);
+        break;
+    case ID_RENAME:
+        EditLabel(hTarget);
+        break;
+    case ID_MOVE_UP:
+        MoveItemUpDown(hTarget, false);
+        break;
+    case ID_MOVE_DOWN:
+        MoveItemUpDown(hTarget, true);
+        break;
+    case ID_OPEN_FOLDER:
+        OpenFolderItems(hTarget, 0);
+        break;
+    case ID_OPEN_FOLDER_ALL:
+        OpenFolderItems(hTarget, kOpenAllLevels);
+        break;
+    case ID_RUN_MACRO:
+        RunMacro(hTarget);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,160 @@
+// The favourites bar of one host main window: opening it in a host custom bar,
+// closing it when the host says so, and the frame's share of host events.
+#include "bar/frame.h"
+
+#include <cstring>
+
+#include "res/resource.h"
+#include "store/settings.h"
+
+namespace {
+
+constexpr DWORD kTreeStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TVS_HASBUTTONS |
+                             TVS_HASLINES | TVS_LINESATROOT | TVS_EDITLABELS | TVS_SHOWSELALWAYS;
+static_assert(kTreeStyle == 0x5600002F, "the bar's tree view style");
+constexpr UINT kTreeControlId = 100;
+constexpr UINT kMinimumHostVersion = 6000;
+constexpr COLORREF kImageMaskColour = RGB(255, 0, 255);
+
+}  // namespace
+
+HTREEITEM TreeNext(HWND hwndTree, HTREEITEM hItem, UINT nCode) {
+    return reinterpret_cast<HTREEITEM>(
+        ::SendMessageW(hwndTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
+}
+
+bool TreeItemRect(HWND hwndTree, HTREEITEM hItem, bool bTextOnly, RECT& rc) {
+    // The message takes the item in the rectangle it fills.
+    std::memcpy(&rc, &hItem, sizeof(hItem));
+    return ::SendMessageW(hwndTree, TVM_GETITEMRECT, bTextOnly, reinterpret_cast<LPARAM>(&rc)) != FALSE;
+}
+
+CMyFrame::~CMyFrame() {
+    DestroyBarWindows();
+}
+
+void CMyFrame::OnCommand(HWND) {
+    if (IsBarOpen()) {
+        // Tear-down waits for the host's close event, whoever closes the bar.
+        ::SendMessageW(m_hWnd, HM_CLOSE_CUSTOM_BAR, static_cast<WPARAM>(m_nBarID), 0);
+        return;
+    }
+    OpenBar();
+}
+
+void CMyFrame::OpenBar() {
+    wchar_t title[kNameBufferChars] = {};
+    ::LoadStringW(g_hInstance, IDS_NAME, title, kNameBufferChars);
+
+    const UINT version = static_cast<UINT>(::SendMessageW(m_hWnd, HM_GET_VERSION, 0, 0));
+    if (version < kMinimumHostVersion) {
+        wchar_t message[kTextBufferChars] = {};
+        ::LoadStringW(g_hInstance, IDS_HOST_TOO_OLD, message, kTextBufferChars);
+        ::MessageBoxW(m_hWnd, message, title, MB_ICONERROR);
+        return;
+    }
+    if (!CreateTreeView()) return;
+
+    BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, m_hwndTree, title, m_nBarPos};
+    m_nBarID = static_cast<int>(::SendMessageW(m_hWnd, HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info)));
+    if (!m_hwndTree) return;  // the host closed the bar while docking it
+
+    m_pfnOldTreeProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CMyFrame::TreeWndProc)));
+    if (!m_himl) LoadImageList();
+    ::SendMessageW(m_hwndTree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(m_himl));
+    LoadFavorites();
+}
+
+bool CMyFrame::CreateTreeView() {
+    m_hwndTree = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr, kTreeStyle, 0, 0, 0, 0, m_hWnd,
+                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kTreeControlId)), nullptr, nullptr);
+    return m_hwndTree != nullptr;
+}
+
+void CMyFrame::LoadImageList() {
+    m_himl = ::ImageList_LoadImageW(g_hInstance, MAKEINTRESOURCEW(IDB_TREE_IMAGES), 16, 0, kImageMaskColour,
+                                    IMAGE_BITMAP, 0);
+    if (m_himl) ::ImageList_SetBkColor(m_himl, CLR_NONE);
+}
+
+void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
+    const auto* pBar = reinterpret_cast<const BAR_EVENT_INFO*>(lParam);
+    if (nEvent & EV_WINDOW_CREATED) {
+        ReadSettings(*this);
+        if (m_bOpenStartup) OnCommand(hwnd);
+    }
+    if ((nEvent & EV_BAR_SAVE) && IsBarOpen() && pBar && static_cast<int>(pBar->nBarID) == m_nBarID) {
+        SaveFavorites();
+    }
+    if ((nEvent & EV_BAR_CLOSED) && IsBarOpen() && pBar && static_cast<int>(pBar->nBarID) == m_nBarID) {
+        CloseBarFromHost(pBar);
+    }
+    if (nEvent & EV_FLUSH) {
+        if (IsBarOpen()) {
+            SaveFavoritesIfModified();
+            if (m_bOpened) ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
+        }
+        m_bOpened = false;
+    }
+}
+
+void CMyFrame::SaveFavoritesIfModified() {
+    if (!m_bModified) return;
+    SaveFavorites();
+    m_bModified = false;
+}
+
+void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
+    if (m_pfnOldTreeProc) {
+        ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldTreeProc));
+        m_pfnOldTreeProc = nullptr;
+    }
+    HWND hwndTree = m_hwndTree;
+    m_hwndTree = nullptr;
+    m_nBarID = 0;
+    ::DestroyWindow(hwndTree);
+    m_bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
+    WriteSettings(*this);
+    if (m_himl) {
+        ::ImageList_Destroy(m_himl);
+        m_himl = nullptr;
+    }
+}
+
+void CMyFrame::DestroyBarWindows() {
+    if (m_hwndTree) {
+        if (m_pfnOldTreeProc) {
+            ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldTreeProc));
+            m_pfnOldTreeProc = nullptr;
+        }
+        if (m_bDragging) {
+            ::ImageList_EndDrag();
+            ::ReleaseCapture();
+            m_bDragging = false;
+        }
+        HWND hwndTree = m_hwndTree;
+        m_hwndTree = nullptr;
+        m_nBarID = 0;
+        ::DestroyWindow(hwndTree);
+    }
+    if (m_himl) {
+        ::ImageList_Destroy(m_himl);
+        m_himl = nullptr;
+    }
+}
+
+bool CMyFrame::IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const {
+    pszText[0] = L'\0';
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT | TVIF_IMAGE;
+    item.hItem = hItem;
+    item.pszText = pszText;
+    item.cchTextMax = kTextBufferChars;
+    if (!::SendMessageW(m_hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
+    return item.iImage != kImageDocument;
+}
+
+HTREEITEM CMyFrame::GetSelectedItem() const {
+    return TreeNext(m_hwndTree, nullptr, TVGN_CARET);
+}

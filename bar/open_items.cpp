@@ -1,0 +1,41 @@
+// Handing favourite files to the host: opening them, and running one as a macro.
+#include "bar/frame.h"
+
+#include "store/settings.h"
+
+void CMyFrame::SendOpenFile(const std::wstring& strPath) {
+    OPEN_FILE_INFO info = {sizeof(OPEN_FILE_INFO), {0, 1, 0, 1, 1, 1}};
+    ::SendMessageW(m_hWnd, HM_OPEN_FILE, reinterpret_cast<WPARAM>(&info), reinterpret_cast<LPARAM>(strPath.c_str()));
+    m_bOpened = true;
+}
+
+void CMyFrame::OpenItem(HTREEITEM hItem) {
+    if (!hItem) return;
+    const FavoriteItem item = GetItem(hItem);
+    if (item.bFolder) return;
+    SendOpenFile(item.strPath);
+}
+
+void CMyFrame::OpenFolderItems(HTREEITEM hItem, UINT nDepthLimit) {
+    HTREEITEM hFolder = nullptr;
+    if (hItem) hFolder = GetItem(hItem).bFolder ? hItem : TreeNext(m_hwndTree, hItem, TVGN_PARENT);
+    HTREEITEM hFirst = hFolder ? TreeNext(m_hwndTree, hFolder, TVGN_CHILD) : TreeNext(m_hwndTree, nullptr, TVGN_ROOT);
+    OpenItems(hFirst, nDepthLimit, 0);
+}
+
+void CMyFrame::OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth) {
+    for (HTREEITEM hItem = hFirst; hItem; hItem = TreeNext(m_hwndTree, hItem, TVGN_NEXT)) {
+        // A copy: opening sends a message to the host, which may call back in.
+        const FavoriteItem item = GetItem(hItem);
+        if (!item.bFolder) SendOpenFile(item.strPath);
+        if (nDepthLimit > nDepth) OpenItems(TreeNext(m_hwndTree, hItem, TVGN_CHILD), nDepthLimit, nDepth + 1);
+    }
+}
+
+void CMyFrame::RunMacro(HTREEITEM hItem) {
+    if (!hItem) return;
+    const FavoriteItem item = GetItem(hItem);
+    if (item.bFolder) return;
+    SetHostString(HOST_MACRO_KEY, HOST_FIRST_MACRO_VALUE, item.strPath);
+    ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_RUN_FIRST_MACRO, 0);
+}

@@ -1,0 +1,137 @@
+// Input of the favourites tree: the subclassing procedure of the tree view and
+// the pre-translation of the host's queued messages.
+#include "bar/frame.h"
+
+namespace {
+
+// The result of the previous procedure, or 0 when the frame or its
+// subclassing is gone.
+LRESULT PassOn(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    CMyFrame* frame = GetFrameFromWindow(hwnd);
+    if (!frame || !frame->m_pfnOldTreeProc) return 0;
+    return ::CallWindowProcW(frame->m_pfnOldTreeProc, hwnd, uMsg, wParam, lParam);
+}
+
+void OnTreeKeyDown(CMyFrame& frame, WORD wVKey) {
+    switch (wVKey) {
+    case VK_INSERT:
+        frame.InsertNewItem(frame.GetSelectedItem(), NewItemInfo{});
+        break;
+    case VK_DELETE:
+        frame.DeleteItem(frame.GetSelectedItem());
+        break;
+    case VK_F2:
+        frame.EditLabel(frame.GetSelectedItem());
+        break;
+    case VK_F5:
+        frame.RunMacro(frame.GetSelectedItem());
+        break;
+    default:
+        break;
+    }
+}
+
+// Returns true when the notification is answered here and must not reach the
+// tree view's own procedure.
+bool OnReflectedNotify(CMyFrame& frame, NMHDR* pHdr, LRESULT& result) {
+    switch (pHdr->code) {
+    case TVN_ENDLABELEDITW:
+        frame.OnEndLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(pHdr));
+        result = TRUE;
+        return true;
+    case TVN_BEGINDRAGW:
+        frame.OnBeginDrag(reinterpret_cast<NMTREEVIEWW*>(pHdr));
+        break;
+    case TVN_KEYDOWN:
+        OnTreeKeyDown(frame, reinterpret_cast<NMTVKEYDOWN*>(pHdr)->wVKey);
+        break;
+    case NM_RCLICK:
+        frame.ShowContextMenu(true);
+        break;
+    case NM_RETURN:
+    case NM_DBLCLK:
+        frame.OpenItem(frame.GetSelectedItem());
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool IsTreeOrDescendant(HWND hwndTree, HWND hwnd) {
+    return hwnd && (hwnd == hwndTree || ::IsChild(hwndTree, hwnd));
+}
+
+bool ContainsInclusive(const RECT& rc, POINT pt) {
+    return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
+}
+
+}  // namespace
+
+LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    CMyFrame* frame = GetFrameFromWindow(hwnd);
+    if (frame) {
+        switch (uMsg) {
+        case WM_CONTEXTMENU:
+            frame->ShowContextMenu(false);
+            break;
+        case WM_MOUSEMOVE:
+            frame->OnDragMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            break;
+        case WM_LBUTTONUP:
+            frame->OnEndDrag();
+            break;
+        case WM_REFLECTED_NOTIFY: {
+            LRESULT result = 0;
+            if (OnReflectedNotify(*frame, reinterpret_cast<NMHDR*>(lParam), result)) return result;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return PassOn(hwnd, uMsg, wParam, lParam);
+}
+
+BOOL CMyFrame::PreTranslateMessage(MSG* pMsg) {
+    if (!pMsg) return FALSE;
+    HWND hwndFocus = ::GetFocus();
+    if (IsBarOpen() && IsTreeOrDescendant(m_hwndTree, hwndFocus)) {
+        if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN)) {
+            ::SendMessageW(hwndFocus, WM_KEYDOWN, pMsg->wParam, pMsg->lParam);
+            return TRUE;
+        }
+        if (pMsg->message == WM_SYSKEYDOWN && hwndFocus == m_hwndTree &&
+            (pMsg->wParam == VK_UP || pMsg->wParam == VK_DOWN) && ::GetKeyState(VK_MENU) < 0) {
+            MoveItemUpDown(GetSelectedItem(), pMsg->wParam == VK_DOWN);
+            return TRUE;
+        }
+        if (::IsDialogMessageW(m_hwndTree, pMsg)) return TRUE;
+    }
+    if (pMsg->message == WM_DROPFILES && IsBarOpen()) {
+        RECT rcTree = {};
+        ::GetWindowRect(m_hwndTree, &rcTree);
+        if (ContainsInclusive(rcTree, pMsg->pt)) {
+            OnDropFiles(DropFolderAt(pMsg->pt), reinterpret_cast<HDROP>(pMsg->wParam));
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+HTREEITEM CMyFrame::DropFolderAt(POINT ptScreen) const {
+    TVHITTESTINFO hit = {};
+    hit.pt = ptScreen;
+    ::ScreenToClient(m_hwndTree, &hit.pt);
+    HTREEITEM hItem = reinterpret_cast<HTREEITEM>(::SendMessageW(m_hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (!hItem) return nullptr;
+    TVITEMW item = {};
+    item.mask = TVIF_IMAGE;
+    item.hItem = hItem;
+    ::SendMessageW(m_hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage == kImageDocument ? TreeNext(m_hwndTree, hItem, TVGN_PARENT) : hItem;
+}
+
+void CMyFrame::EditLabel(HTREEITEM hItem) {
+    if (hItem) ::SendMessageW(m_hwndTree, TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(hItem));
+}

@@ -1,0 +1,108 @@
+// Dragging an item inside the tree, and files dropped from the shell.
+#include "bar/frame.h"
+
+#include <shlwapi.h>
+
+#include "plugin/handles.h"
+
+namespace {
+
+bool HasChildren(HWND hwndTree, HTREEITEM hItem) {
+    return TreeNext(hwndTree, hItem, TVGN_CHILD) != nullptr;
+}
+
+HTREEITEM HitTest(HWND hwndTree, int x, int y) {
+    TVHITTESTINFO hit = {};
+    hit.pt.x = x;
+    hit.pt.y = y;
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+}
+
+}  // namespace
+
+void CMyFrame::OnBeginDrag(NMTREEVIEWW* pInfo) {
+    if (!IsBarOpen() || m_bDragging) return;
+    m_hDragItem = pInfo->itemNew.hItem;
+    m_hDropTarget = nullptr;
+    HIMAGELIST himlDrag = reinterpret_cast<HIMAGELIST>(
+        ::SendMessageW(m_hwndTree, TVM_CREATEDRAGIMAGE, 0, reinterpret_cast<LPARAM>(m_hDragItem)));
+    if (himlDrag) {
+        ::ImageList_BeginDrag(himlDrag, 0, 0, 0);
+        // The drag keeps its own copy of the image.
+        ::ImageList_Destroy(himlDrag);
+    }
+    ::ImageList_DragEnter(m_hwndTree, 0, 0);
+    ::SetCapture(m_hwndTree);
+    m_bDragging = true;
+}
+
+void CMyFrame::OnDragMove(int x, int y) {
+    if (!m_bDragging || !IsBarOpen()) return;
+    const int h = static_cast<int>(::SendMessageW(m_hwndTree, TVM_GETITEMHEIGHT, 0, 0));
+    ::ImageList_DragMove(x, y);
+    m_bInsertAfter = false;
+    m_bDropInto = false;
+    m_hDropTarget = HitTest(m_hwndTree, x, y);
+    if (m_hDropTarget) {
+        RECT rc = {};
+        if (TreeItemRect(m_hwndTree, m_hDropTarget, false, rc)) {
+            const int top = rc.top;
+            wchar_t text[kTextBufferChars];
+            if (y > top + h / 2 && !HasChildren(m_hwndTree, m_hDropTarget)) m_bInsertAfter = true;
+            if (y >= top + h / 4 && y < top + 3 * h / 4 && IsFolderItem(m_hDropTarget, text)) m_bDropInto = true;
+        }
+    } else {
+        m_hDropTarget = HitTest(m_hwndTree, x, y - h);
+        if (m_hDropTarget) m_bInsertAfter = true;
+    }
+    // Dropping an item onto itself or into its own subtree is refused: such a
+    // place is no target at all.
+    if (m_hDropTarget && IsInSubtree(m_hDropTarget, m_hDragItem)) {
+        m_hDropTarget = nullptr;
+        ::ImageList_DragShowNolock(FALSE);
+        ::SendMessageW(m_hwndTree, TVM_SETINSERTMARK, FALSE, 0);
+        ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+        ::ImageList_DragShowNolock(TRUE);
+        return;
+    }
+
+    ::ImageList_DragShowNolock(FALSE);
+    if (m_hDropTarget && m_bDropInto) {
+        ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(m_hDropTarget));
+        ::SendMessageW(m_hwndTree, TVM_SETINSERTMARK, FALSE, 0);
+    } else if (m_hDropTarget) {
+        ::SendMessageW(m_hwndTree, TVM_SETINSERTMARK, m_bInsertAfter, reinterpret_cast<LPARAM>(m_hDropTarget));
+        ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+    } else {
+        ::SendMessageW(m_hwndTree, WM_VSCROLL, y < 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+    }
+    ::ImageList_DragShowNolock(TRUE);
+}
+
+void CMyFrame::OnEndDrag() {
+    if (!m_bDragging) return;
+    ::ImageList_EndDrag();
+    ::ReleaseCapture();
+    m_bDragging = false;
+    if (!IsBarOpen()) return;
+    ::SendMessageW(m_hwndTree, TVM_SETINSERTMARK, FALSE, 0);
+    ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+    if (m_hDropTarget) MoveSubtree(m_hDragItem, m_hDropTarget, m_bInsertAfter, m_bDropInto);
+}
+
+void CMyFrame::OnDropFiles(HTREEITEM hDropFolder, HDROP hDrop) {
+    // Taken from the host's loop, so nobody else would release the drop.
+    UniqueDrop drop(hDrop);
+    const UINT count = ::DragQueryFileW(hDrop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count && IsBarOpen(); ++i) {
+        wchar_t path[kTextBufferChars] = {};
+        if (!::DragQueryFileW(hDrop, i, path, kTextBufferChars)) continue;
+        NewItemInfo info;
+        info.bFolder = ::PathIsDirectoryW(path) != FALSE;
+        info.strTitle = ::PathFindFileNameW(path);
+        // An empty title would make the item take the host's current document.
+        if (info.strTitle.empty()) info.strTitle = path;
+        if (!info.bFolder) info.strPath = path;
+        InsertNewItem(hDropFolder, info);
+    }
+}

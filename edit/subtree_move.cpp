@@ -1,0 +1,68 @@
+// Moving an item with everything below it: the subtree is flattened, removed
+// and rebuilt at the destination through the parent table.
+#include "bar/frame.h"
+
+#include "store/parent_table.h"
+
+namespace {
+
+// The deepest level the store can save and load again.
+constexpr int kMaxStoredLevel = 101;
+
+unsigned DeepestLevel(const FlatList& list) {
+    unsigned deepest = 0;
+    for (const FlatEntry& entry : list) deepest = entry.nDepth > deepest ? entry.nDepth : deepest;
+    return deepest;
+}
+
+}  // namespace
+
+bool CMyFrame::IsInSubtree(HTREEITEM hItem, HTREEITEM hRoot) const {
+    for (; hItem; hItem = TreeNext(m_hwndTree, hItem, TVGN_PARENT)) {
+        if (hItem == hRoot) return true;
+    }
+    return false;
+}
+
+void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bool bInto) {
+    if (hSource == hTarget || !hSource || !hTarget || !IsBarOpen()) return;
+    // A subtree cannot move into itself.
+    if (IsInSubtree(hTarget, hSource)) return;
+
+    FlatList list;
+    unsigned depth = 1;
+    CollectSubtree(hSource, list, depth);
+    if (list.empty()) return;
+    HTREEITEM hDestParent = bInto ? hTarget : TreeNext(m_hwndTree, hTarget, TVGN_PARENT);
+    if (LevelOf(hDestParent) + static_cast<int>(DeepestLevel(list)) > kMaxStoredLevel) return;
+
+    ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hSource));
+    FavoriteItemMap moved;
+    for (const FlatEntry& entry : list) {
+        moved[entry.hItem] = GetItem(entry.hItem);
+        m_mapItems.erase(entry.hItem);
+    }
+
+    HTREEITEM hInsertAfter = hTarget;
+    if (!bInto && !bAfter) {
+        HTREEITEM hPrevious = TreeNext(m_hwndTree, hTarget, TVGN_PREVIOUS);
+        hInsertAfter = hPrevious ? hPrevious : TVI_FIRST;
+    }
+
+    ParentTable<HTREEITEM> parents;
+    parents.Reset(hDestParent);
+    HTREEITEM hFirst = nullptr;
+    for (const FlatEntry& entry : list) {
+        const FavoriteItem& record = moved[entry.hItem];
+        HTREEITEM hParent = parents.ParentFor(entry.nDepth);
+        HTREEITEM hNew = InsertTreeItem(hParent, hInsertAfter, entry.strLabel, entry.bFolder != 0);
+        if (!hNew) continue;
+        AddItem(hNew, record.strTitle, record.strPath, record.bFolder);
+        if (hParent) ::SendMessageW(m_hwndTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
+        parents.Inserted(entry.nDepth, hNew);
+        hInsertAfter = hNew;
+        if (!hFirst) hFirst = hNew;
+    }
+    if (hFirst) ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hFirst));
+    m_bModified = true;
+}

@@ -1,0 +1,320 @@
+#include "host/testkit.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cwctype>
+
+namespace hostsim {
+namespace {
+
+ModalResponder* g_responder = nullptr;
+constexpr UINT kPollMs = 20;
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(hwnd, text, 1024);
+    return text;
+}
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM lParam) {
+    reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> ThreadWindows() {
+    std::vector<HWND> windows;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> children;
+    ::EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+wchar_t MnemonicOf(const std::wstring& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == L'&' && text[i + 1] != L'&') return static_cast<wchar_t>(std::towlower(text[i + 1]));
+    }
+    return 0;
+}
+
+// A message box holds its text in static 0xFFFF and has nothing but statics
+// and buttons; a dialog may use that id for a label too.
+bool IsMessageBox(HWND hwnd) {
+    if (!::GetDlgItem(hwnd, kMessageBoxTextId)) return false;
+    for (HWND child : Children(hwnd)) {
+        const std::wstring cls = ClassOf(child);
+        if (cls != L"Static" && cls != L"Button") return false;
+    }
+    return true;
+}
+
+LPARAM PointParam(POINT pt) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(pt.x)), static_cast<WORD>(static_cast<SHORT>(pt.y)));
+}
+
+void SetCursorTo(HWND hwnd, POINT client) {
+    POINT screen = client;
+    ::ClientToScreen(hwnd, &screen);
+    ::SetCursorPos(screen.x, screen.y);
+}
+
+// Holds modifier keys down for GetKeyState while a key is handled.
+class HeldModifiers {
+public:
+    HeldModifiers(bool alt, bool ctrl, bool shift) {
+        ::GetKeyboardState(m_saved);
+        BYTE state[256];
+        ::GetKeyboardState(state);
+        if (alt) state[VK_MENU] = state[VK_LMENU] = 0x80;
+        if (ctrl) state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+        if (shift) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+        ::SetKeyboardState(state);
+    }
+    ~HeldModifiers() { ::SetKeyboardState(m_saved); }
+
+private:
+    BYTE m_saved[256];
+};
+
+}  // namespace
+
+bool ModalResponder::Menu::IsGrayed(UINT id) const {
+    for (const MenuItem& item : items) {
+        if (item.id == id) return item.grayed;
+    }
+    return false;
+}
+
+ModalResponder::ModalResponder() {
+    g_responder = this;
+    m_timer = ::SetTimer(nullptr, 0, kPollMs, &ModalResponder::OnTimer);
+}
+
+ModalResponder::~ModalResponder() {
+    ::KillTimer(nullptr, m_timer);
+    if (g_responder == this) g_responder = nullptr;
+}
+
+void CALLBACK ModalResponder::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_responder && !g_responder->m_bInPoll) g_responder->Poll();
+}
+
+void ModalResponder::Poll() {
+    m_bInPoll = true;
+    std::set<HWND> alive;
+    for (HWND hwnd : ThreadWindows()) {
+        if (!::IsWindowVisible(hwnd)) continue;
+        const std::wstring cls = ClassOf(hwnd);
+        if (cls != L"#32770" && cls != L"#32768") continue;
+        alive.insert(hwnd);
+        if (m_handled.count(hwnd)) continue;
+        m_handled.insert(hwnd);
+        if (m_onModal) {
+            auto action = std::move(m_onModal);
+            m_onModal = nullptr;
+            action();
+            if (!::IsWindow(hwnd)) continue;
+        }
+        if (cls == L"#32768") {
+            AnswerMenu(hwnd);
+        } else if (IsMessageBox(hwnd)) {
+            AnswerMessageBox(hwnd);
+        } else {
+            AnswerDialog(hwnd);
+        }
+    }
+    // Window handles are reused: forget the ones that are gone.
+    for (auto it = m_handled.begin(); it != m_handled.end();) {
+        it = alive.count(*it) ? std::next(it) : m_handled.erase(it);
+    }
+    m_bInPoll = false;
+}
+
+void ModalResponder::AnswerMessageBox(HWND box) {
+    Box seen;
+    seen.text = TextOf(::GetDlgItem(box, kMessageBoxTextId));
+    seen.caption = TextOf(box);
+    seen.owner = ::GetWindow(box, GW_OWNER);
+    for (HWND child : Children(box)) {
+        if (ClassOf(child) != L"Button") continue;
+        const int id = ::GetDlgCtrlID(child);
+        seen.buttons.push_back(id);
+        if ((::GetWindowLongW(child, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) seen.defaultButton = id;
+    }
+    m_boxes.push_back(seen);
+    int answer = seen.defaultButton ? seen.defaultButton : (seen.buttons.empty() ? IDOK : seen.buttons.front());
+    if (!m_boxAnswers.empty()) {
+        answer = m_boxAnswers.front();
+        m_boxAnswers.pop_front();
+    }
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
+}
+
+void ModalResponder::AnswerDialog(HWND dialog) {
+    if (m_dialogHandlers.empty()) {
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    auto handler = std::move(m_dialogHandlers.front());
+    m_dialogHandlers.pop_front();
+    handler(dialog);
+}
+
+void ModalResponder::AnswerMenu(HWND menuWindow) {
+    HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+    Menu seen;
+    ::GetWindowRect(menuWindow, &seen.rect);
+    const int count = menu ? ::GetMenuItemCount(menu) : 0;
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[256] = {};
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = 256;
+        ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+        MenuItem item;
+        item.id = info.wID;
+        item.text = text;
+        item.separator = (info.fType & MFT_SEPARATOR) != 0;
+        item.grayed = (info.fState & MFS_GRAYED) != 0;
+        seen.items.push_back(item);
+    }
+    m_menus.push_back(seen);
+    UINT choice = 0;
+    if (!m_menuAnswers.empty()) {
+        choice = m_menuAnswers.front();
+        m_menuAnswers.pop_front();
+    }
+    for (const MenuItem& item : seen.items) {
+        if (choice && item.id == choice && MnemonicOf(item.text)) {
+            ::PostMessageW(menuWindow, WM_CHAR, MnemonicOf(item.text), 0);
+            return;
+        }
+    }
+    ::EndMenu();
+}
+
+void Focus(HWND hwnd) {
+    ::SetForegroundWindow(::GetAncestor(hwnd, GA_ROOT));
+    ::SetFocus(hwnd);
+}
+
+void PressKey(Host& host, HWND target, UINT vk, bool alt, bool ctrl, bool shift) {
+    HWND hwnd = target ? target : ::GetFocus();
+    HeldModifiers held(alt, ctrl, shift);
+    const UINT scan = ::MapVirtualKeyW(vk, 0);
+    const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (alt ? (1 << 29) : 0);
+    const LPARAM up = down | (1u << 30) | (1u << 31);
+    ::PostMessageW(hwnd, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
+    ::PostMessageW(hwnd, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
+    host.Pump();
+}
+
+void TypeText(Host& host, HWND target, const std::wstring& text) {
+    HWND hwnd = target ? target : ::GetFocus();
+    for (wchar_t c : text) ::PostMessageW(hwnd, WM_CHAR, c, 1);
+    host.Pump();
+}
+
+void Click(Host& host, HWND hwnd, POINT client) {
+    SetCursorTo(hwnd, client);
+    ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(client));
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, PointParam(client));
+    host.Pump();
+}
+
+void DoubleClick(Host& host, HWND hwnd, POINT client) {
+    SetCursorTo(hwnd, client);
+    ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(client));
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, PointParam(client));
+    ::PostMessageW(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, PointParam(client));
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, PointParam(client));
+    host.Pump();
+}
+
+void RightClick(Host& host, HWND hwnd, POINT client) {
+    SetCursorTo(hwnd, client);
+    ::PostMessageW(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, PointParam(client));
+    ::PostMessageW(hwnd, WM_RBUTTONUP, 0, PointParam(client));
+    host.Pump();
+}
+
+void Drag(Host& host, HWND hwnd, POINT from, POINT to, int steps) {
+    // The tree starts a drag when the pointer leaves the drag rectangle while
+    // it tracks the button: the move must be queued before the press.
+    SetCursorTo(hwnd, from);
+    POINT away = {from.x + 2 * ::GetSystemMetrics(SM_CXDRAG) + 2, from.y + 2 * ::GetSystemMetrics(SM_CYDRAG) + 2};
+    ::PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, PointParam(away));
+    ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(from));
+    host.Pump();
+    for (int i = 1; i <= steps; ++i) {
+        POINT pt = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+        SetCursorTo(hwnd, pt);
+        ::PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, PointParam(pt));
+        host.Pump();
+    }
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, PointParam(to));
+    host.Pump();
+}
+
+void DropFiles(Host& host, HWND target, POINT screen, const std::vector<std::wstring>& paths) {
+    size_t chars = 1;
+    for (const std::wstring& p : paths) chars += p.size() + 1;
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    POINT client = screen;
+    ::ScreenToClient(target, &client);
+    drop->pt = client;
+    wchar_t* out = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(drop) + sizeof(DROPFILES));
+    for (const std::wstring& p : paths) {
+        std::copy(p.begin(), p.end(), out);
+        out += p.size() + 1;
+    }
+    ::GlobalUnlock(memory);
+    // The message's point is the cursor position when it is posted.
+    ::SetCursorPos(screen.x, screen.y);
+    ::PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    host.Pump();
+}
+
+RECT ItemRow(HWND tree, HTREEITEM item) {
+    RECT rc = {};
+    TreeView_GetItemRect(tree, item, &rc, FALSE);
+    return rc;
+}
+
+POINT ItemCentre(HWND tree, HTREEITEM item) {
+    RECT rc = {};
+    TreeView_GetItemRect(tree, item, &rc, TRUE);
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+POINT ItemPoint(HWND tree, HTREEITEM item, int yWithinRow) {
+    RECT text = {};
+    TreeView_GetItemRect(tree, item, &text, TRUE);
+    return {(text.left + text.right) / 2, ItemRow(tree, item).top + yWithinRow};
+}
+
+DWORD GdiObjects() {
+    return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+}
+
+DWORD UserObjects() {
+    return ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+}
+
+}  // namespace hostsim

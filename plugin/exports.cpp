@@ -1,0 +1,47 @@
+// The seven functions the host calls, and the module entry point.
+#include <windows.h>
+
+#include "bar/frame.h"
+#include "plugin/frame_registry.h"
+#include "plugin/plugin_proc.h"
+#include "res/resource.h"
+
+BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
+    if (dwReason == DLL_PROCESS_ATTACH) g_hInstance = hInstance;
+    return TRUE;
+}
+
+extern "C" {
+
+void WINAPI OnCommand(HWND hwnd) {
+    if (CMyFrame* frame = GetFrameFromWindow(hwnd)) frame->OnCommand(hwnd);
+}
+
+BOOL WINAPI QueryStatus(HWND hwnd, BOOL* pbChecked) {
+    CMyFrame* frame = GetFrameFromWindow(hwnd);
+    if (!frame) return FALSE;
+    if (pbChecked) *pbChecked = frame->IsBarOpen() ? 1 : 0;
+    return TRUE;
+}
+
+void WINAPI OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
+    DispatchEvents(hwnd, nEvent, lParam);
+}
+
+UINT WINAPI GetMenuTextID() {
+    return IDS_NAME;
+}
+
+UINT WINAPI GetStatusMessageID() {
+    return IDS_STATUS;
+}
+
+UINT WINAPI GetBitmapID() {
+    return IDB_TOOLBAR_16;
+}
+
+LRESULT WINAPI PlugInProc(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    return HandlePlugInMessage(hwnd, nMsg, wParam, lParam);
+}
+
+}  // extern "C"

@@ -1,0 +1,94 @@
+#include "plugin/frame_registry.h"
+
+#include <map>
+#include <memory>
+
+#include "bar/frame.h"
+#include "plugin/handles.h"
+
+HINSTANCE g_hInstance = nullptr;
+
+namespace {
+
+struct WindowLess {
+    bool operator()(HWND a, HWND b) const {
+        return static_cast<UINT32>(reinterpret_cast<UINT_PTR>(a)) <
+               static_cast<UINT32>(reinterpret_cast<UINT_PTR>(b));
+    }
+};
+using FrameMap = std::map<HWND, std::unique_ptr<CMyFrame>, WindowLess>;
+
+std::unique_ptr<FrameMap> g_frameMap;
+CriticalSection g_frameLock;
+
+CMyFrame* FindFrameLocked(HWND hwndMain) {
+    auto it = g_frameMap->find(hwndMain);
+    return it == g_frameMap->end() ? nullptr : it->second.get();
+}
+
+void RegisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
+    std::unique_ptr<CMyFrame> frame(CreateFrame());
+    frame->m_hWnd = key;
+    CriticalSectionLock lock(g_frameLock);
+    // The host never announces a window twice; if it does, the frame that
+    // already serves the window stays and the new one is dropped.
+    auto inserted = g_frameMap->emplace(key, std::move(frame));
+    if (!inserted.second) return;
+    inserted.first->second->OnEvents(hwnd, nEvent, lParam);
+}
+
+// The frame is destroyed after the lock is released; a frame whose bar is
+// still open releases its tree view as it goes.
+void UnregisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
+    std::unique_ptr<CMyFrame> frame;
+    {
+        CriticalSectionLock lock(g_frameLock);
+        auto it = g_frameMap->find(key);
+        if (it == g_frameMap->end()) return;
+        it->second->OnEvents(hwnd, nEvent, lParam);
+        frame = std::move(it->second);
+        g_frameMap->erase(it);
+    }
+}
+
+}  // namespace
+
+CMyFrame* GetFrame(HWND hwndMain) {
+    if (!g_frameMap) return nullptr;
+    CriticalSectionLock lock(g_frameLock);
+    return FindFrameLocked(hwndMain);
+}
+
+CMyFrame* GetFrameFromWindow(HWND hwnd) {
+    return GetFrame(::GetAncestor(hwnd, GA_ROOTOWNER));
+}
+
+CMyFrame* CreateFrame() {
+    return new CMyFrame();
+}
+
+void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
+    HWND key = nEvent == EV_UNLOAD ? nullptr : ::GetParent(hwnd);
+    if (nEvent & EV_LOAD) {
+        g_frameMap = std::make_unique<FrameMap>();
+        const UINT version = static_cast<UINT>(::SendMessageW(hwnd, HM_GET_VERSION, 0, 0));
+        if (version >= 5000) return;
+        // An older host announces no windows: the loading window gets its
+        // frame at once, as if it had just been created.
+        nEvent = EV_WINDOW_CREATED;
+    }
+    if (!g_frameMap) return;
+    if (nEvent & EV_WINDOW_CREATED) {
+        RegisterFrame(hwnd, key, nEvent, lParam);
+        return;
+    }
+    if (nEvent & EV_WINDOW_DESTROY) {
+        UnregisterFrame(hwnd, key, nEvent, lParam);
+        return;
+    }
+    if (nEvent & EV_UNLOAD) {
+        g_frameMap.reset();
+        return;
+    }
+    if (CMyFrame* frame = GetFrame(key)) frame->OnEvents(hwnd, nEvent, lParam);
+}

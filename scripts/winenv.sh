@@ -1,0 +1,43 @@
+# Sourced by the scripts that run Windows programs: gives them a private Wine
+# prefix, an X display (Xvfb unless one is set and wanted) and a warm,
+# persistent wineserver. Call winenv_start, and winenv_stop when done.
+
+winenv_start() {
+    local top="$1" want_display="${2:-headless}"
+    export WINEPREFIX="$top/build/wineprefix"
+    export WINEDEBUG=-all
+    export WINEARCH=win32
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    WINENV_XVFB_PID=""
+    if [ "$want_display" != "interactive" ] || [ -z "${DISPLAY:-}" ]; then
+        local n=90
+        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+        WINENV_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    fi
+    mkdir -p "$top/build"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "creating the Wine prefix (about 20 s)..."
+        wineboot -i >/dev/null 2>&1 </dev/null || true
+        wineserver -w >/dev/null 2>&1 </dev/null
+        # Without a window manager, unmanaged windows close without the 2 s delay;
+        # no sound device keeps message boxes quiet and fast.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+        wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1 </dev/null
+        wineserver -w >/dev/null 2>&1 </dev/null
+    fi
+    wineserver -p >/dev/null 2>&1 </dev/null || true
+    # The first process starts services that inherit its output; warm them up
+    # here so readers of later pipes are not kept waiting for end of file.
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+winenv_stop() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "${WINENV_XVFB_PID:-}" ]; then
+        kill "$WINENV_XVFB_PID" 2>/dev/null || true
+        wait "$WINENV_XVFB_PID" 2>/dev/null || true
+    fi
+}

@@ -1,0 +1,53 @@
+// The item records of a frame, kept in step with its tree view.
+#include "bar/frame.h"
+
+FavoriteItem& CMyFrame::GetItem(HTREEITEM hItem) {
+    return m_mapItems[hItem];
+}
+
+void CMyFrame::AddItem(HTREEITEM hItem, const std::wstring& strTitle, const std::wstring& strPath, bool bFolder) {
+    m_mapItems.emplace(hItem, FavoriteItem{strTitle, strPath, bFolder});
+}
+
+void CMyFrame::SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle) {
+    GetItem(hItem).strTitle = strTitle;
+}
+
+void CMyFrame::RemoveItem(HTREEITEM hItem) {
+    FlatList list;
+    unsigned depth = 1;
+    CollectSubtree(hItem, list, depth);
+    for (const FlatEntry& entry : list) m_mapItems.erase(entry.hItem);
+}
+
+void CMyFrame::ClearItems() {
+    m_mapItems.clear();
+}
+
+void CMyFrame::CollectSubtree(HTREEITEM hItem, FlatList& list, unsigned& nDepth) const {
+    wchar_t text[kTextBufferChars] = {};
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT | TVIF_IMAGE;
+    item.hItem = hItem;
+    item.pszText = text;
+    item.cchTextMax = kTextBufferChars;
+    if (::SendMessageW(m_hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+        text[kTextBufferChars - 1] = L'\0';
+        list.push_back(FlatEntry{text, static_cast<BYTE>(nDepth), static_cast<BYTE>(item.iImage != kImageDocument),
+                                 hItem});
+    }
+    ++nDepth;
+    for (HTREEITEM hChild = TreeNext(m_hwndTree, hItem, TVGN_CHILD); hChild;
+         hChild = TreeNext(m_hwndTree, hChild, TVGN_NEXT)) {
+        CollectSubtree(hChild, list, nDepth);
+    }
+    --nDepth;
+}
+
+void CMyFrame::CollectTree(FlatList& list) const {
+    unsigned depth = 1;
+    for (HTREEITEM hItem = TreeNext(m_hwndTree, nullptr, TVGN_ROOT); hItem;
+         hItem = TreeNext(m_hwndTree, hItem, TVGN_NEXT)) {
+        CollectSubtree(hItem, list, depth);
+    }
+}

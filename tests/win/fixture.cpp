@@ -1,0 +1,155 @@
+#include "tests/win/fixture.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+namespace {
+
+std::wstring ModuleDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    ::PathRemoveFileSpecW(path);
+    return path;
+}
+
+std::wstring Widen(const char* text) {
+    std::wstring out;
+    for (; *text; ++text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+    return out;
+}
+
+}  // namespace
+
+const wchar_t* FavoritesDllPath() {
+    static const std::wstring path = ModuleDirectory() + L"\\Favorites.dll";
+    return path.c_str();
+}
+
+void PluginTest::SetUp() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = Widen(info->test_suite_name()) + L"_" + Widen(info->name());
+    for (wchar_t& c : name) {
+        if (!iswalnum(c)) c = L'_';
+    }
+    m_stem = L"FavTest_" + name + L"_" + std::to_wstring(::GetCurrentProcessId());
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    m_dllCopy = std::wstring(temp) + m_stem + L".dll";
+    ASSERT_TRUE(::CopyFileW(FavoritesDllPath(), m_dllCopy.c_str(), FALSE)) << "cannot copy the plug-in";
+    m_keyPath = std::wstring(PLUGIN_KEY_ROOT) + m_stem;
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+}
+
+void PluginTest::TearDown() {
+    host.reset();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    ::DeleteFileW(m_dllCopy.c_str());
+}
+
+hostsim::MainWindow* PluginTest::StartHost(hostsim::HostOptions options) {
+    host = std::make_unique<hostsim::Host>(options);
+    hostsim::MainWindow* window = host->CreateMainWindow();
+    EXPECT_TRUE(host->LoadPlugin(m_dllCopy, window));
+    return window;
+}
+
+hostsim::MainWindow* PluginTest::OpenBarWindow(hostsim::HostOptions options) {
+    hostsim::MainWindow* window = StartHost(options);
+    // A window that closed with its bar open reopens it at start-up.
+    if (!TreeOf(window)) window->Command();
+    host->Pump();
+    EXPECT_NE(nullptr, TreeOf(window));
+    return window;
+}
+
+bool PluginTest::ValueExists(const wchar_t* name) const {
+    return ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+DWORD PluginTest::ValueType(const wchar_t* name) const {
+    DWORD type = REG_NONE;
+    ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, nullptr);
+    return type;
+}
+
+std::vector<BYTE> PluginTest::ReadBinary(const wchar_t* name) const {
+    DWORD size = 0;
+    if (::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    std::vector<BYTE> data(size);
+    if (size) ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, data.data(), &size);
+    data.resize(size);
+    return data;
+}
+
+DWORD PluginTest::ReadDword(const wchar_t* name, DWORD fallback) const {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS) {
+        return fallback;
+    }
+    return value;
+}
+
+void PluginTest::WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) const {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                              nullptr, &key, nullptr));
+    ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    ::RegCloseKey(key);
+}
+
+HWND TreeOf(hostsim::MainWindow* window) {
+    return window ? window->BarClient() : nullptr;
+}
+
+int RequestCount(const hostsim::Host& host, UINT msg) {
+    return static_cast<int>(host.RequestsOf(msg).size());
+}
+
+namespace {
+
+void CollectRows(HWND tree, HTREEITEM first, int level, std::vector<TreeRow>& rows) {
+    for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree, item)) {
+        wchar_t text[1024] = {};
+        TVITEMW tv = {};
+        tv.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_STATE;
+        tv.hItem = item;
+        tv.pszText = text;
+        tv.cchTextMax = 1024;
+        tv.stateMask = TVIS_EXPANDED;
+        ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+        rows.push_back(TreeRow{text, tv.iImage, level, (tv.state & TVIS_EXPANDED) != 0, item});
+        CollectRows(tree, TreeView_GetChild(tree, item), level + 1, rows);
+    }
+}
+
+}  // namespace
+
+std::vector<TreeRow> Snapshot(HWND tree) {
+    std::vector<TreeRow> rows;
+    if (tree) CollectRows(tree, TreeView_GetRoot(tree), 1, rows);
+    return rows;
+}
+
+HTREEITEM FindByLabel(HWND tree, const std::wstring& label) {
+    for (const TreeRow& row : Snapshot(tree)) {
+        if (row.label == label) return row.item;
+    }
+    return nullptr;
+}
+
+std::wstring Outline(HWND tree) {
+    std::wstring out;
+    for (const TreeRow& row : Snapshot(tree)) {
+        if (!out.empty()) out += L" ";
+        out += row.label + L"/" + std::to_wstring(row.level) + L"/" + std::to_wstring(row.image);
+        if (row.expanded) out += L"+";
+    }
+    return out;
+}
+

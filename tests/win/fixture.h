@@ -1,0 +1,67 @@
+// Test fixture: a stand-in host with its own copy of the plug-in, whose file
+// name gives it a registry key of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "host/testkit.h"
+#include "plugin/host_interface.h"
+#include "tests/win/stored_value.h"
+
+// Full path of the built Favorites.dll, next to the test program.
+const wchar_t* FavoritesDllPath();
+
+class PluginTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the host with one main window and loads the plug-in into it.
+    hostsim::MainWindow* StartHost(hostsim::HostOptions options = {});
+    hostsim::MainWindow* OpenBarWindow(hostsim::HostOptions options = {});
+
+    // The plug-in's registry key, below HKEY_CURRENT_USER.
+    const std::wstring& KeyPath() const { return m_keyPath; }
+    const std::wstring& Stem() const { return m_stem; }
+    const std::wstring& DllCopy() const { return m_dllCopy; }
+    bool ValueExists(const wchar_t* name) const;
+    DWORD ValueType(const wchar_t* name) const;
+    std::vector<BYTE> ReadBinary(const wchar_t* name) const;
+    DWORD ReadDword(const wchar_t* name, DWORD fallback = 0xDEADBEEF) const;
+    void WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) const;
+    void WriteDword(const wchar_t* name, DWORD value) const { WriteRaw(name, REG_DWORD, &value, sizeof(value)); }
+    void WriteBinary(const wchar_t* name, const std::vector<BYTE>& data) const {
+        WriteRaw(name, REG_BINARY, data.data(), static_cast<DWORD>(data.size()));
+    }
+
+    std::unique_ptr<hostsim::Host> host;
+
+private:
+    std::wstring m_dllCopy;
+    std::wstring m_stem;
+    std::wstring m_keyPath;
+};
+
+HWND TreeOf(hostsim::MainWindow* window);
+int RequestCount(const hostsim::Host& host, UINT msg);
+
+// One tree item as the user sees it, in pre-order.
+struct TreeRow {
+    std::wstring label;
+    int image = -1;
+    int level = 0;
+    bool expanded = false;
+    HTREEITEM item = nullptr;
+};
+std::vector<TreeRow> Snapshot(HWND tree);
+HTREEITEM FindByLabel(HWND tree, const std::wstring& label);
+// "label/level/image[+ if expanded]" per item, for readable comparisons.
+std::wstring Outline(HWND tree);
+
