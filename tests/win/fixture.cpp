@@ -153,3 +153,36 @@ std::wstring Outline(HWND tree) {
     return out;
 }
 
+
+void BarTest::OpenOn(const std::vector<StoredRecord>& records) {
+    WriteBinary(L"FavoriteArray", StoredValue(records));
+    WriteDword(L"check", 1);
+    window = OpenBarWindow();
+    tree = TreeOf(window);
+    hostsim::Focus(tree);
+    host->Pump();
+}
+
+void BarTest::ClickItem(const std::wstring& label) {
+    HTREEITEM item = FindByLabel(tree, label);
+    ASSERT_NE(nullptr, item) << "no item " << std::string(label.begin(), label.end());
+    TreeView_EnsureVisible(tree, item);
+    hostsim::Click(*host, tree, hostsim::ItemCentre(tree, item));
+    ASSERT_EQ(item, TreeView_GetSelection(tree));
+}
+
+void BarTest::Press(UINT vk, bool alt, bool ctrl, bool shift) {
+    // A closed message box or menu may leave the focus elsewhere; a person
+    // would click back into the bar.
+    HWND focus = ::GetFocus();
+    if (focus != tree && !::IsChild(tree, focus)) hostsim::Focus(tree);
+    hostsim::PressKey(*host, nullptr, vk, alt, ctrl, shift);
+}
+
+std::wstring BarTest::SelectedLabel() const {
+    HTREEITEM item = TreeView_GetSelection(tree);
+    for (const TreeRow& row : Snapshot(tree)) {
+        if (row.item == item) return row.label;
+    }
+    return L"(none)";
+}

@@ -65,3 +65,18 @@ HTREEITEM FindByLabel(HWND tree, const std::wstring& label);
 // "label/level/image[+ if expanded]" per item, for readable comparisons.
 std::wstring Outline(HWND tree);
 
+
+using hostsim::Request;
+
+// A bar opened on stored favourites, with the keyboard focus in its tree.
+class BarTest : public PluginTest {
+protected:
+    void OpenOn(const std::vector<StoredRecord>& records);
+    // Selects an item the way a person does: a click on its label.
+    void ClickItem(const std::wstring& label);
+    void Press(UINT vk, bool alt = false, bool ctrl = false, bool shift = false);
+    std::vector<Request> Opened() const { return host->RequestsOf(HM_OPEN_FILE); }
+    std::wstring SelectedLabel() const;
+    HWND tree = nullptr;
+    hostsim::MainWindow* window = nullptr;
+};

@@ -1,0 +1,180 @@
+// Opening favourites, running macros and the bar's keys, driven by input
+// posted into the host's message loop.
+#include "tests/win/fixture.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const std::vector<StoredRecord> kFolderTree = {
+    {L"Work", L"", 1, true, true},
+    {L"A.txt", L"C:\\work\\A.txt", 2},
+    {L"Sub", L"", 2, true, false},
+    {L"B.txt", L"C:\\work\\sub\\B.txt", 3},
+    {L"C.txt", L"C:\\work\\C.txt", 2},
+    {L"Empty", L"", 2, true, false},
+    {L"top.txt", L"C:\\top.txt", 1},
+};
+
+// The host's macro slot, created and removed around a test.
+class MacroSlot {
+public:
+    explicit MacroSlot(bool create) {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY);
+        if (create) {
+            HKEY key = nullptr;
+            ::RegCreateKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr);
+            ::RegCloseKey(key);
+        }
+    }
+    ~MacroSlot() { ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY); }
+    bool Read(std::wstring& text, DWORD& type, DWORD& bytes) const {
+        wchar_t buffer[512] = {};
+        bytes = sizeof(buffer);
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        const bool ok = ::RegQueryValueExW(key, HOST_FIRST_MACRO_VALUE, nullptr, &type,
+                                           reinterpret_cast<BYTE*>(buffer), &bytes) == ERROR_SUCCESS;
+        ::RegCloseKey(key);
+        text = buffer;
+        return ok;
+    }
+};
+
+std::vector<std::wstring> Paths(const std::vector<Request>& requests) {
+    std::vector<std::wstring> paths;
+    for (const Request& r : requests) paths.push_back(r.text);
+    return paths;
+}
+
+}  // namespace
+
+TEST_F(BarTest, EnterAndDoubleClickOpenTheSelectedFileOnly) {
+    OpenOn(kFolderTree);
+    ClickItem(L"C.txt");
+    Press(VK_RETURN);
+    ASSERT_EQ(1u, Opened().size());
+    EXPECT_EQ(L"C:\\work\\C.txt", Opened()[0].text);
+    EXPECT_EQ((std::vector<UINT>{28, 0, 1, 0, 1, 1, 1}), Opened()[0].record);
+
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"top.txt")));
+    ASSERT_EQ(2u, Opened().size());
+    EXPECT_EQ(L"C:\\top.txt", Opened()[1].text);
+
+    ClickItem(L"Work");
+    Press(VK_RETURN);
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Sub")));
+    EXPECT_EQ(2u, Opened().size());
+}
+
+TEST_F(BarTest, OpenedFilesAreFollowedByOneAfterOpenCommandAtTheNextFlush) {
+    OpenOn(kFolderTree);
+    ClickItem(L"A.txt");
+    Press(VK_RETURN);
+    Press(VK_RETURN);
+    EXPECT_TRUE(host->RequestsOf(HM_EXEC_COMMAND).empty());
+    host->Flush();
+    auto commands = host->RequestsOf(HM_EXEC_COMMAND);
+    ASSERT_EQ(1u, commands.size());
+    EXPECT_EQ(CMD_AFTER_OPEN, commands[0].wParam);
+    host->Flush();
+    EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());
+
+    // Opened, then the bar closed before the flush: nothing is sent later.
+    Press(VK_RETURN);
+    window->UserCloseBar();
+    host->Flush();
+    window->Command();
+    host->Pump();
+    host->Flush();
+    EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());
+}
+
+TEST_F(BarTest, F5RunsAFileAsTheFirstMacro) {
+    MacroSlot slot(true);
+    OpenOn(kFolderTree);
+    ClickItem(L"B.txt");
+    Press(VK_F5, false, true, true);  // modifiers do not matter
+    auto commands = host->RequestsOf(HM_EXEC_COMMAND);
+    ASSERT_EQ(1u, commands.size());
+    EXPECT_EQ(CMD_RUN_FIRST_MACRO, commands[0].wParam);
+    EXPECT_EQ(L"C:\\work\\sub\\B.txt", commands[0].text);  // in the slot when the host ran it
+    std::wstring text;
+    DWORD type = 0;
+    DWORD bytes = 0;
+    ASSERT_TRUE(slot.Read(text, type, bytes));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(L"C:\\work\\sub\\B.txt", text);
+    EXPECT_TRUE(Opened().empty());
+    host->Flush();
+    EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());  // a macro run is not an opening
+
+    ClickItem(L"Sub");
+    Press(VK_F5);
+    EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());
+}
+
+TEST_F(BarTest, F5WithoutTheHostsMacroKeyStillAsksTheHostToRun) {
+    MacroSlot slot(false);
+    OpenOn(kFolderTree);
+    ClickItem(L"A.txt");
+    Press(VK_F5);
+    EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());
+    HKEY key = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, KEY_READ, &key));
+}
+
+TEST_F(BarTest, OpenAllCommandsOpenTheFolderInTreeOrder) {
+    OpenOn(kFolderTree);
+    HTREEITEM work = FindByLabel(tree, L"Work");
+    hostsim::ModalResponder responder;
+    responder.ChooseMenuItem(40009);
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, work));
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\work\\A.txt", L"C:\\work\\C.txt"}), Paths(Opened()));
+
+    host->ClearRequests();
+    responder.ChooseMenuItem(40011);
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, work));
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\work\\A.txt", L"C:\\work\\sub\\B.txt", L"C:\\work\\C.txt"}),
+              Paths(Opened()));
+
+    host->Flush();
+    host->ClearRequests();
+    responder.ChooseMenuItem(40011);
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Empty")));
+    EXPECT_TRUE(Opened().empty());
+    host->Flush();
+    EXPECT_TRUE(host->RequestsOf(HM_EXEC_COMMAND).empty());
+}
+
+TEST_F(BarTest, F2EditsTheLabelAndEnterOrEscapeEndTheEditNotTheHost) {
+    OpenOn(kFolderTree);
+    ClickItem(L"top.txt");
+    Press(VK_F2);
+    HWND edit = TreeView_GetEditControl(tree);
+    ASSERT_NE(nullptr, edit);
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
+    hostsim::TypeText(*host, edit, L"renamed");
+    Press(VK_RETURN);
+    EXPECT_EQ(nullptr, TreeView_GetEditControl(tree));
+    EXPECT_NE(nullptr, FindByLabel(tree, L"renamed"));
+    EXPECT_TRUE(Opened().empty());  // Enter ended the edit, it did not open the file
+
+    Press(VK_F2);
+    edit = TreeView_GetEditControl(tree);
+    ASSERT_NE(nullptr, edit);
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
+    hostsim::TypeText(*host, edit, L"discarded");
+    Press(VK_ESCAPE);
+    EXPECT_EQ(nullptr, TreeView_GetEditControl(tree));
+    EXPECT_NE(nullptr, FindByLabel(tree, L"renamed"));
+    EXPECT_EQ(nullptr, FindByLabel(tree, L"discarded"));
+
+    // Both edits count as changes, saved at the next flush.
+    host->Flush();
+    EXPECT_NE(std::string::npos, [&] {
+        std::vector<BYTE> v = ReadBinary(L"FavoriteArray");
+        return std::string(v.begin(), v.end()).find(std::string("r\0e\0n\0a\0m\0e\0d", 13));
+    }());
+}
