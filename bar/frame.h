@@ -34,7 +34,7 @@ public:
 
     // Item records.
     FavoriteItem& GetItem(HTREEITEM hItem);
-    void AddItem(HTREEITEM hItem, const std::wstring& strTitle, const std::wstring& strPath, bool bFolder);
+    void AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder);
     void SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle);
     void RemoveItem(HTREEITEM hItem);
     void ClearItems();

@@ -29,15 +29,6 @@ bool ReadBinaryValue(HKEY hKey, const wchar_t* pszName, std::vector<BYTE>& value
     return type == REG_BINARY && size != 0;
 }
 
-bool IsExpanded(HWND hwndTree, HTREEITEM hItem) {
-    TVITEMW item = {};
-    item.mask = TVIF_STATE;
-    item.hItem = hItem;
-    item.stateMask = TVIS_EXPANDED;
-    ::SendMessageW(hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    return (item.state & TVIS_EXPANDED) != 0;
-}
-
 }  // namespace
 
 void CMyFrame::LoadFavorites() {
@@ -77,7 +68,7 @@ bool CMyFrame::LoadFromValue(HKEY hKey, const std::vector<BYTE>& value) {
     while (reader.Next(record)) {
         if (record.depth == 0) break;
         HTREEITEM hParent = parents.ParentFor(record.depth);
-        const std::wstring label = favfmt::ReadText<std::wstring>(record.label, record.labelLen);
+        std::wstring label = favfmt::ReadText<std::wstring>(record.label, record.labelLen);
         HTREEITEM hNew = InsertTreeItem(hParent, TVI_LAST, label, record.folder);
         if (!hNew) {
             complete = false;
@@ -91,7 +82,7 @@ bool CMyFrame::LoadFromValue(HKEY hKey, const std::vector<BYTE>& value) {
         bExpandPrevious = record.expanded;
         hPrevious = hNew;
         parents.Inserted(record.depth, hNew);
-        AddItem(hNew, label, favfmt::ReadText<std::wstring>(record.path, record.pathLen), record.folder);
+        AddItem(hNew, std::move(label), favfmt::ReadText<std::wstring>(record.path, record.pathLen), record.folder);
     }
     return complete && reader.Complete();
 }
@@ -129,7 +120,7 @@ void CMyFrame::SaveFavorites() {
     writer.WriteHeader(static_cast<int32_t>(list.size()));
     for (const FlatEntry& entry : list) {
         const std::wstring& path = GetItem(entry.hItem).strPath;
-        const bool expanded = entry.bFolder && IsExpanded(m_hwndTree, entry.hItem);
+        const bool expanded = entry.bFolder && entry.bExpanded;
         writer.WriteRecord(reinterpret_cast<const char16_t*>(entry.strLabel.data()), entry.strLabel.size(),
                            reinterpret_cast<const char16_t*>(path.data()), path.size(), entry.nDepth,
                            entry.bFolder != 0, expanded);

@@ -5,8 +5,10 @@ FavoriteItem& CMyFrame::GetItem(HTREEITEM hItem) {
     return m_mapItems[hItem];
 }
 
-void CMyFrame::AddItem(HTREEITEM hItem, const std::wstring& strTitle, const std::wstring& strPath, bool bFolder) {
-    m_mapItems.emplace(hItem, FavoriteItem{strTitle, strPath, bFolder});
+void CMyFrame::AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder) {
+    // An existing record stays as it is. New items mostly get higher handles:
+    // hinting at the end spares a bulk load a search per item.
+    m_mapItems.emplace_hint(m_mapItems.end(), hItem, FavoriteItem{std::move(strTitle), std::move(strPath), bFolder});
 }
 
 void CMyFrame::SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle) {
@@ -27,14 +29,15 @@ void CMyFrame::ClearItems() {
 void CMyFrame::CollectSubtree(HTREEITEM hItem, FlatList& list, unsigned& nDepth) const {
     wchar_t text[kTextBufferChars] = {};
     TVITEMW item = {};
-    item.mask = TVIF_TEXT | TVIF_IMAGE;
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_STATE;
+    item.stateMask = TVIS_EXPANDED;
     item.hItem = hItem;
     item.pszText = text;
     item.cchTextMax = kTextBufferChars;
     if (::SendMessageW(m_hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
         text[kTextBufferChars - 1] = L'\0';
         list.push_back(FlatEntry{text, static_cast<BYTE>(nDepth), static_cast<BYTE>(item.iImage != kImageDocument),
-                                 hItem});
+                                 hItem, (item.state & TVIS_EXPANDED) != 0});
     }
     ++nDepth;
     for (HTREEITEM hChild = TreeNext(m_hwndTree, hItem, TVGN_CHILD); hChild;

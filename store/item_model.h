@@ -20,6 +20,9 @@ struct FlatEntry {
     BYTE nDepth = 0;        // 1 for the first level of the flattening
     BYTE bFolder = 0;
     HTREEITEM hItem = nullptr;
+    // Read in the same call as the label, so saving needs no second pass
+    // over the control.
+    bool bExpanded = false;
 };
 
 using FlatList = std::vector<FlatEntry>;
