@@ -132,6 +132,109 @@ double TimeLoadFavorites(hostsim::Host& host, int reps) {
     return ms;
 }
 
+// A top-level folder of 1,000 items first, then the other favourites.
+std::vector<StoredRecord> MakeTreeWithBigFolder(int total, int folderItems) {
+    std::vector<StoredRecord> records = {{L"Big", L"", 1, true, true}};
+    for (StoredRecord r : MakeFavorites(folderItems - 1)) {
+        r.depth = std::min(r.depth + 1, 4);
+        records.push_back(r);
+    }
+    for (const StoredRecord& r : MakeFavorites(total - folderItems)) records.push_back(r);
+    return records;
+}
+
+HTREEITEM LastTopLevel(HWND tree) {
+    HTREEITEM last = TreeView_GetRoot(tree);
+    for (HTREEITEM next = last; next; next = TreeView_GetNextSibling(tree, next)) last = next;
+    return last;
+}
+
+// The bare control: read a subtree, delete it and insert its items again
+// after the last top-level item.
+void BareMove(HWND tree, HTREEITEM source) {
+    struct Entry { std::wstring label; int image; int depth; };
+    std::vector<Entry> entries;
+    std::function<void(HTREEITEM, int)> collect = [&](HTREEITEM item, int depth) {
+        wchar_t text[260];
+        TVITEMW tv = {};
+        tv.mask = TVIF_TEXT | TVIF_IMAGE;
+        tv.hItem = item;
+        tv.pszText = text;
+        tv.cchTextMax = 260;
+        ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+        entries.push_back({text, tv.iImage, depth});
+        for (HTREEITEM c = TreeView_GetChild(tree, item); c; c = TreeView_GetNextSibling(tree, c)) collect(c, depth + 1);
+    };
+    collect(source, 1);
+    ::SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+    TreeView_DeleteItem(tree, source);
+    HTREEITEM parents[102] = {};
+    HTREEITEM after = LastTopLevel(tree);
+    for (const Entry& e : entries) {
+        TVINSERTSTRUCTW insert = {};
+        insert.hParent = parents[e.depth - 1];
+        insert.hInsertAfter = after;
+        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        insert.item.pszText = const_cast<wchar_t*>(e.label.c_str());
+        insert.item.iImage = insert.item.iSelectedImage = e.image;
+        after = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+        for (int d = e.depth; d <= 100; ++d) parents[d] = after;
+    }
+    ::SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
+}
+
+struct MoveFigures {
+    double move, bareMove, remove, bareRemove;
+};
+
+// Moving the folder of 1,000 items to the end of a tree of 10,000 and then
+// deleting it, with the plug-in's own operations against the bare control.
+MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, int reps) {
+    const std::vector<StoredRecord> records = MakeTreeWithBigFolder(10000, 1000);
+    const std::vector<BYTE> value = StoredValue(records);
+    MoveFigures f = {};
+    hostsim::MainWindow* window = host.CreateMainWindow();
+    CMyFrame frame;
+    frame.m_hWnd = window->Main();
+    std::vector<double> moves, removes, bareMoves, bareRemoves;
+    for (int i = 0; i < reps; ++i) {
+        WriteValue(keyPath, L"FavoriteArray", REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
+        frame.OnCommand(nullptr);
+        ::SetWindowLongPtrW(frame.m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frame.m_pfnOldTreeProc));
+        frame.m_pfnOldTreeProc = nullptr;
+        frame.LoadFavorites();  // again, now that the tree answers
+        HWND tree = frame.m_hwndTree;
+        double start = NowMs();
+        frame.MoveSubtree(TreeView_GetRoot(tree), LastTopLevel(tree), true, false);
+        moves.push_back(NowMs() - start);
+        HTREEITEM big = LastTopLevel(tree);
+        start = NowMs();
+        frame.RemoveItem(big);
+        TreeView_DeleteItem(tree, big);
+        removes.push_back(NowMs() - start);
+        frame.DestroyBarWindows();
+        window->UserCloseBar();  // the host removes its empty bar
+
+        HWND bare = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr, 0x5600002F, 0, 0, 200, 400,
+                                      window->Main(), nullptr, nullptr, nullptr);
+        BareInsert(bare, records);
+        start = NowMs();
+        BareMove(bare, TreeView_GetRoot(bare));
+        bareMoves.push_back(NowMs() - start);
+        big = LastTopLevel(bare);
+        start = NowMs();
+        TreeView_DeleteItem(bare, big);
+        bareRemoves.push_back(NowMs() - start);
+        ::DestroyWindow(bare);
+    }
+    host.CloseMainWindow(window);
+    f.move = *std::min_element(moves.begin(), moves.end());
+    f.bareMove = *std::min_element(bareMoves.begin(), bareMoves.end());
+    f.remove = *std::min_element(removes.begin(), removes.end());
+    f.bareRemove = *std::min_element(bareRemoves.begin(), bareRemoves.end());
+    return f;
+}
+
 struct Figures {
     double load, bareInsert, save, bareWalk;
 };
@@ -203,6 +306,12 @@ int wmain() {
     }
     std::printf("targets (load <= 1.2 x bare insertion, save <= 1.2 x bare walk + write): %s\n",
                 met ? "met" : "NOT met");
+
+    const MoveFigures m = TimeMoveAndDelete(*host, keyPath, 3);
+    const double editRatio = (m.move + m.remove) / (m.bareMove + m.bareRemove);
+    std::printf("\nfolder of 1,000 in 10,000: move %.1f ms (bare %.1f), delete %.1f ms (bare %.1f), ratio %.2f\n",
+                m.move, m.bareMove, m.remove, m.bareRemove, editRatio);
+    std::printf("target (move and delete <= 1.5 x bare): %s\n", editRatio <= 1.5 ? "met" : "NOT met");
     host.reset();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
     ::DeleteFileW(dll.c_str());

@@ -49,20 +49,26 @@ void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bo
         hInsertAfter = hPrevious ? hPrevious : TVI_FIRST;
     }
 
+    ::SendMessageW(m_hwndTree, WM_SETREDRAW, FALSE, 0);
     ParentTable<HTREEITEM> parents;
     parents.Reset(hDestParent);
     HTREEITEM hFirst = nullptr;
     for (const FlatEntry& entry : list) {
-        const FavoriteItem& record = moved[entry.hItem];
+        FavoriteItem& record = moved[entry.hItem];
         HTREEITEM hParent = parents.ParentFor(entry.nDepth);
         HTREEITEM hNew = InsertTreeItem(hParent, hInsertAfter, entry.strLabel, entry.bFolder != 0);
         if (!hNew) continue;
-        AddItem(hNew, record.strTitle, record.strPath, record.bFolder);
-        if (hParent) ::SendMessageW(m_hwndTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
+        AddItem(hNew, std::move(record.strTitle), std::move(record.strPath), record.bFolder);
+        // Every parent that receives an item opens; once, at its first child.
+        if (hParent && (!hFirst || hParent == hInsertAfter)) {
+            ::SendMessageW(m_hwndTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
+        }
         parents.Inserted(entry.nDepth, hNew);
         hInsertAfter = hNew;
         if (!hFirst) hFirst = hNew;
     }
+    ::SendMessageW(m_hwndTree, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_hwndTree, nullptr, TRUE);
     if (hFirst) ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hFirst));
     m_bModified = true;
 }
