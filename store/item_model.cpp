@@ -16,10 +16,12 @@ void CMyFrame::SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle) {
 }
 
 void CMyFrame::RemoveItem(HTREEITEM hItem) {
-    FlatList list;
-    unsigned depth = 1;
-    CollectSubtree(hItem, list, depth);
-    for (const FlatEntry& entry : list) m_mapItems.erase(entry.hItem);
+    // Only the handles of the subtree matter here: no labels are read.
+    m_mapItems.erase(hItem);
+    for (HTREEITEM hChild = TreeNext(m_hwndTree, hItem, TVGN_CHILD); hChild;
+         hChild = TreeNext(m_hwndTree, hChild, TVGN_NEXT)) {
+        RemoveItem(hChild);
+    }
 }
 
 void CMyFrame::ClearItems() {
