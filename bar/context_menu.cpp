@@ -63,13 +63,13 @@ void CMyFrame::ShowContextMenu(bool bAtCursor) {
         ::EnableMenuItem(hPopup, ID_OPEN_FOLDER_ALL, MF_BYCOMMAND | MF_GRAYED);
     }
 
-    HWND hwndTree = m_hwndTree;
+    const BarWatch watch(*this);
     const UINT nCommand = static_cast<UINT>(::TrackPopupMenu(hPopup, TPM_RETURNCMD | TPM_RIGHTBUTTON,
                                                             placement.ptScreen.x, placement.ptScreen.y, 0,
-                                                            hwndTree, nullptr));
+                                                            m_hwndTree, nullptr));
     menu.reset();
-    // The menu ran a message loop: the bar may have closed meanwhile.
-    if (m_hwndTree != hwndTree || nCommand == 0) return;
+    // The menu ran a message loop: the bar, or the frame, may be gone.
+    if (!watch.StillOpen() || nCommand == 0) return;
 
     HTREEITEM hTarget =
         bAtCursor ? ItemAtScreenPoint(m_hwndTree, placement.ptScreen) : GetSelectedItem();

@@ -109,6 +109,22 @@ private:
     HTREEITEM DropFolderAt(POINT ptScreen) const;
 };
 
+// Taken before a nested message loop (a menu, a message box): afterwards it
+// tells whether the same frame still shows the same bar. It never touches the
+// frame unless the registry still holds it.
+class BarWatch {
+public:
+    explicit BarWatch(const CMyFrame& frame) : m_pFrame(&frame), m_hWnd(frame.m_hWnd), m_hwndTree(frame.m_hwndTree) {}
+    bool StillOpen() const {
+        return GetFrame(m_hWnd) == m_pFrame && m_pFrame->m_hwndTree == m_hwndTree && ::IsWindow(m_hwndTree);
+    }
+
+private:
+    const CMyFrame* m_pFrame;
+    HWND m_hWnd;
+    HWND m_hwndTree;
+};
+
 // Messages of the tree view, sent to m_hwndTree.
 HTREEITEM TreeNext(HWND hwndTree, HTREEITEM hItem, UINT nCode);
 bool TreeItemRect(HWND hwndTree, HTREEITEM hItem, bool bTextOnly, RECT& rc);

@@ -84,10 +84,10 @@ void CMyFrame::DeleteItem(HTREEITEM hItem) {
     const UINT idQuestion = HasChildren(m_hwndTree, hItem) ? IDS_DELETE_FOLDER : IDS_DELETE_ITEM;
     ::LoadStringW(g_hInstance, idQuestion, question, kTextBufferChars);
     ::LoadStringW(g_hInstance, IDS_NAME, caption, kNameBufferChars);
-    HWND hwndTree = m_hwndTree;
-    if (::MessageBoxW(hwndTree, question, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) return;
-    // The question ran a message loop: the bar may have closed meanwhile.
-    if (m_hwndTree != hwndTree) return;
+    const BarWatch watch(*this);
+    const int answer = ::MessageBoxW(m_hwndTree, question, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    // The question ran a message loop: the bar, or the frame, may be gone.
+    if (!watch.StillOpen() || answer != IDYES) return;
     RemoveItem(hItem);
     ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem));
     m_bModified = true;
