@@ -2,19 +2,23 @@
 
 namespace favfmt {
 
+namespace {
+
+// Both length fields, depth, folder flag and filler; a folder's expanded byte comes on top.
+constexpr std::size_t kRecordFixedSize = 4 + 4 + 1 + 1 + kFillerSize;
+
+// Whether a length fits the 32-bit length field; shifted in two steps so the
+// test is also valid (and silent) where size_t has 32 bits.
+bool FitsU32(std::size_t n) { return (n >> 16 >> 16) == 0; }
+
+}  // namespace
+
 std::size_t RecordSize(std::size_t labelLen, std::size_t pathLen, bool folder) {
-    return 12 + 2 * labelLen + 2 * pathLen + (folder ? 1 : 0);
+    return kRecordFixedSize + 2 * labelLen + 2 * pathLen + (folder ? 1 : 0);
 }
 
 void Writer::PutU32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) m_buffer[m_pos++] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void Writer::PutText(const char16_t* text, std::size_t len) {
-    for (std::size_t i = 0; i < len; ++i) {
-        m_buffer[m_pos++] = static_cast<std::uint8_t>(text[i]);
-        m_buffer[m_pos++] = static_cast<std::uint8_t>(text[i] >> 8);
-    }
+    for (int i = 0; i < 4; ++i) PutByte(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 bool Writer::WriteHeader(std::int32_t count) {
@@ -24,26 +28,25 @@ bool Writer::WriteHeader(std::int32_t count) {
     return true;
 }
 
-bool Writer::WriteRecord(const char16_t* label, std::size_t labelLen, const char16_t* path, std::size_t pathLen,
-                         std::uint8_t depth, bool folder, bool expanded) {
-    if (labelLen > UINT32_MAX / 2 || pathLen > UINT32_MAX / 2) return false;
-    if (!Room(RecordSize(labelLen, pathLen, folder))) return false;
-    PutU32(static_cast<std::uint32_t>(labelLen));
-    PutText(label, labelLen);
-    PutU32(static_cast<std::uint32_t>(pathLen));
-    PutText(path, pathLen);
-    m_buffer[m_pos++] = depth;
-    m_buffer[m_pos++] = folder ? 1 : 0;
-    if (folder) m_buffer[m_pos++] = expanded ? 1 : 0;
-    for (std::size_t i = 0; i < kFillerSize; ++i) m_buffer[m_pos++] = 0;
-    return true;
+bool Writer::BeginRecord(std::size_t labelLen, std::size_t pathLen, bool folder) const {
+    if (!FitsU32(labelLen) || !FitsU32(pathLen)) return false;
+    // In 64 bits so that huge lengths cannot wrap into a small size.
+    const std::uint64_t size = kRecordFixedSize + 2 * static_cast<std::uint64_t>(labelLen) +
+                               2 * static_cast<std::uint64_t>(pathLen) + (folder ? 1 : 0);
+    return Room(size);
+}
+
+void Writer::EndRecord(std::uint8_t depth, bool folder, bool expanded) {
+    PutByte(depth);
+    PutByte(folder ? 1 : 0);
+    if (folder) PutByte(expanded ? 1 : 0);
+    for (std::size_t i = 0; i < kFillerSize; ++i) PutByte(0);
 }
 
 Reader::Reader(const std::uint8_t* data, std::size_t size, bool withExpandedByte)
     : m_data(data), m_size(size), m_withExpandedByte(withExpandedByte) {
     std::uint32_t tag = 0;
     std::uint32_t count = 0;
-    m_pos = 0;
     if (!ReadU32(tag)) {
         m_status = DecodeStatus::Truncated;
     } else if (tag != kMagic) {
@@ -53,46 +56,48 @@ Reader::Reader(const std::uint8_t* data, std::size_t size, bool withExpandedByte
     } else {
         m_count = static_cast<std::int32_t>(count);
     }
-    if (m_status != DecodeStatus::Ok) m_stopped = true;
+    m_stopped = m_status != DecodeStatus::Ok;
 }
 
 bool Reader::ReadU32(std::uint32_t& v) {
     if (m_size - m_pos < 4) return false;
-    v = static_cast<std::uint32_t>(m_data[m_pos]) | (static_cast<std::uint32_t>(m_data[m_pos + 1]) << 8) |
-        (static_cast<std::uint32_t>(m_data[m_pos + 2]) << 16) | (static_cast<std::uint32_t>(m_data[m_pos + 3]) << 24);
+    const std::uint8_t* p = m_data + m_pos;
+    v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
     m_pos += 4;
     return true;
 }
 
 bool Reader::ReadText(const std::uint8_t*& text, std::uint32_t len) {
-    // 64-bit arithmetic: 2 * len cannot overflow.
-    const std::uint64_t bytes = 2ull * len;
+    // In 64 bits: 2 * len must not wrap on a 32-bit size_t.
+    const std::uint64_t bytes = 2 * static_cast<std::uint64_t>(len);
     if (bytes > m_size - m_pos) return false;
     text = m_data + m_pos;
     m_pos += static_cast<std::size_t>(bytes);
     return true;
 }
 
+// Reads the record at the cursor; on failure the cursor may be anywhere.
+bool Reader::ReadRecord(RecordView& r) {
+    if (!ReadU32(r.labelLen) || !ReadText(r.label, r.labelLen)) return false;
+    if (!ReadU32(r.pathLen) || !ReadText(r.path, r.pathLen)) return false;
+    if (m_size - m_pos < 2) return false;
+    r.depth = m_data[m_pos++];
+    r.folder = m_data[m_pos++] != 0;
+    if (r.folder && m_withExpandedByte) {
+        if (m_size - m_pos < 1) return false;
+        r.expanded = m_data[m_pos++] != 0;
+    }
+    if (m_size - m_pos < kFillerSize) return false;
+    m_pos += kFillerSize;
+    return true;
+}
+
 bool Reader::Next(RecordView& record) {
     if (m_stopped || m_read >= m_count) return false;
-    RecordView r;
-    std::uint8_t flags[3] = {};
     const std::size_t start = m_pos;
-    bool ok = ReadU32(r.labelLen) && ReadText(r.label, r.labelLen) && ReadU32(r.pathLen) &&
-              ReadText(r.path, r.pathLen) && m_size - m_pos >= 2;
-    if (ok) {
-        flags[0] = m_data[m_pos++];
-        flags[1] = m_data[m_pos++];
-        r.depth = flags[0];
-        r.folder = flags[1] != 0;
-        if (r.folder && m_withExpandedByte) {
-            ok = m_size - m_pos >= 1;
-            if (ok) r.expanded = m_data[m_pos++] != 0;
-        }
-        ok = ok && m_size - m_pos >= kFillerSize;
-        if (ok) m_pos += kFillerSize;
-    }
-    if (!ok) {
+    RecordView r;
+    if (!ReadRecord(r)) {
         m_pos = start;
         m_stopped = true;
         m_status = DecodeStatus::Truncated;
@@ -109,7 +114,7 @@ bool Reader::Next(RecordView& record) {
 
 DecodeStatus Reader::Status() const {
     if (m_status != DecodeStatus::Ok) return m_status;
-    if (m_read < m_count && !m_stopped) return DecodeStatus::Truncated;  // not read to the end yet
+    if (!m_stopped && m_read < m_count) return DecodeStatus::Truncated;  // not read to the end yet
     if (m_pos != m_size) return DecodeStatus::TrailingBytes;
     return DecodeStatus::Ok;
 }
@@ -131,8 +136,7 @@ DecodeResult Decode(const std::uint8_t* data, std::size_t size, bool withExpande
     DecodeResult result;
     Reader reader(data, size, withExpandedByte);
     RecordView view;
-    while (reader.Next(view)) {
-        if (view.depth == 0) break;
+    while (reader.Next(view) && view.depth != 0) {
         Record r;
         r.label = ReadText<std::u16string>(view.label, view.labelLen);
         r.path = ReadText<std::u16string>(view.path, view.pathLen);
@@ -142,7 +146,7 @@ DecodeResult Decode(const std::uint8_t* data, std::size_t size, bool withExpande
         result.records.push_back(std::move(r));
     }
     result.status = reader.Status();
-    result.complete = reader.Complete();
+    result.complete = result.status == DecodeStatus::Ok;
     return result;
 }
 

@@ -4,7 +4,7 @@
 //
 // Record: L (u32), label (2L bytes UTF-16LE), P (u32), path (2P bytes),
 // depth (u8), folder flag (u8), for folders in the current layout an
-// expanded byte (u8), then 2 filler bytes.
+// expanded byte (u8), then 2 filler bytes. All numbers little-endian.
 #pragma once
 
 #include <cstddef>
@@ -17,31 +17,60 @@ namespace favfmt {
 constexpr std::uint32_t kMagic = 0x00EF0F08;
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kFillerSize = 2;
+constexpr unsigned kMaxDepth = 101;  // slots of the parent table; deeper items hang at this level
 
-// Size of one record in the current layout.
+// Size of one record in the current layout: 12 + 2L + 2P, one more for a folder.
 std::size_t RecordSize(std::size_t labelLen, std::size_t pathLen, bool folder);
 
-// Writes a value into a buffer sized with RecordSize beforehand: one
-// allocation for the whole value. Never writes past the buffer.
+// Writes a value into a buffer sized beforehand with kHeaderSize and
+// RecordSize, so that saving needs one allocation. Never writes past the
+// buffer: a header or record that does not fit is refused whole.
 class Writer {
 public:
     Writer(std::uint8_t* buffer, std::size_t size) : m_buffer(buffer), m_size(size) {}
+
     bool WriteHeader(std::int32_t count);
-    bool WriteRecord(const char16_t* label, std::size_t labelLen, const char16_t* path, std::size_t pathLen,
-                     std::uint8_t depth, bool folder, bool expanded);
+
+    // Char is any 16-bit character type (char16_t; wchar_t on Windows), so
+    // wide strings are written without reinterpreting their storage.
+    template <class Char>
+    bool WriteRecord(const Char* label, std::size_t labelLen, const Char* path, std::size_t pathLen,
+                     std::uint8_t depth, bool folder, bool expanded) {
+        static_assert(sizeof(Char) == 2, "labels and paths are UTF-16");
+        if (!BeginRecord(labelLen, pathLen, folder)) return false;
+        PutU32(static_cast<std::uint32_t>(labelLen));
+        PutText(label, labelLen);
+        PutU32(static_cast<std::uint32_t>(pathLen));
+        PutText(path, pathLen);
+        EndRecord(depth, folder, expanded);
+        return true;
+    }
+
     std::size_t Written() const { return m_pos; }
 
 private:
-    bool Room(std::size_t n) const { return n <= m_size - m_pos; }
+    bool Room(std::uint64_t n) const { return n <= m_size - m_pos; }
+    bool BeginRecord(std::size_t labelLen, std::size_t pathLen, bool folder) const;
+    void EndRecord(std::uint8_t depth, bool folder, bool expanded);
+    void PutByte(std::uint8_t b) { m_buffer[m_pos++] = b; }
     void PutU32(std::uint32_t v);
-    void PutText(const char16_t* text, std::size_t len);
+
+    template <class Char>
+    void PutText(const Char* text, std::size_t len) {
+        for (std::size_t i = 0; i < len; ++i) {
+            const auto unit = static_cast<std::uint16_t>(text[i]);
+            PutByte(static_cast<std::uint8_t>(unit & 0xFF));
+            PutByte(static_cast<std::uint8_t>(unit >> 8));
+        }
+    }
 
     std::uint8_t* m_buffer;
     std::size_t m_size;
     std::size_t m_pos = 0;
 };
 
-// One record as it lies in the value; the texts point into the value.
+// One record as it lies in the value; the texts point into the value and
+// need not be aligned (read them with ReadText).
 struct RecordView {
     const std::uint8_t* label = nullptr;
     std::uint32_t labelLen = 0;
@@ -53,48 +82,58 @@ struct RecordView {
 };
 
 enum class DecodeStatus {
-    Ok,             // every record read, ending exactly at the value's end
+    Ok,             // every counted record read, ending exactly at the value's end
     BadTag,         // not a favourites value
-    Truncated,      // the header or a record runs past the end
-    DepthZero,      // a depth-0 record before the last record
-    TrailingBytes,  // bytes after the last record
+    Truncated,      // the header or a counted record runs past the end
+    DepthZero,      // a depth-0 record before the last counted record
+    TrailingBytes,  // bytes after the last counted record
 };
 
 // Reads a value record by record, never outside it: the count and the text
 // lengths come from storage and are not trusted.
 class Reader {
 public:
+    // withExpandedByte: the current layout (marker 1); otherwise folder
+    // records carry no expanded byte and read as collapsed.
     Reader(const std::uint8_t* data, std::size_t size, bool withExpandedByte);
+
+    // Whether the value starts with a whole header carrying the tag.
     bool HasTag() const { return m_status != DecodeStatus::BadTag && m_status != DecodeStatus::Truncated; }
     std::int32_t Count() const { return m_count; }
-    // The next record; false at the end, after a record that would run past
-    // the value, and after a depth-0 record (which is returned first).
+
+    // The next record; false at the end of the counted records, and from the
+    // record that would run past the value on. A depth-0 record is returned
+    // and ends the reading.
     bool Next(RecordView& record);
-    // Whether everything stored has been read: only then may a save replace
-    // the value without losing favourites.
+
+    // Once Next has returned false: whether everything stored was read, so
+    // that a save may replace the value without losing favourites.
     bool Complete() const { return Status() == DecodeStatus::Ok; }
     DecodeStatus Status() const;
 
 private:
     bool ReadU32(std::uint32_t& v);
     bool ReadText(const std::uint8_t*& text, std::uint32_t len);
+    bool ReadRecord(RecordView& record);
 
     const std::uint8_t* m_data;
     std::size_t m_size;
     bool m_withExpandedByte;
-    std::size_t m_pos = kHeaderSize;
+    std::size_t m_pos = 0;
     std::int32_t m_count = 0;
     std::int32_t m_read = 0;
     bool m_stopped = false;
     DecodeStatus m_status = DecodeStatus::Ok;
 };
 
-// Copies UTF-16LE bytes into a string of 16-bit characters.
+// Copies UTF-16LE bytes (any alignment) into a string of 16-bit characters.
+// The bytes must hold 2 * units bytes, as a RecordView's texts do.
 template <class Str>
-Str ReadText(const std::uint8_t* bytes, std::uint32_t len) {
-    Str text(len, typename Str::value_type());
-    for (std::uint32_t i = 0; i < len; ++i) {
-        text[i] = static_cast<typename Str::value_type>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+Str ReadText(const std::uint8_t* bytes, std::uint32_t units) {
+    using Char = typename Str::value_type;
+    Str text(units, Char());
+    for (std::size_t i = 0; i < units; ++i, bytes += 2) {
+        text[i] = static_cast<Char>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
     }
     return text;
 }
@@ -111,11 +150,12 @@ struct Record {
 };
 
 struct DecodeResult {
-    std::vector<Record> records;  // up to the first depth-0 record
-    bool complete = false;
+    std::vector<Record> records;  // up to, not including, the first depth-0 record
+    bool complete = false;        // Status() == Ok
     DecodeStatus status = DecodeStatus::Ok;
 };
 
+// The value of these records in the current layout.
 std::vector<std::uint8_t> Encode(const std::vector<Record>& records);
 DecodeResult Decode(const std::uint8_t* data, std::size_t size, bool withExpandedByte);
 

@@ -121,8 +121,7 @@ void CMyFrame::SaveFavorites() {
     for (const FlatEntry& entry : list) {
         const std::wstring& path = GetItem(entry.hItem).strPath;
         const bool expanded = entry.bFolder && entry.bExpanded;
-        writer.WriteRecord(reinterpret_cast<const char16_t*>(entry.strLabel.data()), entry.strLabel.size(),
-                           reinterpret_cast<const char16_t*>(path.data()), path.size(), entry.nDepth,
+        writer.WriteRecord(entry.strLabel.data(), entry.strLabel.size(), path.data(), path.size(), entry.nDepth,
                            entry.bFolder != 0, expanded);
     }
     ::RegSetValueExW(key.get(), kValueFavorites, 0, REG_BINARY, buffer.data(), static_cast<DWORD>(buffer.size()));
