@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cwchar>
 
 namespace hostsim {
 namespace {
@@ -15,16 +15,12 @@ constexpr wchar_t kBarClass[] = L"HostSimBar";
 constexpr UINT_PTR kFlushTimer = 1;
 constexpr int kBarWidth = 220;
 constexpr int kBarHeight = 160;
+constexpr int kBarTitleHeight = 20;
 constexpr int kDocumentLineHeight = 24;
+constexpr size_t kDocPathMaxChars = 259;  // the plug-in's buffer holds 260 with the NUL
+constexpr int kDescriptionChars = 600;
 
-enum MenuId : UINT {
-    ID_FILE_NEW_WINDOW = 100,
-    ID_FILE_CLOSE,
-    ID_FILE_EXIT,
-    ID_PLUGIN_COMMAND,
-    ID_PLUGIN_PROPERTIES,
-    ID_PLUGIN_CLOSE_BAR,
-};
+constexpr int kPluginMenuIndex = 1;
 
 bool IsHostMessage(UINT msg) {
     return msg == HM_EXEC_COMMAND || msg == HM_GET_VERSION || msg == HM_OPEN_FILE || msg == HM_GET_DOC_PATH ||
@@ -41,24 +37,30 @@ std::wstring ReadMacroSlot() {
     return text;
 }
 
-void RegisterClasses() {
-    static bool registered = false;
-    if (registered) return;
-    registered = true;
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&icc);
+HINSTANCE HostInstance() {
+    return ::GetModuleHandleW(nullptr);
+}
+
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc, int background) {
     WNDCLASSW wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = HostInstance();
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpfnWndProc = &::DefWindowProcW;
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kMainClass;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+    wc.lpszClassName = name;
     ::RegisterClassW(&wc);
-    wc.lpszClassName = kViewClass;
-    ::RegisterClassW(&wc);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kBarClass;
-    ::RegisterClassW(&wc);
+}
+
+// Finds the window object that CreateWindowExW was given, and keeps it with
+// the window from WM_NCCREATE on.
+template <class Object>
+Object* ObjectOf(HWND hwnd, UINT msg, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* object = static_cast<Object*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+        return object;
+    }
+    return reinterpret_cast<Object*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 HMENU CreateHostMenu(const std::wstring& commandText) {
@@ -70,6 +72,7 @@ HMENU CreateHostMenu(const std::wstring& commandText) {
     HMENU plugins = ::CreatePopupMenu();
     ::AppendMenuW(plugins, MF_STRING, ID_PLUGIN_COMMAND, commandText.c_str());
     ::AppendMenuW(plugins, MF_STRING, ID_PLUGIN_CLOSE_BAR, L"Close the &Bar");
+    ::AppendMenuW(plugins, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(plugins, MF_STRING, ID_PLUGIN_PROPERTIES, L"&Properties...");
     HMENU bar = ::CreateMenu();
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
@@ -78,39 +81,119 @@ HMENU CreateHostMenu(const std::wstring& commandText) {
 }
 
 std::wstring Describe(const Request& r) {
-    wchar_t line[600];
+    wchar_t line[kDescriptionChars] = {};
     switch (r.msg) {
     case HM_GET_VERSION:
-        std::swprintf(line, 600, L"get version -> %ld", static_cast<long>(r.result));
+        std::swprintf(line, kDescriptionChars, L"get version -> %ld", static_cast<long>(r.result));
         break;
     case HM_OPEN_FILE:
-        std::swprintf(line, 600, L"open file %ls", r.text.c_str());
+        std::swprintf(line, kDescriptionChars, L"open file %ls", r.text.c_str());
         break;
     case HM_GET_DOC_PATH:
-        std::swprintf(line, 600, L"current document -> %ls", r.text.c_str());
+        std::swprintf(line, kDescriptionChars, L"current document -> %ls", r.text.c_str());
         break;
     case HM_EXEC_COMMAND:
         if (r.wParam == CMD_RUN_FIRST_MACRO) {
-            std::swprintf(line, 600, L"run first macro: %ls", r.text.c_str());
+            std::swprintf(line, kDescriptionChars, L"run the first macro: %ls", r.text.c_str());
         } else {
-            std::swprintf(line, 600, L"command %lu", static_cast<unsigned long>(r.wParam));
+            std::swprintf(line, kDescriptionChars, L"command %lu", static_cast<unsigned long>(r.wParam));
         }
         break;
     case HM_OPEN_CUSTOM_BAR:
-        std::swprintf(line, 600, L"open custom bar \"%ls\" at side %u -> id %ld", r.text.c_str(),
+        std::swprintf(line, kDescriptionChars, L"open custom bar \"%ls\" at side %u -> id %ld", r.text.c_str(),
                       r.record.size() > 4 ? r.record[4] : 0u, static_cast<long>(r.result));
         break;
     case HM_CLOSE_CUSTOM_BAR:
-        std::swprintf(line, 600, L"close custom bar %lu", static_cast<unsigned long>(r.wParam));
+        std::swprintf(line, kDescriptionChars, L"close custom bar %lu", static_cast<unsigned long>(r.wParam));
         break;
     case WM_DROPFILES:
-        std::swprintf(line, 600, L"files dropped on the editor: %ls", r.text.c_str());
+        std::swprintf(line, kDescriptionChars, L"files dropped on the editor: %ls", r.text.c_str());
         break;
     default:
-        std::swprintf(line, 600, L"message %u", r.msg);
+        std::swprintf(line, kDescriptionChars, L"message %u", r.msg);
         break;
     }
     return line;
+}
+
+// Where the bar sits in the main window's client area, and what is left for the view.
+void SplitClientArea(const RECT& client, int side, RECT& bar, RECT& view) {
+    bar = client;
+    view = client;
+    switch (side) {
+    case BAR_POS_TOP:
+        bar.bottom = std::min(client.bottom, client.top + kBarHeight);
+        view.top = bar.bottom;
+        break;
+    case BAR_POS_RIGHT:
+        bar.left = std::max(client.left, client.right - kBarWidth);
+        view.right = bar.left;
+        break;
+    case BAR_POS_BOTTOM:
+        bar.top = std::max(client.top, client.bottom - kBarHeight);
+        view.bottom = bar.top;
+        break;
+    default:  // left, and any side the host does not know
+        bar.right = std::min(client.right, client.left + kBarWidth);
+        view.left = bar.right;
+        break;
+    }
+}
+
+void MoveTo(HWND hwnd, const RECT& rc) {
+    ::MoveWindow(hwnd, rc.left, rc.top, std::max(0L, rc.right - rc.left), std::max(0L, rc.bottom - rc.top), TRUE);
+}
+
+// The bar's title strip and its close box, in window coordinates of the bar.
+RECT TitleRect(HWND bar) {
+    RECT rc = {};
+    ::GetWindowRect(bar, &rc);
+    return {0, 0, rc.right - rc.left, kBarTitleHeight};
+}
+
+RECT CloseBoxRect(HWND bar) {
+    const RECT title = TitleRect(bar);
+    return {title.right - kBarTitleHeight + 2, 2, title.right - 2, kBarTitleHeight - 2};
+}
+
+POINT ToWindowPoint(HWND hwnd, LPARAM screenPoint) {
+    RECT rc = {};
+    ::GetWindowRect(hwnd, &rc);
+    return {static_cast<SHORT>(LOWORD(screenPoint)) - rc.left, static_cast<SHORT>(HIWORD(screenPoint)) - rc.top};
+}
+
+// A cross drawn with lines: the caption glyph font is not there under every Wine.
+void DrawCloseCross(HDC dc, const RECT& box) {
+    HPEN pen = ::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNTEXT));
+    HGDIOBJ oldPen = ::SelectObject(dc, pen);
+    const int inset = 4;
+    for (int offset : {0, 1}) {
+        ::MoveToEx(dc, box.left + inset + offset, box.top + inset, nullptr);
+        ::LineTo(dc, box.right - inset + offset, box.bottom - inset);
+        ::MoveToEx(dc, box.right - inset - 1 + offset, box.top + inset, nullptr);
+        ::LineTo(dc, box.left + inset - 1 + offset, box.bottom - inset);
+    }
+    ::SelectObject(dc, oldPen);
+    ::DeleteObject(pen);
+}
+
+void PaintBarTitle(HWND bar, const std::wstring& title) {
+    HDC dc = ::GetWindowDC(bar);
+    if (!dc) return;
+    RECT strip = TitleRect(bar);
+    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
+    RECT edge = {strip.left, strip.bottom - 1, strip.right, strip.bottom};
+    ::FillRect(dc, &edge, ::GetSysColorBrush(COLOR_BTNSHADOW));
+    const RECT close = CloseBoxRect(bar);
+    DrawCloseCross(dc, close);
+    RECT text = {strip.left + 6, strip.top, close.left - 4, strip.bottom - 1};
+    HGDIOBJ oldFont = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    ::DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
+                DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    ::SelectObject(dc, oldFont);
+    ::ReleaseDC(bar, dc);
 }
 
 }  // namespace
@@ -123,85 +206,76 @@ void MainWindow::SetCurrentDocument(const std::wstring& path) {
 }
 
 void MainWindow::Command() {
-    if (m_host.m_exports.OnCommand) m_host.m_exports.OnCommand(m_hwndView);
+    if (m_hwndMain && m_host.m_exports.OnCommand) m_host.m_exports.OnCommand(m_hwndView);
 }
 
 BOOL MainWindow::QueryStatus(BOOL* pbChecked) {
-    return m_host.m_exports.QueryStatus ? m_host.m_exports.QueryStatus(m_hwndView, pbChecked) : FALSE;
+    if (!m_hwndMain || !m_host.m_exports.QueryStatus) return FALSE;
+    return m_host.m_exports.QueryStatus(m_hwndView, pbChecked);
 }
 
 void MainWindow::UserCloseBar() {
-    if (m_hwndBar) CloseBar(0);
+    CloseBar(0);
 }
 
 LRESULT MainWindow::OpenBar(const BAR_OPEN_INFO* info) {
-    if (!info || !info->hwndClient) return 0;
-    if (m_hwndBar) CloseBar(0);
+    if (!m_hwndMain || !info || !::IsWindow(info->hwndClient)) return 0;
+    // One bar per window: a second one replaces the first, as if the user had closed it.
+    CloseBar(0);
     m_nBarPos = info->nPos;
     m_strBarTitle = info->pszTitle ? info->pszTitle : L"";
-    m_hwndBar = ::CreateWindowExW(0, kBarClass, m_strBarTitle.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                                  0, 0, m_hwndMain, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    ::SetWindowLongPtrW(m_hwndBar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetWindowLongPtrW(m_hwndBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::BarProc));
+    m_hwndBar = ::CreateWindowExW(0, kBarClass, m_strBarTitle.c_str(),
+                                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, m_hwndMain,
+                                  nullptr, HostInstance(), this);
+    if (!m_hwndBar) return 0;
     m_hwndBarClient = info->hwndClient;
     ::SetParent(m_hwndBarClient, m_hwndBar);
+    ::ShowWindow(m_hwndBarClient, SW_SHOWNA);
     m_nBarId = m_host.m_nNextBarId++;
     Layout();
     return static_cast<LRESULT>(m_nBarId);
 }
 
-// Delivers the bar's save and close events before the bar goes away.
+// The bar's save and close events arrive before the bar goes away.
 void MainWindow::CloseBar(UINT flags) {
-    if (!m_hwndBar || m_bClosing) return;
-    m_bClosing = true;
+    if (!m_hwndBar || m_bClosingBar) return;
+    m_bClosingBar = true;
     BAR_EVENT_INFO info = {m_nBarId, 0, flags};
     m_host.SendEvent(this, EV_BAR_SAVE, reinterpret_cast<LPARAM>(&info));
     m_host.SendEvent(this, EV_BAR_CLOSED, reinterpret_cast<LPARAM>(&info));
+    RemoveBarWindow();
+    m_bClosingBar = false;
+}
+
+void MainWindow::RemoveBarWindow() {
     HWND bar = m_hwndBar;
     m_hwndBar = nullptr;
     m_hwndBarClient = nullptr;
     m_nBarId = 0;
-    ::DestroyWindow(bar);
-    m_bClosing = false;
+    if (bar) ::DestroyWindow(bar);
     Layout();
 }
 
 void MainWindow::Layout() {
     if (!m_hwndMain) return;
-    RECT rc;
-    ::GetClientRect(m_hwndMain, &rc);
-    RECT view = rc;
+    RECT client = {};
+    ::GetClientRect(m_hwndMain, &client);
+    RECT view = client;
     if (m_hwndBar) {
-        RECT bar = rc;
-        switch (m_nBarPos) {
-        case BAR_POS_TOP:
-            bar.bottom = std::min(rc.bottom, rc.top + kBarHeight);
-            view.top = bar.bottom;
-            break;
-        case BAR_POS_RIGHT:
-            bar.left = std::max(rc.left, rc.right - kBarWidth);
-            view.right = bar.left;
-            break;
-        case BAR_POS_BOTTOM:
-            bar.top = std::max(rc.top, rc.bottom - kBarHeight);
-            view.bottom = bar.top;
-            break;
-        default:
-            bar.right = std::min(rc.right, rc.left + kBarWidth);
-            view.left = bar.right;
-            break;
-        }
-        ::MoveWindow(m_hwndBar, bar.left, bar.top, bar.right - bar.left, bar.bottom - bar.top, TRUE);
-        if (m_hwndBarClient && ::IsWindow(m_hwndBarClient)) {
-            ::MoveWindow(m_hwndBarClient, 0, 0, bar.right - bar.left, bar.bottom - bar.top, TRUE);
+        RECT bar = {};
+        SplitClientArea(client, m_nBarPos, bar, view);
+        MoveTo(m_hwndBar, bar);
+        if (m_hwndBarClient) {
+            RECT inside = {};
+            ::GetClientRect(m_hwndBar, &inside);
+            MoveTo(m_hwndBarClient, inside);
         }
     }
-    ::MoveWindow(m_hwndView, view.left, view.top, view.right - view.left, view.bottom - view.top, TRUE);
-    ::MoveWindow(m_hwndLog, 0, kDocumentLineHeight, std::max(0L, view.right - view.left),
-                 std::max(0L, view.bottom - view.top - kDocumentLineHeight), TRUE);
+    MoveTo(m_hwndView, view);
+    MoveTo(m_hwndLog, {0, kDocumentLineHeight, view.right - view.left, view.bottom - view.top});
 }
 
-void MainWindow::Log(const std::wstring& line) {
+void MainWindow::AddLogLine(const std::wstring& line) {
     if (!m_hwndLog) return;
     const LRESULT index = ::SendMessageW(m_hwndLog, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     ::SendMessageW(m_hwndLog, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
@@ -219,37 +293,36 @@ LRESULT MainWindow::OnHostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         result = static_cast<LRESULT>(m_host.m_options.version);
         break;
     case HM_OPEN_FILE: {
-        const UINT* fields = reinterpret_cast<const UINT*>(wParam);
-        if (fields) request.record.assign(fields, fields + 7);
+        const auto* info = reinterpret_cast<const OPEN_FILE_INFO*>(wParam);
+        if (info) request.record = {info->cbSize, info->nValues[0], info->nValues[1], info->nValues[2],
+                                    info->nValues[3], info->nValues[4], info->nValues[5]};
         request.text = lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"";
         SetCurrentDocument(request.text);
         break;
     }
-    case HM_GET_DOC_PATH: {
-        wchar_t* buffer = reinterpret_cast<wchar_t*>(lParam);
-        if (buffer) {
-            const size_t n = std::min<size_t>(m_strDocument.size(), 259);
-            std::copy(m_strDocument.begin(), m_strDocument.begin() + n, buffer);
+    case HM_GET_DOC_PATH:
+        if (auto* buffer = reinterpret_cast<wchar_t*>(lParam)) {
+            const size_t n = std::min(m_strDocument.size(), kDocPathMaxChars);
+            std::copy_n(m_strDocument.begin(), n, buffer);
             buffer[n] = L'\0';
             request.text.assign(buffer, n);
         }
         break;
-    }
     case HM_EXEC_COMMAND:
         if (wParam == CMD_RUN_FIRST_MACRO) request.text = ReadMacroSlot();
         break;
-    case HM_OPEN_CUSTOM_BAR: {
-        const auto* info = reinterpret_cast<const BAR_OPEN_INFO*>(lParam);
-        if (info) {
-            request.record = {info->cbSize, info->nReserved, static_cast<UINT>(reinterpret_cast<UINT_PTR>(info->hwndClient)),
-                              static_cast<UINT>(reinterpret_cast<UINT_PTR>(info->pszTitle)), static_cast<UINT>(info->nPos)};
+    case HM_OPEN_CUSTOM_BAR:
+        if (const auto* info = reinterpret_cast<const BAR_OPEN_INFO*>(lParam)) {
+            request.record = {info->cbSize, info->nReserved,
+                              static_cast<UINT>(reinterpret_cast<UINT_PTR>(info->hwndClient)),
+                              static_cast<UINT>(reinterpret_cast<UINT_PTR>(info->pszTitle)),
+                              static_cast<UINT>(info->nPos)};
             request.text = info->pszTitle ? info->pszTitle : L"";
+            result = OpenBar(info);
         }
-        result = OpenBar(info);
         break;
-    }
     case HM_CLOSE_CUSTOM_BAR:
-        // Recorded before the bar's events run, so the log reads in order.
+        // Recorded before the bar's events run, so the record reads in order.
         m_host.Record(request);
         if (m_hwndBar && wParam == m_nBarId) CloseBar(0);
         return 0;
@@ -257,8 +330,39 @@ LRESULT MainWindow::OnHostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     request.result = result;
-    m_host.Record(request);
+    m_host.Record(std::move(request));
     return result;
+}
+
+// A drop the plug-in left to the host: the paths and the client point.
+void MainWindow::RecordDrop(HDROP drop) {
+    Request request;
+    request.hwndMain = m_hwndMain;
+    request.msg = WM_DROPFILES;
+    request.wParam = reinterpret_cast<WPARAM>(drop);
+    POINT pt = {};
+    ::DragQueryPoint(drop, &pt);
+    request.record = {static_cast<UINT>(pt.x), static_cast<UINT>(pt.y)};
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        wchar_t path[MAX_PATH] = {};
+        ::DragQueryFileW(drop, i, path, MAX_PATH);
+        if (i) request.text += L";";
+        request.text += path;
+    }
+    ::DragFinish(drop);
+    m_host.Record(std::move(request));
+}
+
+// Wine's tree view notifies the window it was created in, even once docked
+// in the bar; the bar container sees the notifications of its child instead.
+LRESULT MainWindow::ReflectNotify(WPARAM wParam, LPARAM lParam, HWND expectedParent) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (!header || !header->hwndFrom) return 0;
+    const bool fromBarClient = header->hwndFrom == m_hwndBarClient;
+    const bool fromChild = expectedParent && ::GetParent(header->hwndFrom) == expectedParent;
+    if (!fromBarClient && !fromChild) return 0;
+    return ::SendMessageW(header->hwndFrom, WM_REFLECTED_NOTIFY, wParam, lParam);
 }
 
 void MainWindow::OnMenu(UINT id) {
@@ -292,20 +396,14 @@ void MainWindow::UpdateMenu(HMENU menu) {
     ::CheckMenuItem(menu, ID_PLUGIN_COMMAND, MF_BYCOMMAND | (enabled && checked ? MF_CHECKED : MF_UNCHECKED));
     ::EnableMenuItem(menu, ID_PLUGIN_COMMAND, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     ::EnableMenuItem(menu, ID_PLUGIN_CLOSE_BAR, MF_BYCOMMAND | (m_hwndBar ? MF_ENABLED : MF_GRAYED));
+    ::EnableMenuItem(menu, ID_PLUGIN_PROPERTIES, MF_BYCOMMAND | (m_host.PluginLoaded() ? MF_ENABLED : MF_GRAYED));
 }
 
 LRESULT MainWindow::OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (IsHostMessage(msg)) return OnHostMessage(msg, wParam, lParam);
     switch (msg) {
-    case WM_NOTIFY: {
-        // The tree view keeps notifying the window it was created in, even
-        // when docked in the bar: reflect those too.
-        const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
-        if (hdr && m_hwndBarClient && hdr->hwndFrom == m_hwndBarClient) {
-            return ::SendMessageW(m_hwndBarClient, WM_REFLECTED_NOTIFY, wParam, lParam);
-        }
-        break;
-    }
+    case WM_NOTIFY:
+        return ReflectNotify(wParam, lParam, nullptr);
     case WM_SIZE:
         Layout();
         return 0;
@@ -318,73 +416,97 @@ LRESULT MainWindow::OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kFlushTimer) m_host.SendEvent(this, EV_FLUSH, 0);
         return 0;
-    case WM_DROPFILES: {
-        HDROP drop = reinterpret_cast<HDROP>(wParam);
-        Request request;
-        request.hwndMain = m_hwndMain;
-        request.msg = WM_DROPFILES;
-        const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < count; ++i) {
-            wchar_t path[MAX_PATH] = {};
-            ::DragQueryFileW(drop, i, path, MAX_PATH);
-            if (i) request.text += L";";
-            request.text += path;
-        }
-        ::DragFinish(drop);
-        m_host.Record(request);
+    case WM_DROPFILES:
+        RecordDrop(reinterpret_cast<HDROP>(wParam));
         return 0;
-    }
     case WM_CLOSE:
         m_host.CloseMainWindow(this);
         return 0;
     default:
-        break;
+        return ::DefWindowProcW(m_hwndMain, msg, wParam, lParam);
     }
-    return ::DefWindowProcW(m_hwndMain, msg, wParam, lParam);
+}
+
+LRESULT MainWindow::OnBarMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_NOTIFY:
+        return ReflectNotify(wParam, lParam, m_hwndBar);
+    case WM_PARENTNOTIFY:
+        // The plug-in may destroy its window while the bar stays docked.
+        if (LOWORD(wParam) == WM_DESTROY && reinterpret_cast<HWND>(lParam) == m_hwndBarClient) {
+            m_hwndBarClient = nullptr;
+        }
+        return 0;
+    case WM_NCCALCSIZE: {
+        ::DefWindowProcW(m_hwndBar, msg, wParam, lParam);
+        RECT* client = reinterpret_cast<RECT*>(lParam);
+        client->top = std::min(client->top + kBarTitleHeight, client->bottom);
+        return 0;
+    }
+    case WM_NCPAINT:
+        PaintBarTitle(m_hwndBar, m_strBarTitle);
+        return 0;
+    case WM_NCHITTEST: {
+        const LRESULT hit = ::DefWindowProcW(m_hwndBar, msg, wParam, lParam);
+        return hit == HTNOWHERE ? HTBORDER : hit;
+    }
+    case WM_NCLBUTTONDOWN:
+        return 0;
+    case WM_NCLBUTTONUP: {
+        const POINT pt = ToWindowPoint(m_hwndBar, lParam);
+        const RECT close = CloseBoxRect(m_hwndBar);
+        if (::PtInRect(&close, pt)) ::PostMessageW(m_hwndMain, WM_COMMAND, ID_PLUGIN_CLOSE_BAR, 0);
+        return 0;
+    }
+    default:
+        return ::DefWindowProcW(m_hwndBar, msg, wParam, lParam);
+    }
 }
 
 LRESULT CALLBACK MainWindow::MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    MainWindow* self = ObjectOf<MainWindow>(hwnd, msg, lParam);
     if (!self || self->m_hwndMain != hwnd) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     return self->OnMainMessage(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK MainWindow::ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (IsHostMessage(msg)) return ::SendMessageW(::GetParent(hwnd), msg, wParam, lParam);
-    if (msg == WM_PAINT) {
-        auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd, &ps);
-        if (self) {
-            const std::wstring line = L"Current document: " +
-                                      (self->m_strDocument.empty() ? std::wstring(L"(none)") : self->m_strDocument);
-            ::SetBkMode(dc, TRANSPARENT);
-            ::TextOutW(dc, 6, 4, line.c_str(), static_cast<int>(line.size()));
-        }
-        ::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+LRESULT CALLBACK MainWindow::BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    MainWindow* self = ObjectOf<MainWindow>(hwnd, msg, lParam);
+    if (!self || self->m_hwndBar != hwnd) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    return self->OnBarMessage(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK MainWindow::BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && msg == WM_NOTIFY) {
-        // Notifications of the docked window go back to it, as the editor's bars do.
-        const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
-        if (hdr && hdr->hwndFrom && ::GetParent(hdr->hwndFrom) == hwnd) {
-            return ::SendMessageW(hdr->hwndFrom, WM_REFLECTED_NOTIFY, wParam, lParam);
-        }
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+LRESULT CALLBACK MainWindow::ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // The plug-in talks to the window it was given; the main window answers.
+    if (IsHostMessage(msg)) return ::SendMessageW(::GetParent(hwnd), msg, wParam, lParam);
+    MainWindow* self = ObjectOf<MainWindow>(hwnd, msg, lParam);
+    if (msg != WM_PAINT || !self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(hwnd, &ps);
+    const std::wstring line =
+        L"Current document: " + (self->m_strDocument.empty() ? std::wstring(L"(none)") : self->m_strDocument);
+    HGDIOBJ oldFont = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::TextOutW(dc, 6, 5, line.c_str(), static_cast<int>(line.size()));
+    ::SelectObject(dc, oldFont);
+    ::EndPaint(hwnd, &ps);
+    return 0;
 }
 
 // ---- Host -------------------------------------------------------------------
 
 Host::Host(HostOptions options) : m_options(options) {
-    RegisterClasses();
+    static const bool registered = [] {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        RegisterWindowClass(kMainClass, &MainWindow::MainProc, COLOR_APPWORKSPACE);
+        RegisterWindowClass(kViewClass, &MainWindow::ViewProc, COLOR_WINDOW);
+        RegisterWindowClass(kBarClass, &MainWindow::BarProc, COLOR_BTNFACE);
+        return true;
+    }();
+    (void)registered;
 }
 
+// As when the editor quits: every window closes, then the plug-in unloads.
 Host::~Host() {
     while (!m_windows.empty()) CloseMainWindow(m_windows.back().get());
     UnloadPlugin();
@@ -393,20 +515,19 @@ Host::~Host() {
 MainWindow* Host::CreateMainWindow() {
     m_windows.push_back(std::unique_ptr<MainWindow>(new MainWindow(*this)));
     MainWindow* w = m_windows.back().get();
-    const int offset = 30 * static_cast<int>(m_windows.size() - 1);
+    const int offset = 30 * static_cast<int>((m_windows.size() + m_closed.size() - 1) % 8);
+    const std::wstring commandText = m_module ? PluginText(m_exports.GetMenuTextID()) : L"(no plug-in)";
     w->m_hwndMain = ::CreateWindowExW(0, kMainClass, L"Zorvex (stand-in host)",
                                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | (m_options.visible ? WS_VISIBLE : 0),
-                                      40 + offset, 40 + offset, 760, 520, nullptr,
-                                      CreateHostMenu(m_module ? PluginText(m_exports.GetMenuTextID()) : L"Favourites"),
-                                      ::GetModuleHandleW(nullptr), nullptr);
-    ::SetWindowLongPtrW(w->m_hwndMain, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
-    ::SetWindowLongPtrW(w->m_hwndMain, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::MainProc));
-    w->m_hwndView = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                                      0, 0, 0, 0, w->m_hwndMain, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    ::SetWindowLongPtrW(w->m_hwndView, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
-    ::SetWindowLongPtrW(w->m_hwndView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MainWindow::ViewProc));
-    w->m_hwndLog = ::CreateWindowExW(0, L"LISTBOX", nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT,
-                                     0, 0, 0, 0, w->m_hwndView, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+                                      40 + offset, 40 + offset, 760, 520, nullptr, CreateHostMenu(commandText),
+                                      HostInstance(), w);
+    w->m_hwndView = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, nullptr,
+                                      WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                                      w->m_hwndMain, nullptr, HostInstance(), w);
+    w->m_hwndLog = ::CreateWindowExW(0, L"LISTBOX", nullptr,
+                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, 0, 0, 0,
+                                     0, w->m_hwndView, nullptr, HostInstance(), nullptr);
+    ::SendMessageW(w->m_hwndLog, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     ::DragAcceptFiles(w->m_hwndMain, TRUE);
     w->Layout();
     if (m_options.flushTimerMs) ::SetTimer(w->m_hwndMain, kFlushTimer, m_options.flushTimerMs, nullptr);
@@ -433,51 +554,51 @@ bool Host::LoadPlugin(const std::wstring& dllPath, MainWindow* loadingWindow) {
     }
     m_module = module;
     m_exports = e;
+    const std::wstring commandText = PluginText(e.GetMenuTextID());
     for (auto& w : m_windows) {
-        HMENU plugins = ::GetSubMenu(::GetMenu(w->m_hwndMain), 1);
-        ::ModifyMenuW(plugins, ID_PLUGIN_COMMAND, MF_BYCOMMAND | MF_STRING, ID_PLUGIN_COMMAND,
-                      PluginText(e.GetMenuTextID()).c_str());
+        HMENU plugins = ::GetSubMenu(::GetMenu(w->m_hwndMain), kPluginMenuIndex);
+        ::ModifyMenuW(plugins, ID_PLUGIN_COMMAND, MF_BYCOMMAND | MF_STRING, ID_PLUGIN_COMMAND, commandText.c_str());
     }
     SendEvent(loadingWindow, EV_LOAD, 0);
-    // An older host does not announce its windows; the plug-in copes.
+    // An older host does not announce the windows that are already open.
     if (m_options.version >= 5000) {
-        for (auto& w : m_windows) SendEvent(w.get(), EV_WINDOW_CREATED, 0);
+        for (MainWindow* w : Windows()) SendEvent(w, EV_WINDOW_CREATED, 0);
     }
     return true;
 }
 
 void Host::CloseMainWindow(MainWindow* window) {
-    auto find = [this, window] {
-        return std::find_if(m_windows.begin(), m_windows.end(), [window](const auto& w) { return w.get() == window; });
-    };
-    if (find() == m_windows.end() || window->m_bClosing) return;
-    // Closing the window closes its bar, which is to reopen at the next start.
-    if (window->m_hwndBar) window->CloseBar(BAR_FLAG_OPEN_STARTUP);
+    const auto it = std::find_if(m_windows.begin(), m_windows.end(),
+                                 [window](const std::unique_ptr<MainWindow>& w) { return w.get() == window; });
+    if (it == m_windows.end() || window->m_bClosing) return;
     window->m_bClosing = true;
+    // A bar open when its window closes is to reopen at the next start.
+    window->CloseBar(BAR_FLAG_OPEN_STARTUP);
     if (m_module) SendEvent(window, EV_WINDOW_DESTROY, 0);
-    auto it = find();
-    std::unique_ptr<MainWindow> owned = std::move(*it);
-    m_windows.erase(it);
-    ::KillTimer(owned->m_hwndMain, kFlushTimer);
-    ::SetWindowLongPtrW(owned->m_hwndMain, GWLP_USERDATA, 0);
-    ::SetWindowLongPtrW(owned->m_hwndView, GWLP_USERDATA, 0);
-    if (owned->m_hwndBar) ::SetWindowLongPtrW(owned->m_hwndBar, GWLP_USERDATA, 0);
-    ::DestroyWindow(owned->m_hwndMain);
+
+    HWND main = window->m_hwndMain;
+    ::KillTimer(main, kFlushTimer);
+    window->m_hwndMain = window->m_hwndView = window->m_hwndLog = nullptr;
+    window->m_hwndBar = window->m_hwndBarClient = nullptr;
+    window->m_nBarId = 0;
+    // The event may have run a nested loop that changed the list: look again.
+    const auto now = std::find_if(m_windows.begin(), m_windows.end(),
+                                  [window](const std::unique_ptr<MainWindow>& w) { return w.get() == window; });
+    if (now != m_windows.end()) {
+        m_closed.push_back(std::move(*now));
+        m_windows.erase(now);
+    }
+    ::DestroyWindow(main);
     if (m_windows.empty() && m_bRunning) ::PostQuitMessage(0);
 }
 
 void Host::UnloadPlugin() {
     if (!m_module) return;
     SendEvent(m_windows.empty() ? nullptr : m_windows.front().get(), EV_UNLOAD, 0);
-    // Whatever the plug-in left docked is the host's to remove now.
+    // A bar whose window the plug-in destroyed is the host's to remove; one
+    // it left docked stays, with whatever the plug-in left in it.
     for (auto& w : m_windows) {
-        if (w->m_hwndBar) {
-            ::DestroyWindow(w->m_hwndBar);
-            w->m_hwndBar = nullptr;
-            w->m_hwndBarClient = nullptr;
-            w->m_nBarId = 0;
-            w->Layout();
-        }
+        if (w->m_hwndBar && !w->m_hwndBarClient) w->RemoveBarWindow();
     }
     ::FreeLibrary(m_module);
     m_module = nullptr;
@@ -493,6 +614,7 @@ void Host::SendEvent(MainWindow* window, UINT nEvent, LPARAM lParam) {
     EventSent event;
     event.hwndView = window ? window->m_hwndView : nullptr;
     event.nEvent = nEvent;
+    event.lParam = lParam;
     if ((nEvent & (EV_BAR_SAVE | EV_BAR_CLOSED)) && lParam) event.info = *reinterpret_cast<BAR_EVENT_INFO*>(lParam);
     m_events.push_back(event);
     m_exports.OnEvents(event.hwndView, nEvent, lParam);
@@ -511,14 +633,20 @@ std::wstring Host::PluginText(UINT id) const {
 
 std::vector<Request> Host::RequestsOf(UINT msg) const {
     std::vector<Request> out;
-    for (const Request& r : m_requests) {
-        if (r.msg == msg) out.push_back(r);
-    }
+    std::copy_if(m_requests.begin(), m_requests.end(), std::back_inserter(out),
+                 [msg](const Request& r) { return r.msg == msg; });
+    return out;
+}
+
+std::vector<EventSent> Host::EventsOf(UINT nEvent) const {
+    std::vector<EventSent> out;
+    std::copy_if(m_events.begin(), m_events.end(), std::back_inserter(out),
+                 [nEvent](const EventSent& e) { return (e.nEvent & nEvent) != 0; });
     return out;
 }
 
 void Host::Record(Request request) {
-    if (MainWindow* w = WindowOf(request.hwndMain)) w->Log(Describe(request));
+    if (MainWindow* w = WindowOf(request.hwndMain)) w->AddLogLine(Describe(request));
     m_requests.push_back(std::move(request));
 }
 
@@ -529,18 +657,22 @@ std::vector<MainWindow*> Host::Windows() const {
 }
 
 MainWindow* Host::WindowOf(HWND hwnd) const {
-    HWND root = hwnd ? ::GetAncestor(hwnd, GA_ROOT) : nullptr;
-    for (const auto& w : m_windows) {
-        if (w->m_hwndMain == root || w->m_hwndMain == hwnd) return w.get();
+    if (!hwnd) return nullptr;
+    for (UINT how : {GA_ROOT, GA_ROOTOWNER}) {
+        HWND top = ::GetAncestor(hwnd, how);
+        for (const auto& w : m_windows) {
+            if (w->m_hwndMain == top || w->m_hwndMain == hwnd) return w.get();
+        }
     }
     return nullptr;
 }
 
 void Host::DispatchOne(MSG& msg) {
-    if (m_exports.PlugInProc && !m_windows.empty()) {
+    if (m_exports.PlugInProc) {
         MainWindow* w = WindowOf(msg.hwnd);
-        if (!w) w = m_windows.front().get();
-        if (m_exports.PlugInProc(w->m_hwndView, PP_PRETRANSLATE_MESSAGE, 0, reinterpret_cast<LPARAM>(&msg))) return;
+        if (!w && !m_windows.empty()) w = m_windows.front().get();
+        HWND view = w ? w->m_hwndView : nullptr;
+        if (m_exports.PlugInProc(view, PP_PRETRANSLATE_MESSAGE, 0, reinterpret_cast<LPARAM>(&msg))) return;
     }
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
@@ -552,6 +684,7 @@ void Host::Pump(DWORD ms) {
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
+                // Left for the outer loop, as a nested loop does.
                 ::PostQuitMessage(static_cast<int>(msg.wParam));
                 return;
             }
@@ -565,10 +698,18 @@ void Host::Pump(DWORD ms) {
 
 int Host::Run() {
     m_bRunning = true;
-    MSG msg;
-    while (!m_windows.empty() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchOne(msg);
+    MSG msg = {};
+    int exitCode = 0;
+    while (!m_windows.empty()) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            exitCode = got == 0 ? static_cast<int>(msg.wParam) : 1;
+            break;
+        }
+        DispatchOne(msg);
+    }
     m_bRunning = false;
-    return 0;
+    return exitCode;
 }
 
 }  // namespace hostsim

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
+#include <winternl.h>
 
+#include <algorithm>
 #include <cwctype>
 
 namespace hostsim {
@@ -59,6 +61,25 @@ bool IsMessageBox(HWND hwnd) {
     return true;
 }
 
+// Message boxes show the system's shared icons: compare the handles.
+UINT IconStyleOf(HWND box) {
+    for (HWND child : Children(box)) {
+        if (ClassOf(child) != L"Static" || (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+        const HICON icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+        const struct {
+            LPCWSTR resource;
+            UINT style;
+        } kinds[] = {{IDI_HAND, MB_ICONERROR},
+                     {IDI_QUESTION, MB_ICONQUESTION},
+                     {IDI_EXCLAMATION, MB_ICONWARNING},
+                     {IDI_ASTERISK, MB_ICONINFORMATION}};
+        for (const auto& kind : kinds) {
+            if (icon && icon == ::LoadIconW(nullptr, kind.resource)) return kind.style;
+        }
+    }
+    return 0;
+}
+
 LPARAM PointParam(POINT pt) {
     return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(pt.x)), static_cast<WORD>(static_cast<SHORT>(pt.y)));
 }
@@ -67,6 +88,17 @@ void SetCursorTo(HWND hwnd, POINT client) {
     POINT screen = client;
     ::ClientToScreen(hwnd, &screen);
     ::SetCursorPos(screen.x, screen.y);
+}
+
+// Keys of the navigation block, which a keyboard reports as extended keys.
+bool IsExtendedKey(UINT vk) {
+    switch (vk) {
+    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT: case VK_HOME: case VK_END:
+    case VK_PRIOR: case VK_NEXT: case VK_INSERT: case VK_DELETE:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Holds modifier keys down for GetKeyState while a key is handled.
@@ -90,10 +122,15 @@ private:
 }  // namespace
 
 bool ModalResponder::Menu::IsGrayed(UINT id) const {
+    const MenuItem* item = Find(id);
+    return item && item->grayed;
+}
+
+const ModalResponder::MenuItem* ModalResponder::Menu::Find(UINT id) const {
     for (const MenuItem& item : items) {
-        if (item.id == id) return item.grayed;
+        if (item.id == id && !item.separator) return &item;
     }
-    return false;
+    return nullptr;
 }
 
 ModalResponder::ModalResponder() {
@@ -146,6 +183,7 @@ void ModalResponder::AnswerMessageBox(HWND box) {
     seen.text = TextOf(::GetDlgItem(box, kMessageBoxTextId));
     seen.caption = TextOf(box);
     seen.owner = ::GetWindow(box, GW_OWNER);
+    seen.icon = IconStyleOf(box);
     for (HWND child : Children(box)) {
         if (ClassOf(child) != L"Button") continue;
         const int id = ::GetDlgCtrlID(child);
@@ -162,6 +200,7 @@ void ModalResponder::AnswerMessageBox(HWND box) {
 }
 
 void ModalResponder::AnswerDialog(HWND dialog) {
+    m_dialogs.push_back({dialog, TextOf(dialog), ::GetWindow(dialog, GW_OWNER)});
     if (m_dialogHandlers.empty()) {
         ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
@@ -189,6 +228,7 @@ void ModalResponder::AnswerMenu(HWND menuWindow) {
         item.text = text;
         item.separator = (info.fType & MFT_SEPARATOR) != 0;
         item.grayed = (info.fState & MFS_GRAYED) != 0;
+        item.checked = (info.fState & MFS_CHECKED) != 0;
         seen.items.push_back(item);
     }
     m_menus.push_back(seen);
@@ -197,13 +237,28 @@ void ModalResponder::AnswerMenu(HWND menuWindow) {
         choice = m_menuAnswers.front();
         m_menuAnswers.pop_front();
     }
-    for (const MenuItem& item : seen.items) {
-        if (choice && item.id == choice && MnemonicOf(item.text)) {
-            ::PostMessageW(menuWindow, WM_CHAR, MnemonicOf(item.text), 0);
-            return;
-        }
+    if (!choice || !ChooseItem(menuWindow, seen, choice)) ::EndMenu();
+}
+
+// The menu's own loop reads keys from the queue, whatever window they are
+// for. A mnemonic that two items share would only select the first.
+bool ModalResponder::ChooseItem(HWND menuWindow, const Menu& menu, UINT id) {
+    const MenuItem* target = menu.Find(id);
+    if (!target) return false;
+    const wchar_t mnemonic = MnemonicOf(target->text);
+    const auto sharing = std::count_if(menu.items.begin(), menu.items.end(),
+                                       [mnemonic](const MenuItem& item) { return MnemonicOf(item.text) == mnemonic; });
+    if (mnemonic && sharing == 1) {
+        ::PostMessageW(menuWindow, WM_CHAR, mnemonic, 0);
+        return true;
     }
-    ::EndMenu();
+    ::PostMessageW(menuWindow, WM_KEYDOWN, VK_HOME, 0);
+    for (const MenuItem& item : menu.items) {
+        if (&item == target) break;
+        if (!item.separator) ::PostMessageW(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    ::PostMessageW(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
 }
 
 void Focus(HWND hwnd) {
@@ -214,8 +269,9 @@ void Focus(HWND hwnd) {
 void PressKey(Host& host, HWND target, UINT vk, bool alt, bool ctrl, bool shift) {
     HWND hwnd = target ? target : ::GetFocus();
     HeldModifiers held(alt, ctrl, shift);
-    const UINT scan = ::MapVirtualKeyW(vk, 0);
-    const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (alt ? (1 << 29) : 0);
+    const UINT scan = ::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+    const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (IsExtendedKey(vk) ? (1 << 24) : 0) |
+                        (alt ? (1 << 29) : 0);
     const LPARAM up = down | (1u << 30) | (1u << 31);
     ::PostMessageW(hwnd, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
     ::PostMessageW(hwnd, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
@@ -291,10 +347,14 @@ void DropFiles(Host& host, HWND target, POINT screen, const std::vector<std::wst
     host.Pump();
 }
 
-RECT ItemRow(HWND tree, HTREEITEM item) {
+RECT ItemRect(HWND tree, HTREEITEM item, bool textOnly) {
     RECT rc = {};
-    TreeView_GetItemRect(tree, item, &rc, FALSE);
+    TreeView_GetItemRect(tree, item, &rc, textOnly ? TRUE : FALSE);
     return rc;
+}
+
+RECT ItemRow(HWND tree, HTREEITEM item) {
+    return ItemRect(tree, item, false);
 }
 
 POINT ItemCentre(HWND tree, HTREEITEM item) {
@@ -309,12 +369,102 @@ POINT ItemPoint(HWND tree, HTREEITEM item, int yWithinRow) {
     return {(text.left + text.right) / 2, ItemRow(tree, item).top + yWithinRow};
 }
 
+namespace {
+
+void CollectItems(HWND tree, HTREEITEM first, int depth, std::vector<TreeItem>& items) {
+    for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree, item)) {
+        wchar_t text[1024] = {};
+        TVITEMW tv = {};
+        tv.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_STATE;
+        tv.hItem = item;
+        tv.pszText = text;
+        tv.cchTextMax = 1024;
+        tv.stateMask = TVIS_EXPANDED;
+        ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+        items.push_back(TreeItem{text, tv.iImage, depth, (tv.state & TVIS_EXPANDED) != 0, item});
+        CollectItems(tree, TreeView_GetChild(tree, item), depth + 1, items);
+    }
+}
+
+}  // namespace
+
+std::vector<TreeItem> TreeSnapshot(HWND tree) {
+    std::vector<TreeItem> items;
+    if (tree) CollectItems(tree, TreeView_GetRoot(tree), 1, items);
+    return items;
+}
+
+HTREEITEM FindItem(HWND tree, const std::wstring& label) {
+    for (const TreeItem& item : TreeSnapshot(tree)) {
+        if (item.label == label) return item.handle;
+    }
+    return nullptr;
+}
+
+HTREEITEM Selected(HWND tree) {
+    return TreeView_GetSelection(tree);
+}
+
+namespace {
+
+// Wine answers GetGuiResources with 0. Its GDI handle table, which the PEB
+// points to as on Windows, has one 24-byte entry per handle with the object
+// type in byte 14 (0 when free); it holds this process's objects only.
+DWORD CountWineGdiHandles() {
+    if (!::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return 0;
+    constexpr size_t kTableOffsetInPeb = sizeof(void*) == 4 ? 0x94 : 0xF8;
+    constexpr size_t kEntrySize = 24;
+    constexpr size_t kTypeOffset = 14;
+    constexpr size_t kMaxHandles = 0x10000;
+    const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + kTableOffsetInPeb);
+    if (!table) return 0;
+    DWORD count = 0;
+    for (size_t i = 0; i < kMaxHandles; ++i) {
+        if (table[i * kEntrySize + kTypeOffset]) ++count;
+    }
+    return count;
+}
+
+BOOL CALLBACK CountWindowAndChildren(HWND hwnd, LPARAM lParam) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hwnd, &process);
+    // The input method's window comes and goes with the first and last top-level window.
+    if (process != ::GetCurrentProcessId() || ClassOf(hwnd) == L"IME") return TRUE;
+    auto* count = reinterpret_cast<DWORD*>(lParam);
+    *count += 1 + static_cast<DWORD>(Children(hwnd).size());
+    return TRUE;
+}
+
+// Under Wine: this process's windows (top-level, message-only and children,
+// but not the input method's) and menus. Menus are found by their handle index, which Wine accepts
+// without the upper word.
+DWORD CountWineUserObjects() {
+    if (!::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return 0;
+    DWORD count = 0;
+    ::EnumWindows(CountWindowAndChildren, reinterpret_cast<LPARAM>(&count));
+    for (HWND hwnd = ::FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); hwnd;
+         hwnd = ::FindWindowExW(HWND_MESSAGE, hwnd, nullptr, nullptr)) {
+        CountWindowAndChildren(hwnd, reinterpret_cast<LPARAM>(&count));
+    }
+    constexpr UINT_PTR kFirstUserHandle = 0x20;
+    constexpr UINT_PTR kUserHandleSlots = 0x8000;
+    for (UINT_PTR i = 0; i < kUserHandleSlots; ++i) {
+        if (::IsMenu(reinterpret_cast<HMENU>(kFirstUserHandle + 2 * i))) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
 DWORD GdiObjects() {
-    return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    const DWORD reported = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    return reported ? reported : CountWineGdiHandles();
 }
 
 DWORD UserObjects() {
-    return ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    const DWORD reported = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    return reported ? reported : CountWineUserObjects();
 }
 
 }  // namespace hostsim

@@ -3,8 +3,8 @@
 # persistent wineserver. Call winenv_start, and winenv_stop when done.
 
 winenv_start() {
-    local top="$1" want_display="${2:-headless}"
-    export WINEPREFIX="$top/build/wineprefix"
+    local top="$1" want_display="${2:-headless}" prefix="${3:-wineprefix}"
+    export WINEPREFIX="$top/build/$prefix"
     export WINEDEBUG=-all
     export WINEARCH=win32
     export WINEDLLOVERRIDES="mscoree,mshtml="
