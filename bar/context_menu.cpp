@@ -14,13 +14,6 @@ struct MenuPlacement {
     POINT ptScreen = {};
 };
 
-HTREEITEM ItemAtScreenPoint(HWND hwndTree, POINT ptScreen) {
-    TVHITTESTINFO hit = {};
-    hit.pt = ptScreen;
-    ::ScreenToClient(hwndTree, &hit.pt);
-    return reinterpret_cast<HTREEITEM>(::SendMessageW(hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-}
-
 MenuPlacement PlaceAtSelection(HWND hwndTree, HTREEITEM hSelected) {
     MenuPlacement placement;
     placement.hTarget = hSelected;
@@ -47,7 +40,7 @@ void CMyFrame::ShowContextMenu(bool bAtCursor) {
     MenuPlacement placement;
     if (bAtCursor) {
         ::GetCursorPos(&placement.ptScreen);
-        placement.hTarget = ItemAtScreenPoint(m_hwndTree, placement.ptScreen);
+        placement.hTarget = TreeHitTestScreen(m_hwndTree, placement.ptScreen);
     } else {
         placement = PlaceAtSelection(m_hwndTree, GetSelectedItem());
     }
@@ -72,7 +65,7 @@ void CMyFrame::ShowContextMenu(bool bAtCursor) {
     if (!watch.StillOpen() || nCommand == 0) return;
 
     HTREEITEM hTarget =
-        bAtCursor ? ItemAtScreenPoint(m_hwndTree, placement.ptScreen) : GetSelectedItem();
+        bAtCursor ? TreeHitTestScreen(m_hwndTree, placement.ptScreen) : GetSelectedItem();
     switch (nCommand) {
     case ID_NEW_TEXT:
         InsertNewItem(hTarget, NewItemInfo{});

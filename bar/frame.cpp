@@ -29,6 +29,21 @@ bool TreeItemRect(HWND hwndTree, HTREEITEM hItem, bool bTextOnly, RECT& rc) {
     return ::SendMessageW(hwndTree, TVM_GETITEMRECT, bTextOnly, reinterpret_cast<LPARAM>(&rc)) != FALSE;
 }
 
+bool TreeHasChildren(HWND hwndTree, HTREEITEM hItem) {
+    return TreeNext(hwndTree, hItem, TVGN_CHILD) != nullptr;
+}
+
+HTREEITEM TreeHitTest(HWND hwndTree, POINT ptClient) {
+    TVHITTESTINFO hit = {};
+    hit.pt = ptClient;
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+}
+
+HTREEITEM TreeHitTestScreen(HWND hwndTree, POINT ptScreen) {
+    ::ScreenToClient(hwndTree, &ptScreen);
+    return TreeHitTest(hwndTree, ptScreen);
+}
+
 CMyFrame::~CMyFrame() {
     DestroyBarWindows();
 }

@@ -128,3 +128,7 @@ private:
 // Messages of the tree view, sent to m_hwndTree.
 HTREEITEM TreeNext(HWND hwndTree, HTREEITEM hItem, UINT nCode);
 bool TreeItemRect(HWND hwndTree, HTREEITEM hItem, bool bTextOnly, RECT& rc);
+bool TreeHasChildren(HWND hwndTree, HTREEITEM hItem);
+// The item at a point in the tree's client coordinates, or null.
+HTREEITEM TreeHitTest(HWND hwndTree, POINT ptClient);
+HTREEITEM TreeHitTestScreen(HWND hwndTree, POINT ptScreen);

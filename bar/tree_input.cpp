@@ -120,10 +120,7 @@ BOOL CMyFrame::PreTranslateMessage(MSG* pMsg) {
 }
 
 HTREEITEM CMyFrame::DropFolderAt(POINT ptScreen) const {
-    TVHITTESTINFO hit = {};
-    hit.pt = ptScreen;
-    ::ScreenToClient(m_hwndTree, &hit.pt);
-    HTREEITEM hItem = reinterpret_cast<HTREEITEM>(::SendMessageW(m_hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    HTREEITEM hItem = TreeHitTestScreen(m_hwndTree, ptScreen);
     if (!hItem) return nullptr;
     TVITEMW item = {};
     item.mask = TVIF_IMAGE;

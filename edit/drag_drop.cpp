@@ -5,20 +5,6 @@
 
 #include "plugin/handles.h"
 
-namespace {
-
-bool HasChildren(HWND hwndTree, HTREEITEM hItem) {
-    return TreeNext(hwndTree, hItem, TVGN_CHILD) != nullptr;
-}
-
-HTREEITEM HitTest(HWND hwndTree, int x, int y) {
-    TVHITTESTINFO hit = {};
-    hit.pt.x = x;
-    hit.pt.y = y;
-    return reinterpret_cast<HTREEITEM>(::SendMessageW(hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-}
-
-}  // namespace
 
 void CMyFrame::OnBeginDrag(NMTREEVIEWW* pInfo) {
     if (!IsBarOpen() || m_bDragging) return;
@@ -42,17 +28,17 @@ void CMyFrame::OnDragMove(int x, int y) {
     ::ImageList_DragMove(x, y);
     m_bInsertAfter = false;
     m_bDropInto = false;
-    m_hDropTarget = HitTest(m_hwndTree, x, y);
+    m_hDropTarget = TreeHitTest(m_hwndTree, POINT{x, y});
     if (m_hDropTarget) {
         RECT rc = {};
         if (TreeItemRect(m_hwndTree, m_hDropTarget, false, rc)) {
             const int top = rc.top;
             wchar_t text[kTextBufferChars];
-            if (y > top + h / 2 && !HasChildren(m_hwndTree, m_hDropTarget)) m_bInsertAfter = true;
+            if (y > top + h / 2 && !TreeHasChildren(m_hwndTree, m_hDropTarget)) m_bInsertAfter = true;
             if (y >= top + h / 4 && y < top + 3 * h / 4 && IsFolderItem(m_hDropTarget, text)) m_bDropInto = true;
         }
     } else {
-        m_hDropTarget = HitTest(m_hwndTree, x, y - h);
+        m_hDropTarget = TreeHitTest(m_hwndTree, POINT{x, y - h});
         if (m_hDropTarget) m_bInsertAfter = true;
     }
     // Dropping an item onto itself or into its own subtree is refused: such a

@@ -11,10 +11,6 @@ namespace {
 // A new folder may stand at this level at most.
 constexpr int kMaxFolderLevel = 99;
 
-bool HasChildren(HWND hwndTree, HTREEITEM hItem) {
-    return TreeNext(hwndTree, hItem, TVGN_CHILD) != nullptr;
-}
-
 }  // namespace
 
 HTREEITEM CMyFrame::InsertTreeItem(HTREEITEM hParent, HTREEITEM hInsertAfter, const std::wstring& strLabel,
@@ -81,7 +77,7 @@ void CMyFrame::DeleteItem(HTREEITEM hItem) {
     if (!hItem || !IsBarOpen()) return;
     wchar_t question[kTextBufferChars] = {};
     wchar_t caption[kNameBufferChars] = {};
-    const UINT idQuestion = HasChildren(m_hwndTree, hItem) ? IDS_DELETE_FOLDER : IDS_DELETE_ITEM;
+    const UINT idQuestion = TreeHasChildren(m_hwndTree, hItem) ? IDS_DELETE_FOLDER : IDS_DELETE_ITEM;
     ::LoadStringW(g_hInstance, idQuestion, question, kTextBufferChars);
     ::LoadStringW(g_hInstance, IDS_NAME, caption, kNameBufferChars);
     const BarWatch watch(*this);

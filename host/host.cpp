@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "host/gdi_scope.h"
+
 namespace hostsim {
 namespace {
 
@@ -164,8 +166,8 @@ POINT ToWindowPoint(HWND hwnd, LPARAM screenPoint) {
 
 // A cross drawn with lines: the caption glyph font is not there under every Wine.
 void DrawCloseCross(HDC dc, const RECT& box) {
-    HPEN pen = ::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNTEXT));
-    HGDIOBJ oldPen = ::SelectObject(dc, pen);
+    GdiObject<HPEN> pen(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_BTNTEXT)));
+    Selection selected(dc, pen.Get());
     const int inset = 4;
     for (int offset : {0, 1}) {
         ::MoveToEx(dc, box.left + inset + offset, box.top + inset, nullptr);
@@ -173,27 +175,23 @@ void DrawCloseCross(HDC dc, const RECT& box) {
         ::MoveToEx(dc, box.right - inset - 1 + offset, box.top + inset, nullptr);
         ::LineTo(dc, box.left + inset - 1 + offset, box.bottom - inset);
     }
-    ::SelectObject(dc, oldPen);
-    ::DeleteObject(pen);
 }
 
 void PaintBarTitle(HWND bar, const std::wstring& title) {
-    HDC dc = ::GetWindowDC(bar);
-    if (!dc) return;
-    RECT strip = TitleRect(bar);
-    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
-    RECT edge = {strip.left, strip.bottom - 1, strip.right, strip.bottom};
-    ::FillRect(dc, &edge, ::GetSysColorBrush(COLOR_BTNSHADOW));
+    WindowDc dc(bar);
+    if (!dc.Get()) return;
+    const RECT strip = TitleRect(bar);
+    ::FillRect(dc.Get(), &strip, ::GetSysColorBrush(COLOR_BTNFACE));
+    const RECT edge = {strip.left, strip.bottom - 1, strip.right, strip.bottom};
+    ::FillRect(dc.Get(), &edge, ::GetSysColorBrush(COLOR_BTNSHADOW));
     const RECT close = CloseBoxRect(bar);
-    DrawCloseCross(dc, close);
+    DrawCloseCross(dc.Get(), close);
     RECT text = {strip.left + 6, strip.top, close.left - 4, strip.bottom - 1};
-    HGDIOBJ oldFont = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-    ::DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
+    Selection font(dc.Get(), ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SetBkMode(dc.Get(), TRANSPARENT);
+    ::SetTextColor(dc.Get(), ::GetSysColor(COLOR_BTNTEXT));
+    ::DrawTextW(dc.Get(), title.c_str(), static_cast<int>(title.size()), &text,
                 DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
-    ::SelectObject(dc, oldFont);
-    ::ReleaseDC(bar, dc);
 }
 
 }  // namespace
@@ -219,7 +217,8 @@ void MainWindow::UserCloseBar() {
 }
 
 LRESULT MainWindow::OpenBar(const BAR_OPEN_INFO* info) {
-    if (!m_hwndMain || !info || !::IsWindow(info->hwndClient)) return 0;
+    // Not while the bar's close events run: the close would take the new bar too.
+    if (!m_hwndMain || m_bClosingBar || !info || !::IsWindow(info->hwndClient)) return 0;
     // One bar per window: a second one replaces the first, as if the user had closed it.
     CloseBar(0);
     m_nBarPos = info->nPos;
@@ -484,10 +483,11 @@ LRESULT CALLBACK MainWindow::ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     HDC dc = ::BeginPaint(hwnd, &ps);
     const std::wstring line =
         L"Current document: " + (self->m_strDocument.empty() ? std::wstring(L"(none)") : self->m_strDocument);
-    HGDIOBJ oldFont = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
-    ::SetBkMode(dc, TRANSPARENT);
-    ::TextOutW(dc, 6, 5, line.c_str(), static_cast<int>(line.size()));
-    ::SelectObject(dc, oldFont);
+    {
+        Selection font(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::TextOutW(dc, 6, 5, line.c_str(), static_cast<int>(line.size()));
+    }
     ::EndPaint(hwnd, &ps);
     return 0;
 }

@@ -3,58 +3,30 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/gdi_scope.h"
+
 namespace hostsim {
 namespace {
-
-// Each window is read from its own device context: Wine draws into window
-// surfaces that reach the X screen only a little later, so a copy of the
-// screen can miss what was painted last.
-class WindowDc {
-public:
-    explicit WindowDc(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetWindowDC(hwnd)) {}
-    ~WindowDc() {
-        if (m_dc) ::ReleaseDC(m_hwnd, m_dc);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC Get() const { return m_dc; }
-
-private:
-    HWND m_hwnd;
-    HDC m_dc;
-};
 
 // A 24-bit bottom-up DIB selected into a memory DC, as a BMP file stores it.
 class Canvas {
 public:
-    Canvas(int width, int height) {
-        m_info.biSize = sizeof(m_info);
-        m_info.biWidth = width;
-        m_info.biHeight = height;
-        m_info.biPlanes = 1;
-        m_info.biBitCount = 24;
-        m_info.biCompression = BI_RGB;
-        m_info.biSizeImage = ((static_cast<DWORD>(width) * 3 + 3) / 4 * 4) * static_cast<DWORD>(height);
-        m_dc = ::CreateCompatibleDC(nullptr);
-        m_bitmap = ::CreateDIBSection(m_dc, reinterpret_cast<BITMAPINFO*>(&m_info), DIB_RGB_COLORS, &m_bits, nullptr, 0);
-        if (m_bitmap) m_old = ::SelectObject(m_dc, m_bitmap);
-    }
-    ~Canvas() {
-        if (m_old) ::SelectObject(m_dc, m_old);
-        if (m_bitmap) ::DeleteObject(m_bitmap);
-        if (m_dc) ::DeleteDC(m_dc);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
+    Canvas(int width, int height) : m_info(InfoFor(width, height)), m_bitmap(CreateDib(m_info, &m_bits)),
+                                    m_selected(m_dc.Get(), m_bitmap.Get()) {}
 
-    bool Valid() const { return m_dc && m_bitmap && m_bits; }
+    bool Valid() const { return m_dc.Get() && m_bitmap.Get() && m_bits; }
+    // Each window is read from its own device context: Wine draws into window
+    // surfaces that reach the X screen a little later, so a copy of the screen
+    // can miss what was painted last.
     void Draw(HWND hwnd, POINT at) {
         RECT rc = {};
         ::GetWindowRect(hwnd, &rc);
         WindowDc source(hwnd);
-        if (source.Get()) ::BitBlt(m_dc, at.x, at.y, rc.right - rc.left, rc.bottom - rc.top, source.Get(), 0, 0, SRCCOPY);
+        if (source.Get()) {
+            ::BitBlt(m_dc.Get(), at.x, at.y, rc.right - rc.left, rc.bottom - rc.top, source.Get(), 0, 0, SRCCOPY);
+        }
     }
-    bool Save(const std::wstring& path) {
+    bool Save(const std::wstring& path) const {
         ::GdiFlush();
         BITMAPFILEHEADER file = {};
         file.bfType = 0x4D42;  // "BM"
@@ -71,11 +43,26 @@ public:
     }
 
 private:
-    BITMAPINFOHEADER m_info = {};
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_old = nullptr;
+    static BITMAPINFOHEADER InfoFor(int width, int height) {
+        BITMAPINFOHEADER info = {};
+        info.biSize = sizeof(info);
+        info.biWidth = width;
+        info.biHeight = height;  // positive: bottom-up
+        info.biPlanes = 1;
+        info.biBitCount = 24;
+        info.biCompression = BI_RGB;
+        info.biSizeImage = ((static_cast<DWORD>(width) * 3 + 3) / 4 * 4) * static_cast<DWORD>(height);
+        return info;
+    }
+    static HBITMAP CreateDib(BITMAPINFOHEADER& info, void** bits) {
+        return ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, bits, nullptr, 0);
+    }
+
+    MemoryDc m_dc;
+    BITMAPINFOHEADER m_info;
     void* m_bits = nullptr;
+    GdiObject<HBITMAP> m_bitmap;
+    Selection m_selected;
 };
 
 struct FrontWindows {

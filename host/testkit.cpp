@@ -272,7 +272,7 @@ void PressKey(Host& host, HWND target, UINT vk, bool alt, bool ctrl, bool shift)
     const UINT scan = ::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
     const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (IsExtendedKey(vk) ? (1 << 24) : 0) |
                         (alt ? (1 << 29) : 0);
-    const LPARAM up = down | (1u << 30) | (1u << 31);
+    const LPARAM up = static_cast<LPARAM>(static_cast<DWORD>(down) | 0xC0000000u);  // was down, going up
     ::PostMessageW(hwnd, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
     ::PostMessageW(hwnd, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
     host.Pump();

@@ -111,36 +111,16 @@ int RequestCount(const hostsim::Host& host, UINT msg) {
     return static_cast<int>(host.RequestsOf(msg).size());
 }
 
-namespace {
-
-void CollectRows(HWND tree, HTREEITEM first, int level, std::vector<TreeRow>& rows) {
-    for (HTREEITEM item = first; item; item = TreeView_GetNextSibling(tree, item)) {
-        wchar_t text[1024] = {};
-        TVITEMW tv = {};
-        tv.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_STATE;
-        tv.hItem = item;
-        tv.pszText = text;
-        tv.cchTextMax = 1024;
-        tv.stateMask = TVIS_EXPANDED;
-        ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
-        rows.push_back(TreeRow{text, tv.iImage, level, (tv.state & TVIS_EXPANDED) != 0, item});
-        CollectRows(tree, TreeView_GetChild(tree, item), level + 1, rows);
-    }
-}
-
-}  // namespace
-
 std::vector<TreeRow> Snapshot(HWND tree) {
     std::vector<TreeRow> rows;
-    if (tree) CollectRows(tree, TreeView_GetRoot(tree), 1, rows);
+    for (const hostsim::TreeItem& i : hostsim::TreeSnapshot(tree)) {
+        rows.push_back(TreeRow{i.label, i.image, i.depth, i.expanded, i.handle});
+    }
     return rows;
 }
 
 HTREEITEM FindByLabel(HWND tree, const std::wstring& label) {
-    for (const TreeRow& row : Snapshot(tree)) {
-        if (row.label == label) return row.item;
-    }
-    return nullptr;
+    return hostsim::FindItem(tree, label);
 }
 
 std::wstring Outline(HWND tree) {

@@ -414,13 +414,13 @@ private:
     BITMAPINFOHEADER m_header = {};
 };
 
-struct BitmapSpec {
+struct ExpectedBitmap {
     UINT id;
     int width, height, bits;
     Rgb background;
 };
 
-const std::vector<BitmapSpec> kBitmaps = {
+const std::vector<ExpectedBitmap> kBitmaps = {
     {IDB_TOOLBAR_16, 16, 16, 4, kLightGrey},      {IDB_TOOLBAR_24, 24, 24, 4, kLightGrey},
     {IDB_TOOLBAR_16_GREY, 16, 16, 24, kBlack},    {IDB_TOOLBAR_16_COLOR, 16, 16, 24, kBlack},
     {IDB_TOOLBAR_16_COLOR2, 16, 16, 24, kBlack},  {IDB_TOOLBAR_24_GREY, 24, 24, 24, kBlack},
@@ -433,52 +433,52 @@ bool IsWhite(const Rgb& c) { return c.r >= 224 && c.g >= 224 && c.b >= 224; }
 bool IsGrey(const Rgb& c) { return c.r == c.g && c.g == c.b; }
 
 TEST_F(ResourceTest, BitmapsAreUncompressedBottomUpDibsOfTheirSizeAndDepth) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        SCOPED_TRACE("bitmap " + std::to_string(spec.id));
-        const Dib dib(Raw(RT_BITMAP, spec.id));
+    for (const ExpectedBitmap& bitmap : kBitmaps) {
+        SCOPED_TRACE("bitmap " + std::to_string(bitmap.id));
+        const Dib dib(Raw(RT_BITMAP, bitmap.id));
         const BITMAPINFOHEADER& h = dib.Header();
         ASSERT_EQ(sizeof(BITMAPINFOHEADER), h.biSize) << "missing, or not a BITMAPINFOHEADER";
-        EXPECT_EQ(spec.width, h.biWidth);
-        EXPECT_EQ(spec.height, h.biHeight) << "a negative height would be top-down";
+        EXPECT_EQ(bitmap.width, h.biWidth);
+        EXPECT_EQ(bitmap.height, h.biHeight) << "a negative height would be top-down";
         EXPECT_EQ(1, h.biPlanes);
-        EXPECT_EQ(spec.bits, h.biBitCount);
+        EXPECT_EQ(bitmap.bits, h.biBitCount);
         EXPECT_EQ(static_cast<DWORD>(BI_RGB), h.biCompression);
-        if (spec.bits == 4) {
+        if (bitmap.bits == 4) {
             EXPECT_EQ(16u, dib.PaletteSize());
         }
-        EXPECT_EQ(dib.ExpectedSize(), Raw(RT_BITMAP, spec.id).size());
+        EXPECT_EQ(dib.ExpectedSize(), Raw(RT_BITMAP, bitmap.id).size());
     }
 }
 
 TEST_F(ResourceTest, BitmapsLoadThroughTheSystemWithTheirSizeAndDepth) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        SCOPED_TRACE("bitmap " + std::to_string(spec.id));
-        HANDLE image = ::LoadImageW(module, MAKEINTRESOURCEW(spec.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+    for (const ExpectedBitmap& bitmap : kBitmaps) {
+        SCOPED_TRACE("bitmap " + std::to_string(bitmap.id));
+        HANDLE image = ::LoadImageW(module, MAKEINTRESOURCEW(bitmap.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
         ASSERT_NE(nullptr, image);
         DIBSECTION section = {};
         ASSERT_EQ(static_cast<int>(sizeof(section)), ::GetObjectW(image, sizeof(section), &section));
-        EXPECT_EQ(spec.width, section.dsBm.bmWidth);
-        EXPECT_EQ(spec.height, section.dsBm.bmHeight);
-        EXPECT_EQ(spec.bits, section.dsBm.bmBitsPixel);
+        EXPECT_EQ(bitmap.width, section.dsBm.bmWidth);
+        EXPECT_EQ(bitmap.height, section.dsBm.bmHeight);
+        EXPECT_EQ(bitmap.bits, section.dsBm.bmBitsPixel);
         ::DeleteObject(image);
     }
 }
 
 TEST_F(ResourceTest, ToolbarImagesShowAWhitePageWithARedLetterOnTheirBackground) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        if (spec.id == IDB_TREE_IMAGES) continue;
-        SCOPED_TRACE("bitmap " + std::to_string(spec.id));
-        const Dib dib(Raw(RT_BITMAP, spec.id));
+    for (const ExpectedBitmap& bitmap : kBitmaps) {
+        if (bitmap.id == IDB_TREE_IMAGES) continue;
+        SCOPED_TRACE("bitmap " + std::to_string(bitmap.id));
+        const Dib dib(Raw(RT_BITMAP, bitmap.id));
         ASSERT_TRUE(dib.Complete());
-        ASSERT_EQ(spec.width, dib.Width());
-        const int last = spec.width - 1;
+        ASSERT_EQ(bitmap.width, dib.Width());
+        const int last = bitmap.width - 1;
         const std::pair<int, int> corners[] = {{0, 0}, {last, 0}, {0, last}, {last, last}};
         for (const auto& [x, y] : corners) {
-            EXPECT_EQ(spec.background, dib.Pixel(x, y)) << "corner " << x << "," << y;
+            EXPECT_EQ(bitmap.background, dib.Pixel(x, y)) << "corner " << x << "," << y;
         }
-        const int area = spec.width * spec.height;
+        const int area = bitmap.width * bitmap.height;
         EXPECT_GT(dib.Count(IsWhite), area / 5) << "the page";
-        const bool greyImage = spec.id == IDB_TOOLBAR_16_GREY || spec.id == IDB_TOOLBAR_24_GREY;
+        const bool greyImage = bitmap.id == IDB_TOOLBAR_16_GREY || bitmap.id == IDB_TOOLBAR_24_GREY;
         if (greyImage) {
             EXPECT_EQ(area, dib.Count(IsGrey));
         } else {
