@@ -83,7 +83,8 @@ LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPAR
             break;
         case WM_REFLECTED_NOTIFY: {
             LRESULT result = 0;
-            if (OnReflectedNotify(*frame, reinterpret_cast<NMHDR*>(lParam), result)) return result;
+            auto* pHdr = reinterpret_cast<NMHDR*>(lParam);
+            if (pHdr && OnReflectedNotify(*frame, pHdr, result)) return result;
             break;
         }
         default:

@@ -416,7 +416,14 @@ DWORD CountWineGdiHandles() {
     constexpr size_t kEntrySize = 24;
     constexpr size_t kTypeOffset = 14;
     constexpr size_t kMaxHandles = 0x10000;
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"  // GCC misreads the TEB access
+#endif
     const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
     const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + kTableOffsetInPeb);
     if (!table) return 0;
     DWORD count = 0;
