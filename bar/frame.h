@@ -92,6 +92,9 @@ public:
     // The bytes of a stored value that did not load completely; the first
     // save after such a load copies them aside before replacing them.
     std::vector<BYTE> m_vecIncompleteValue;
+    // The host reflects the tree's deletion notices to it, so deleted items
+    // drop their records as they go and no walk over a subtree is needed.
+    bool m_bDeleteNotified = false;
 
 private:
     void OpenBar();

@@ -4,12 +4,31 @@
 
 namespace {
 
+// The frame of a tree view, looked up in the registry for every message. The
+// tree's host window is remembered between messages: finding it costs a
+// round trip to the window server on some platforms, and a tree stays in
+// its window while it is subclassed.
+CMyFrame* FrameOfTree(HWND hwndTree) {
+    thread_local HWND s_hwndTree = nullptr;
+    thread_local HWND s_hwndMain = nullptr;
+    if (hwndTree == s_hwndTree) {
+        CMyFrame* frame = GetFrame(s_hwndMain);
+        if (frame && frame->m_hwndTree == hwndTree) return frame;
+    }
+    s_hwndTree = hwndTree;
+    s_hwndMain = ::GetAncestor(hwndTree, GA_ROOTOWNER);
+    return GetFrame(s_hwndMain);
+}
+
 // The result of the previous procedure, or 0 when the frame or its
-// subclassing is gone.
-LRESULT PassOn(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CMyFrame* frame = GetFrameFromWindow(hwnd);
+// subclassing is gone (a handler may have closed the bar).
+LRESULT CallPrevious(const CMyFrame* frame, HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (!frame || !frame->m_pfnOldTreeProc) return 0;
     return ::CallWindowProcW(frame->m_pfnOldTreeProc, hwnd, uMsg, wParam, lParam);
+}
+
+LRESULT PassOn(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return CallPrevious(FrameOfTree(hwnd), hwnd, uMsg, wParam, lParam);
 }
 
 void OnTreeKeyDown(CMyFrame& frame, WORD wVKey) {
@@ -69,7 +88,7 @@ bool ContainsInclusive(const RECT& rc, POINT pt) {
 }  // namespace
 
 LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CMyFrame* frame = GetFrameFromWindow(hwnd);
+    CMyFrame* frame = FrameOfTree(hwnd);
     if (frame) {
         switch (uMsg) {
         case WM_CONTEXTMENU:
@@ -82,13 +101,21 @@ LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPAR
             frame->OnEndDrag();
             break;
         case WM_REFLECTED_NOTIFY: {
-            LRESULT result = 0;
             auto* pHdr = reinterpret_cast<NMHDR*>(lParam);
+            if (pHdr && pHdr->code == TVN_DELETEITEMW) {
+                // A deleted item drops its record; nothing else runs, so the
+                // notice goes on to the tree as any other message does.
+                frame->m_mapItems.erase(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemOld.hItem);
+                frame->m_bDeleteNotified = true;
+                return CallPrevious(frame, hwnd, uMsg, wParam, lParam);
+            }
+            LRESULT result = 0;
             if (pHdr && OnReflectedNotify(*frame, pHdr, result)) return result;
             break;
         }
         default:
-            break;
+            // Nothing ran that could have closed the bar.
+            return CallPrevious(frame, hwnd, uMsg, wParam, lParam);
         }
     }
     return PassOn(hwnd, uMsg, wParam, lParam);

@@ -194,22 +194,27 @@ MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, 
     const std::vector<BYTE> value = StoredValue(records);
     MoveFigures f = {};
     hostsim::MainWindow* window = host.CreateMainWindow();
-    CMyFrame frame;
-    frame.m_hWnd = window->Main();
+    // A frame registered in this process, like the DLL's own, so its tree's
+    // procedure finds it and the host's reflected notices reach it.
+    DispatchEvents(window->View(), EV_LOAD, 0);
+    DispatchEvents(window->View(), EV_WINDOW_CREATED, 0);
+    CMyFrame& frame = *GetFrame(window->Main());
     std::vector<double> moves, removes, bareMoves, bareRemoves;
     for (int i = 0; i < reps; ++i) {
         WriteValue(keyPath, L"FavoriteArray", REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
+        if (frame.IsBarOpen()) {
+            frame.DestroyBarWindows();
+            window->UserCloseBar();
+        }
         frame.OnCommand(nullptr);
-        ::SetWindowLongPtrW(frame.m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frame.m_pfnOldTreeProc));
-        frame.m_pfnOldTreeProc = nullptr;
-        frame.LoadFavorites();  // again, now that the tree answers
         HWND tree = frame.m_hwndTree;
         double start = NowMs();
         frame.MoveSubtree(TreeView_GetRoot(tree), LastTopLevel(tree), true, false);
         moves.push_back(NowMs() - start);
         HTREEITEM big = LastTopLevel(tree);
+        // What DeleteItem does once its question is answered Yes.
         start = NowMs();
-        frame.RemoveItem(big);
+        if (!frame.m_bDeleteNotified) frame.RemoveItem(big);
         TreeView_DeleteItem(tree, big);
         removes.push_back(NowMs() - start);
         frame.DestroyBarWindows();
@@ -217,6 +222,13 @@ MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, 
 
         HWND bare = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr, 0x5600002F, 0, 0, 200, 400,
                                       window->Main(), nullptr, nullptr, nullptr);
+        // Docked like the plug-in's tree, so the host reflects its
+        // notifications too: the comparison is of the tree work alone.
+        BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, bare, L"bare", 0};
+        ::SendMessageW(window->Main(), HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info));
+        HIMAGELIST images = ::ImageList_LoadImageW(g_hInstance, MAKEINTRESOURCEW(102), 16, 0, RGB(255, 0, 255),
+                                                   IMAGE_BITMAP, 0);
+        TreeView_SetImageList(bare, images, TVSIL_NORMAL);
         BareInsert(bare, records);
         start = NowMs();
         BareMove(bare, TreeView_GetRoot(bare));
@@ -225,8 +237,11 @@ MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, 
         start = NowMs();
         TreeView_DeleteItem(bare, big);
         bareRemoves.push_back(NowMs() - start);
-        ::DestroyWindow(bare);
+        window->UserCloseBar();
+        if (::IsWindow(bare)) ::DestroyWindow(bare);
+        ::ImageList_Destroy(images);
     }
+    DispatchEvents(nullptr, EV_UNLOAD, 0);
     host.CloseMainWindow(window);
     f.move = *std::min_element(moves.begin(), moves.end());
     f.bareMove = *std::min_element(bareMoves.begin(), bareMoves.end());

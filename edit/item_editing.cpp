@@ -84,7 +84,9 @@ void CMyFrame::DeleteItem(HTREEITEM hItem) {
     const int answer = ::MessageBoxW(m_hwndTree, question, caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     // The question ran a message loop: the bar, or the frame, may be gone.
     if (!watch.StillOpen() || answer != IDYES) return;
-    RemoveItem(hItem);
+    // Until the tree's deletion notices have been seen to arrive, the
+    // records go by a walk over the subtree while it is still there.
+    if (!m_bDeleteNotified) RemoveItem(hItem);
     ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem));
     m_bModified = true;
 }

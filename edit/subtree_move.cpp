@@ -36,12 +36,14 @@ void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bo
     HTREEITEM hDestParent = bInto ? hTarget : TreeNext(m_hwndTree, hTarget, TVGN_PARENT);
     if (LevelOf(hDestParent) + static_cast<int>(DeepestLevel(list)) > kMaxStoredLevel) return;
 
-    ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hSource));
+    // The records are taken over before the items go: deleting them drops
+    // their records too.
     FavoriteItemMap moved;
     for (const FlatEntry& entry : list) {
         moved[entry.hItem] = GetItem(entry.hItem);
         m_mapItems.erase(entry.hItem);
     }
+    ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hSource));
 
     HTREEITEM hInsertAfter = hTarget;
     if (!bInto && !bAfter) {
