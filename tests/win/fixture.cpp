@@ -112,11 +112,7 @@ int RequestCount(const hostsim::Host& host, UINT msg) {
 }
 
 std::vector<TreeRow> Snapshot(HWND tree) {
-    std::vector<TreeRow> rows;
-    for (const hostsim::TreeItem& i : hostsim::TreeSnapshot(tree)) {
-        rows.push_back(TreeRow{i.label, i.image, i.depth, i.expanded, i.handle});
-    }
-    return rows;
+    return hostsim::TreeSnapshot(tree);
 }
 
 HTREEITEM FindByLabel(HWND tree, const std::wstring& label) {
@@ -127,7 +123,7 @@ std::wstring Outline(HWND tree) {
     std::wstring out;
     for (const TreeRow& row : Snapshot(tree)) {
         if (!out.empty()) out += L" ";
-        out += row.label + L"/" + std::to_wstring(row.level) + L"/" + std::to_wstring(row.image);
+        out += row.label + L"/" + std::to_wstring(row.depth) + L"/" + std::to_wstring(row.image);
         if (row.expanded) out += L"+";
     }
     return out;
@@ -162,7 +158,7 @@ void BarTest::Press(UINT vk, bool alt, bool ctrl, bool shift) {
 std::wstring BarTest::SelectedLabel() const {
     HTREEITEM item = TreeView_GetSelection(tree);
     for (const TreeRow& row : Snapshot(tree)) {
-        if (row.item == item) return row.label;
+        if (row.handle == item) return row.label;
     }
     return L"(none)";
 }

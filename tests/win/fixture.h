@@ -52,14 +52,8 @@ private:
 HWND TreeOf(hostsim::MainWindow* window);
 int RequestCount(const hostsim::Host& host, UINT msg);
 
-// One tree item as the user sees it, in pre-order.
-struct TreeRow {
-    std::wstring label;
-    int image = -1;
-    int level = 0;
-    bool expanded = false;
-    HTREEITEM item = nullptr;
-};
+// One tree item as the user sees it; Snapshot lists them in pre-order.
+using TreeRow = hostsim::TreeItem;
 std::vector<TreeRow> Snapshot(HWND tree);
 HTREEITEM FindByLabel(HWND tree, const std::wstring& label);
 // "label/level/image[+ if expanded]" per item, for readable comparisons.

@@ -92,7 +92,7 @@ TEST_F(EditTest, NewFolderStopsAtTheDeepestFolderLevel) {
     const std::vector<TreeRow> rows = Snapshot(tree);
     ASSERT_EQ(100u, rows.size());
     EXPECT_EQ(L"New Folder", rows.back().label);
-    EXPECT_EQ(99, rows.back().level);
+    EXPECT_EQ(99, rows.back().depth);
     EXPECT_EQ(0, rows.back().image);
 
     // A text item may still go below level 99.
@@ -102,7 +102,7 @@ TEST_F(EditTest, NewFolderStopsAtTheDeepestFolderLevel) {
     EndEdit();
     bool found = false;
     for (const TreeRow& row : Snapshot(tree)) {
-        if (row.label == L"deep.txt") found = row.level == 100;
+        if (row.label == L"deep.txt") found = row.depth == 100;
     }
     EXPECT_TRUE(found);
 }

@@ -172,8 +172,8 @@ std::wstring DescribeTree(HWND tree) {
     std::wostringstream out;
     const std::vector<TreeRow> rows = Snapshot(tree);
     for (size_t i = 0; i < rows.size(); ++i) {
-        const bool hasKids = i + 1 < rows.size() && rows[i + 1].level > rows[i].level;
-        out << rows[i].label << L"/" << rows[i].level << L"/" << rows[i].image;
+        const bool hasKids = i + 1 < rows.size() && rows[i + 1].depth > rows[i].depth;
+        out << rows[i].label << L"/" << rows[i].depth << L"/" << rows[i].image;
         if (rows[i].image == 0 && rows[i].expanded && hasKids) out << L"+";
         out << L" ";
     }
@@ -226,7 +226,7 @@ protected:
         const auto order = model.PreOrder();
         const auto rows = Snapshot(tree);
         for (size_t i = 0; i < order.size() && i < rows.size(); ++i) {
-            if (order[i] == node) return rows[i].item;
+            if (order[i] == node) return rows[i].handle;
         }
         return nullptr;
     }

@@ -163,9 +163,9 @@ TEST_F(StoreTest, DepthZeroAsTheLastRecordAndOverDeepRecordsLoadSafely) {
     hostsim::MainWindow* window = OpenOn(StoredValue(records));
     const std::vector<TreeRow> rows = Snapshot(TreeOf(window));
     ASSERT_EQ(102u, rows.size());
-    EXPECT_EQ(101, rows[100].level);
+    EXPECT_EQ(101, rows[100].depth);
     EXPECT_EQ(L"too deep", rows[101].label);
-    EXPECT_EQ(101, rows[101].level);  // under the deepest item the table holds
+    EXPECT_EQ(101, rows[101].depth);  // under the deepest item the table holds
     window->UserCloseBar();
     EXPECT_FALSE(ValueExists(L"FavoriteArrayBackup"));
 }
