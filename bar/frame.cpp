@@ -45,7 +45,7 @@ HTREEITEM TreeHitTestScreen(HWND hwndTree, POINT ptScreen) {
 }
 
 CMyFrame::~CMyFrame() {
-    DestroyBarWindows();
+    ReleaseBar();
 }
 
 void CMyFrame::OnCommand(HWND) {
@@ -71,8 +71,11 @@ void CMyFrame::OpenBar() {
     if (!CreateTreeView()) return;
 
     BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, m_hwndTree, title, m_nBarPos};
-    m_nBarID = static_cast<int>(::SendMessageW(m_hWnd, HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info)));
-    if (!m_hwndTree) return;  // the host closed the bar while docking it
+    const BarWatch watch(*this);
+    const int nBarID = static_cast<int>(::SendMessageW(m_hWnd, HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info)));
+    // The host may have closed the bar, or the window, while docking it.
+    if (!watch.StillOpen()) return;
+    m_nBarID = nBarID;
 
     m_pfnOldTreeProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CMyFrame::TreeWndProc)));
@@ -93,66 +96,73 @@ void CMyFrame::LoadImageList() {
     if (m_himl) ::ImageList_SetBkColor(m_himl, CLR_NONE);
 }
 
+bool CMyFrame::IsThisBar(const BAR_EVENT_INFO* pInfo) const {
+    return IsBarOpen() && pInfo && static_cast<int>(pInfo->nBarID) == m_nBarID;
+}
+
 void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
     const auto* pBar = reinterpret_cast<const BAR_EVENT_INFO*>(lParam);
     if (nEvent & EV_WINDOW_CREATED) {
         ReadSettings(*this);
         if (m_bOpenStartup) OnCommand(hwnd);
     }
-    if ((nEvent & EV_BAR_SAVE) && IsBarOpen() && pBar && static_cast<int>(pBar->nBarID) == m_nBarID) {
-        SaveFavorites();
+    if ((nEvent & EV_BAR_SAVE) && IsThisBar(pBar)) {
+        FinishLabelEdit();
+        if (SaveFavorites()) m_bModified = false;
     }
-    if ((nEvent & EV_BAR_CLOSED) && IsBarOpen() && pBar && static_cast<int>(pBar->nBarID) == m_nBarID) {
-        CloseBarFromHost(pBar);
-    }
+    if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar)) CloseBarFromHost(pBar);
     if (nEvent & EV_FLUSH) {
+        // Cleared before the host hears of it: files opened while it runs
+        // the command are announced at the next flush.
+        const bool bOpened = m_bOpened;
+        m_bOpened = false;
         if (IsBarOpen()) {
             SaveFavoritesIfModified();
-            if (m_bOpened) ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
+            // The host may close the bar or the window in answer; nothing of
+            // the frame is touched after it.
+            if (bOpened) ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
         }
-        m_bOpened = false;
     }
 }
 
 void CMyFrame::SaveFavoritesIfModified() {
-    if (!m_bModified) return;
-    SaveFavorites();
-    m_bModified = false;
+    // A save that could not secure what is stored leaves the edits pending.
+    if (m_bModified && SaveFavorites()) m_bModified = false;
+}
+
+void CMyFrame::SaveBeforeLeaving() {
+    if (!IsBarOpen() || !::IsWindow(m_hwndTree)) return;
+    FinishLabelEdit();
+    SaveFavoritesIfModified();
 }
 
 void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
-    if (m_pfnOldTreeProc) {
+    ReleaseBar();
+    if (!m_bKeepOpenStartup) m_bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
+    m_bKeepOpenStartup = false;
+    WriteSettings(*this);
+}
+
+void CMyFrame::ReopenBar() {
+    if (!IsBarOpen()) return;
+    const HWND hwndMain = m_hWnd;
+    m_bKeepOpenStartup = true;
+    OnCommand(nullptr);  // the host closes the bar before this returns
+    if (GetFrame(hwndMain) != this) return;  // and took the window with it
+    m_bKeepOpenStartup = false;
+    if (!IsBarOpen()) OnCommand(nullptr);
+}
+
+void CMyFrame::ReleaseBar() {
+    EndDrag();
+    if (m_hwndTree && m_pfnOldTreeProc) {
         ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldTreeProc));
-        m_pfnOldTreeProc = nullptr;
     }
+    m_pfnOldTreeProc = nullptr;
     HWND hwndTree = m_hwndTree;
     m_hwndTree = nullptr;
     m_nBarID = 0;
-    ::DestroyWindow(hwndTree);
-    m_bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
-    WriteSettings(*this);
-    if (m_himl) {
-        ::ImageList_Destroy(m_himl);
-        m_himl = nullptr;
-    }
-}
-
-void CMyFrame::DestroyBarWindows() {
-    if (m_hwndTree) {
-        if (m_pfnOldTreeProc) {
-            ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldTreeProc));
-            m_pfnOldTreeProc = nullptr;
-        }
-        if (m_bDragging) {
-            ::ImageList_EndDrag();
-            ::ReleaseCapture();
-            m_bDragging = false;
-        }
-        HWND hwndTree = m_hwndTree;
-        m_hwndTree = nullptr;
-        m_nBarID = 0;
-        ::DestroyWindow(hwndTree);
-    }
+    if (hwndTree) ::DestroyWindow(hwndTree);
     if (m_himl) {
         ::ImageList_Destroy(m_himl);
         m_himl = nullptr;

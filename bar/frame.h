@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "plugin/frame_registry.h"
+#include "store/favorites_keeper.h"
 #include "store/item_model.h"
 
 struct NewItemInfo {
@@ -28,12 +29,19 @@ public:
     void OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam);
     bool IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const;
     bool IsBarOpen() const { return m_hwndTree != nullptr; }
-    // Releases the bar without the host: used when the frame goes away while
-    // its bar is still open, so no window keeps a procedure into freed code.
-    void DestroyBarWindows();
+    // The one teardown of the bar, whoever closes it: drag ended, the tree's
+    // own procedure back, the tree destroyed, the image list released.
+    void ReleaseBar();
+    // Before the frame goes away with its bar open (window destroyed, plug-in
+    // unloaded): a label being typed is accepted and unsaved edits are saved.
+    void SaveBeforeLeaving();
+    // Closes the bar and opens it again (on a new side), keeping the
+    // open-at-start-up setting that the close would otherwise rewrite.
+    void ReopenBar();
 
     // Item records.
     FavoriteItem& GetItem(HTREEITEM hItem);
+    const std::wstring& PathOf(HTREEITEM hItem) const;  // empty for an item without a record
     void AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder);
     void SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle);
     void RemoveItem(HTREEITEM hItem);
@@ -41,14 +49,15 @@ public:
     void CollectSubtree(HTREEITEM hItem, FlatList& list, unsigned& nDepth) const;
     void CollectTree(FlatList& list) const;
 
-    // Stored favourites.
+    // Stored favourites. SaveFavorites: true when the stored value now holds the tree.
     void LoadFavorites();
-    void SaveFavorites();
+    bool SaveFavorites();
 
     // Opening and macros.
     void OpenItem(HTREEITEM hItem);
     void OpenFolderItems(HTREEITEM hItem, UINT nDepthLimit);
-    void OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth);
+    // False once the host has closed the bar (or the window) meanwhile.
+    bool OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth);
     void RunMacro(HTREEITEM hItem);
 
     // Input.
@@ -64,6 +73,8 @@ public:
     std::wstring GetCurrentDocPath();
     void DeleteItem(HTREEITEM hItem);
     BOOL OnEndLabelEdit(NMTVDISPINFOW* pInfo);
+    // Ends a label edit that is still running and accepts its text.
+    void FinishLabelEdit();
     void MoveItemUpDown(HTREEITEM hItem, bool bDown);
     void MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bool bInto);
 
@@ -72,6 +83,8 @@ public:
     void OnDragMove(int x, int y);
     void OnEndDrag();
     void OnDropFiles(HTREEITEM hDropFolder, HDROP hDrop);
+    // The tree deleted an item: its record goes, and a drag holds none of it.
+    void OnItemDeleted(HTREEITEM hItem);
 
     FavoriteItemMap m_mapItems;
     HWND m_hwndTree = nullptr;
@@ -89,24 +102,29 @@ public:
     bool m_bDragging = false;
     bool m_bInsertAfter = false;
     bool m_bDropInto = false;
-    // The bytes of a stored value that did not load completely; the first
-    // save after such a load copies them aside before replacing them.
-    std::vector<BYTE> m_vecIncompleteValue;
+    // Decides whether a save may replace or delete the stored value.
+    favstore::FavoritesKeeper m_keeper;
+    // Set while the properties dialog moves the bar: that close is the
+    // plug-in's own and does not change OpenStartup.
+    bool m_bKeepOpenStartup = false;
     // The host reflects the tree's deletion notices to it, so deleted items
     // drop their records as they go and no walk over a subtree is needed.
     bool m_bDeleteNotified = false;
 
 private:
     void OpenBar();
+    bool IsThisBar(const BAR_EVENT_INFO* pInfo) const;
     void CloseBarFromHost(const BAR_EVENT_INFO* pInfo);
     bool CreateTreeView();
     void LoadImageList();
-    void SendOpenFile(const std::wstring& strPath);
+    bool SendOpenFile(const std::wstring& strPath);
     void SaveFavoritesIfModified();
     bool LoadFromValue(HKEY hKey, const std::vector<BYTE>& value);
-    void KeepIncompleteValue(HKEY hKey);
+    bool EncodeTree(std::vector<BYTE>& encoded) const;
+    favstore::SaveOutcome SaveFavoritesTo(favstore::StoredValues& values);
+    void EndDrag();
+    void ForgetDeletedSubtree(HTREEITEM hRoot);
     int LevelOf(HTREEITEM hItem) const;
-    int SubtreeHeight(HTREEITEM hItem) const;
     HTREEITEM InsertTreeItem(HTREEITEM hParent, HTREEITEM hInsertAfter, const std::wstring& strLabel, bool bFolder);
     bool IsInSubtree(HTREEITEM hItem, HTREEITEM hRoot) const;
     HTREEITEM DropFolderAt(POINT ptScreen) const;

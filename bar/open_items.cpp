@@ -3,10 +3,15 @@
 
 #include "store/settings.h"
 
-void CMyFrame::SendOpenFile(const std::wstring& strPath) {
+// The host may close the bar, or the window, while it opens the file: the
+// flag is set before, and the frame is touched afterwards only when the
+// result says the bar is still there.
+bool CMyFrame::SendOpenFile(const std::wstring& strPath) {
     OPEN_FILE_INFO info = {sizeof(OPEN_FILE_INFO), {0, 1, 0, 1, 1, 1}};
-    ::SendMessageW(m_hWnd, HM_OPEN_FILE, reinterpret_cast<WPARAM>(&info), reinterpret_cast<LPARAM>(strPath.c_str()));
     m_bOpened = true;
+    const BarWatch watch(*this);
+    ::SendMessageW(m_hWnd, HM_OPEN_FILE, reinterpret_cast<WPARAM>(&info), reinterpret_cast<LPARAM>(strPath.c_str()));
+    return watch.StillOpen();
 }
 
 void CMyFrame::OpenItem(HTREEITEM hItem) {
@@ -23,13 +28,16 @@ void CMyFrame::OpenFolderItems(HTREEITEM hItem, UINT nDepthLimit) {
     OpenItems(hFirst, nDepthLimit, 0);
 }
 
-void CMyFrame::OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth) {
+bool CMyFrame::OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth) {
     for (HTREEITEM hItem = hFirst; hItem; hItem = TreeNext(m_hwndTree, hItem, TVGN_NEXT)) {
         // A copy: opening sends a message to the host, which may call back in.
         const FavoriteItem item = GetItem(hItem);
-        if (!item.bFolder) SendOpenFile(item.strPath);
-        if (nDepthLimit > nDepth) OpenItems(TreeNext(m_hwndTree, hItem, TVGN_CHILD), nDepthLimit, nDepth + 1);
+        if (!item.bFolder && !SendOpenFile(item.strPath)) return false;
+        if (nDepthLimit > nDepth && !OpenItems(TreeNext(m_hwndTree, hItem, TVGN_CHILD), nDepthLimit, nDepth + 1)) {
+            return false;
+        }
     }
+    return true;
 }
 
 void CMyFrame::RunMacro(HTREEITEM hItem) {
@@ -37,5 +45,6 @@ void CMyFrame::RunMacro(HTREEITEM hItem) {
     const FavoriteItem item = GetItem(hItem);
     if (item.bFolder) return;
     SetHostString(HOST_MACRO_KEY, HOST_FIRST_MACRO_VALUE, item.strPath);
+    // The macro may close the bar or the window: nothing follows it.
     ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_RUN_FIRST_MACRO, 0);
 }

@@ -105,8 +105,7 @@ LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPAR
             if (pHdr && pHdr->code == TVN_DELETEITEMW) {
                 // A deleted item drops its record; nothing else runs, so the
                 // notice goes on to the tree as any other message does.
-                frame->m_mapItems.erase(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemOld.hItem);
-                frame->m_bDeleteNotified = true;
+                frame->OnItemDeleted(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemOld.hItem);
                 return CallPrevious(frame, hwnd, uMsg, wParam, lParam);
             }
             LRESULT result = 0;

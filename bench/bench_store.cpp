@@ -127,7 +127,7 @@ double TimeLoadFavorites(hostsim::Host& host, int reps) {
         ::SendMessageW(frame.m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
         frame.ClearItems();
     }, [&] { frame.LoadFavorites(); });
-    frame.DestroyBarWindows();
+    frame.ReleaseBar();
     host.CloseMainWindow(window);
     return ms;
 }
@@ -203,7 +203,7 @@ MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, 
     for (int i = 0; i < reps; ++i) {
         WriteValue(keyPath, L"FavoriteArray", REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
         if (frame.IsBarOpen()) {
-            frame.DestroyBarWindows();
+            frame.ReleaseBar();
             window->UserCloseBar();
         }
         frame.OnCommand(nullptr);
@@ -217,7 +217,7 @@ MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, 
         if (!frame.m_bDeleteNotified) frame.RemoveItem(big);
         TreeView_DeleteItem(tree, big);
         removes.push_back(NowMs() - start);
-        frame.DestroyBarWindows();
+        frame.ReleaseBar();
         window->UserCloseBar();  // the host removes its empty bar
 
         HWND bare = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr, 0x5600002F, 0, 0, 200, 400,

@@ -5,11 +5,50 @@
 
 #include "plugin/handles.h"
 
+// Ends the image drag, gives the mouse back if this tree holds it and
+// forgets the drag's items. Safe in any state, also while the bar goes.
+void CMyFrame::EndDrag() {
+    if (m_bDragging) {
+        ::ImageList_EndDrag();
+        if (m_hwndTree && ::GetCapture() == m_hwndTree) ::ReleaseCapture();
+        if (IsBarOpen()) {
+            ::SendMessageW(m_hwndTree, TVM_SETINSERTMARK, FALSE, 0);
+            ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+        }
+    }
+    m_bDragging = false;
+    m_hDragItem = nullptr;
+    m_hDropTarget = nullptr;
+    m_bInsertAfter = false;
+    m_bDropInto = false;
+}
+
+// Called before a subtree leaves the tree: a drag never keeps a handle of it.
+// Losing the dragged item ends the drag with no move; losing the target
+// leaves no target.
+void CMyFrame::ForgetDeletedSubtree(HTREEITEM hRoot) {
+    if (m_hDragItem && IsInSubtree(m_hDragItem, hRoot)) {
+        EndDrag();
+    } else if (m_hDropTarget && IsInSubtree(m_hDropTarget, hRoot)) {
+        m_hDropTarget = nullptr;
+    }
+}
+
+void CMyFrame::OnItemDeleted(HTREEITEM hItem) {
+    m_mapItems.erase(hItem);
+    m_bDeleteNotified = true;
+    if (hItem == m_hDragItem) {
+        EndDrag();
+    } else if (hItem == m_hDropTarget) {
+        m_hDropTarget = nullptr;
+    }
+}
 
 void CMyFrame::OnBeginDrag(NMTREEVIEWW* pInfo) {
-    if (!IsBarOpen() || m_bDragging) return;
+    if (!IsBarOpen()) return;
+    // A drag still flagged (its capture lost on the way) gives way to this one.
+    EndDrag();
     m_hDragItem = pInfo->itemNew.hItem;
-    m_hDropTarget = nullptr;
     HIMAGELIST himlDrag = reinterpret_cast<HIMAGELIST>(
         ::SendMessageW(m_hwndTree, TVM_CREATEDRAGIMAGE, 0, reinterpret_cast<LPARAM>(m_hDragItem)));
     if (himlDrag) {
@@ -67,13 +106,12 @@ void CMyFrame::OnDragMove(int x, int y) {
 
 void CMyFrame::OnEndDrag() {
     if (!m_bDragging) return;
-    ::ImageList_EndDrag();
-    ::ReleaseCapture();
-    m_bDragging = false;
-    if (!IsBarOpen()) return;
-    ::SendMessageW(m_hwndTree, TVM_SETINSERTMARK, FALSE, 0);
-    ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
-    if (m_hDropTarget) MoveSubtree(m_hDragItem, m_hDropTarget, m_bInsertAfter, m_bDropInto);
+    const HTREEITEM hSource = m_hDragItem;
+    const HTREEITEM hTarget = m_hDropTarget;
+    const bool bAfter = m_bInsertAfter;
+    const bool bInto = m_bDropInto;
+    EndDrag();
+    if (IsBarOpen() && hSource && hTarget) MoveSubtree(hSource, hTarget, bAfter, bInto);
 }
 
 void CMyFrame::OnDropFiles(HTREEITEM hDropFolder, HDROP hDrop) {

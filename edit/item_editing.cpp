@@ -5,11 +5,14 @@
 #include <shlwapi.h>
 
 #include "res/resource.h"
+#include "store/favorites_format.h"
 
 namespace {
 
 // A new folder may stand at this level at most.
 constexpr int kMaxFolderLevel = 99;
+// No item is created deeper than the store loads in place.
+constexpr int kMaxStoredLevel = static_cast<int>(favfmt::kMaxDepth);
 
 }  // namespace
 
@@ -38,11 +41,16 @@ void CMyFrame::InsertNewItem(HTREEITEM hTarget, const NewItemInfo& info) {
         wchar_t text[kTextBufferChars];
         hParent = IsFolderItem(hTarget, text) ? hTarget : TreeNext(m_hwndTree, hTarget, TVGN_PARENT);
     }
-    if (info.bFolder && LevelOf(hParent) + 1 > kMaxFolderLevel) return;
+    const int level = LevelOf(hParent) + 1;
+    if (level > kMaxStoredLevel || (info.bFolder && level > kMaxFolderLevel)) return;
 
     std::wstring strTitle = info.strTitle;
     std::wstring strPath = info.strPath;
-    if (strTitle.empty() && !GetNewItemNames(info.bFolder, strTitle, strPath)) return;
+    if (strTitle.empty()) {
+        // Asking the host for its document runs host code.
+        const BarWatch watch(*this);
+        if (!GetNewItemNames(info.bFolder, strTitle, strPath) || !watch.StillOpen()) return;
+    }
 
     // An insert-after item that is not a child of the parent appends the item.
     HTREEITEM hNew = InsertTreeItem(hParent, hTarget ? hTarget : TVI_LAST, strTitle, info.bFolder);
@@ -66,11 +74,16 @@ bool CMyFrame::GetNewItemNames(bool bFolder, std::wstring& strTitle, std::wstrin
 }
 
 std::wstring CMyFrame::GetCurrentDocPath() {
-    // Cleared first: a host that writes nothing leaves an empty path, not stale memory.
-    wchar_t path[kTextBufferChars] = {};
+    // The buffer holds what the message announces, so a host that trusts it
+    // stays inside. Cleared first: a host that writes nothing leaves an empty
+    // path, not stale memory.
+    wchar_t path[HOST_DOC_PATH_PARAM] = {};
     ::SendMessageW(m_hWnd, HM_GET_DOC_PATH, HOST_DOC_PATH_PARAM, reinterpret_cast<LPARAM>(path));
-    path[kTextBufferChars - 1] = L'\0';
-    return path;
+    path[HOST_DOC_PATH_PARAM - 1] = L'\0';
+    std::wstring strPath = path;
+    // Paths are kept within the limit of every other path buffer.
+    if (strPath.size() >= kTextBufferChars) strPath.resize(kTextBufferChars - 1);
+    return strPath;
 }
 
 void CMyFrame::DeleteItem(HTREEITEM hItem) {
@@ -87,6 +100,7 @@ void CMyFrame::DeleteItem(HTREEITEM hItem) {
     // Until the tree's deletion notices have been seen to arrive, the
     // records go by a walk over the subtree while it is still there.
     if (!m_bDeleteNotified) RemoveItem(hItem);
+    ForgetDeletedSubtree(hItem);
     ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem));
     m_bModified = true;
 }
@@ -106,6 +120,13 @@ BOOL CMyFrame::OnEndLabelEdit(NMTVDISPINFOW* pInfo) {
     SetItemTitle(hItem, label);
     m_bModified = true;
     return TRUE;
+}
+
+void CMyFrame::FinishLabelEdit() {
+    if (!IsBarOpen() || !::SendMessageW(m_hwndTree, TVM_GETEDITCONTROL, 0, 0)) return;
+    // Ends as Enter would: the tree reports the end, and OnEndLabelEdit takes
+    // the typed text as the label.
+    ::SendMessageW(m_hwndTree, TVM_ENDEDITLABELNOW, FALSE, 0);
 }
 
 void CMyFrame::MoveItemUpDown(HTREEITEM hItem, bool bDown) {

@@ -2,12 +2,13 @@
 // and rebuilt at the destination through the parent table.
 #include "bar/frame.h"
 
+#include "store/favorites_format.h"
 #include "store/parent_table.h"
 
 namespace {
 
 // The deepest level the store can save and load again.
-constexpr int kMaxStoredLevel = 101;
+constexpr int kMaxStoredLevel = static_cast<int>(favfmt::kMaxDepth);
 
 unsigned DeepestLevel(const FlatList& list) {
     unsigned deepest = 0;
@@ -43,6 +44,7 @@ void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bo
         moved[entry.hItem] = GetItem(entry.hItem);
         m_mapItems.erase(entry.hItem);
     }
+    ForgetDeletedSubtree(hSource);
     ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hSource));
 
     HTREEITEM hInsertAfter = hTarget;

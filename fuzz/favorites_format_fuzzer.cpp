@@ -45,7 +45,7 @@ Bytes Normalised(const std::uint8_t* data, size_t size) {
 }
 
 bool EveryCountedRecordDecoded(const std::uint8_t* data, size_t size, const favfmt::DecodeResult& decoded) {
-    // Not so for a last record of depth 0, or a negative count.
+    // Not so for a negative count.
     const favfmt::Reader reader(data, size, true);
     return reader.Count() >= 0 && static_cast<size_t>(reader.Count()) == decoded.records.size();
 }

@@ -239,6 +239,10 @@ LRESULT MainWindow::OpenBar(const BAR_OPEN_INFO* info) {
 void MainWindow::CloseBar(UINT flags) {
     if (!m_hwndBar || m_bClosingBar) return;
     m_bClosingBar = true;
+    if (m_host.m_options.destroyBarClientBeforeSave && m_hwndBarClient) {
+        ::DestroyWindow(m_hwndBarClient);
+        m_hwndBarClient = nullptr;
+    }
     BAR_EVENT_INFO info = {m_nBarId, 0, flags};
     m_host.SendEvent(this, EV_BAR_SAVE, reinterpret_cast<LPARAM>(&info));
     m_host.SendEvent(this, EV_BAR_CLOSED, reinterpret_cast<LPARAM>(&info));
@@ -301,7 +305,8 @@ LRESULT MainWindow::OnHostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case HM_GET_DOC_PATH:
         if (auto* buffer = reinterpret_cast<wchar_t*>(lParam)) {
-            const size_t n = std::min(m_strDocument.size(), kDocPathMaxChars);
+            const size_t capacity = m_host.m_options.trustDocPathCapacity && wParam > 0 ? wParam - 1 : kDocPathMaxChars;
+            const size_t n = std::min(m_strDocument.size(), capacity);
             std::copy_n(m_strDocument.begin(), n, buffer);
             buffer[n] = L'\0';
             request.text.assign(buffer, n);
@@ -329,7 +334,8 @@ LRESULT MainWindow::OnHostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     request.result = result;
-    m_host.Record(std::move(request));
+    m_host.Record(request);
+    if (m_host.m_requestHook) m_host.m_requestHook(*this, request);
     return result;
 }
 
@@ -603,6 +609,16 @@ void Host::UnloadPlugin() {
     ::FreeLibrary(m_module);
     m_module = nullptr;
     m_exports = PluginExports{};
+}
+
+void Host::FreeWithoutUnload() {
+    if (!m_module) return;
+    ::FreeLibrary(m_module);
+    m_module = nullptr;
+    m_exports = PluginExports{};
+    for (auto& w : m_windows) {
+        if (w->m_hwndBar && !::IsWindow(w->m_hwndBarClient)) w->RemoveBarWindow();
+    }
 }
 
 void Host::Flush() {

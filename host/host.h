@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ struct HostOptions {
     UINT version = 6000;      // answer to HM_GET_VERSION
     UINT flushTimerMs = 0;    // idle flush interval; 0: only Flush() sends EV_FLUSH
     bool visible = true;
+    // Host orders and habits other editors may have:
+    // closing a bar destroys the bar's children before the save event;
+    bool destroyBarClientBeforeSave = false;
+    // the document path is written up to the capacity HM_GET_DOC_PATH announces.
+    bool trustDocPathCapacity = false;
 };
 
 // One message the plug-in sent to a host main window, or (msg WM_DROPFILES)
@@ -141,6 +147,12 @@ public:
     // EV_UNLOAD, then FreeLibrary. No bar events: what the plug-in leaves
     // docked stays; bars whose window the plug-in destroyed are removed.
     void UnloadPlugin();
+    // FreeLibrary alone, as a host that frees the module early does.
+    void FreeWithoutUnload();
+    // Runs inside the plug-in's request, after the host has answered it and
+    // before the answer returns: host code the plug-in cannot see.
+    using RequestHook = std::function<void(MainWindow&, const Request&)>;
+    void OnRequest(RequestHook hook) { m_requestHook = std::move(hook); }
     void Flush();  // EV_FLUSH for each open main window
     void SendEvent(MainWindow* window, UINT nEvent, LPARAM lParam);
     LRESULT PlugInProc(MainWindow* window, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -184,6 +196,7 @@ private:
     std::vector<EventSent> m_events;
     UINT m_nNextBarId = 1;
     bool m_bRunning = false;
+    RequestHook m_requestHook;
 };
 
 }  // namespace hostsim

@@ -307,7 +307,7 @@ void RightClick(Host& host, HWND hwnd, POINT client) {
     host.Pump();
 }
 
-void Drag(Host& host, HWND hwnd, POINT from, POINT to, int steps) {
+void StartDrag(Host& host, HWND hwnd, POINT from) {
     // The tree starts a drag when the pointer leaves the drag rectangle while
     // it tracks the button: the move must be queued before the press.
     SetCursorTo(hwnd, from);
@@ -315,14 +315,25 @@ void Drag(Host& host, HWND hwnd, POINT from, POINT to, int steps) {
     ::PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, PointParam(away));
     ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(from));
     host.Pump();
-    for (int i = 1; i <= steps; ++i) {
-        POINT pt = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
-        SetCursorTo(hwnd, pt);
-        ::PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, PointParam(pt));
-        host.Pump();
-    }
-    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, PointParam(to));
+}
+
+void DragMove(Host& host, HWND hwnd, POINT to) {
+    SetCursorTo(hwnd, to);
+    ::PostMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, PointParam(to));
     host.Pump();
+}
+
+void DragRelease(Host& host, HWND hwnd, POINT at) {
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, PointParam(at));
+    host.Pump();
+}
+
+void Drag(Host& host, HWND hwnd, POINT from, POINT to, int steps) {
+    StartDrag(host, hwnd, from);
+    for (int i = 1; i <= steps; ++i) {
+        DragMove(host, hwnd, {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+    }
+    DragRelease(host, hwnd, to);
 }
 
 void DropFiles(Host& host, HWND target, POINT screen, const std::vector<std::wstring>& paths) {

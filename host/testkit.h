@@ -99,6 +99,11 @@ void DoubleClick(Host& host, HWND hwnd, POINT client);
 void RightClick(Host& host, HWND hwnd, POINT client);
 // Drags with the left button from one client point to another in steps.
 void Drag(Host& host, HWND hwnd, POINT from, POINT to, int steps = 4);
+// The same in parts, for tests that act while the drag runs: the press that
+// starts it, one pointer move, the release.
+void StartDrag(Host& host, HWND hwnd, POINT from);
+void DragMove(Host& host, HWND hwnd, POINT to);
+void DragRelease(Host& host, HWND hwnd, POINT at);
 // A shell drop of paths on target (the host main window accepts drops) at a
 // screen point, which becomes the message's cursor point.
 void DropFiles(Host& host, HWND target, POINT screen, const std::vector<std::wstring>& paths);

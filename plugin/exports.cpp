@@ -6,8 +6,10 @@
 #include "plugin/plugin_proc.h"
 #include "res/resource.h"
 
-BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved) {
     if (dwReason == DLL_PROCESS_ATTACH) g_hInstance = hInstance;
+    // A reserved pointer means the process is ending.
+    if (dwReason == DLL_PROCESS_DETACH) ReleaseFramesAtDetach(pReserved != nullptr);
     return TRUE;
 }
 

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "bar/frame.h"
 #include "plugin/handles.h"
@@ -18,8 +19,9 @@ struct WindowLess {
 };
 using FrameMap = std::map<HWND, std::unique_ptr<CMyFrame>, WindowLess>;
 
-std::unique_ptr<FrameMap> g_frameMap;
+// Declared first, so it outlives the map in every order of teardown.
 CriticalSection g_frameLock;
+std::unique_ptr<FrameMap> g_frameMap;
 
 CMyFrame* FindFrameLocked(HWND hwndMain) {
     auto it = g_frameMap->find(hwndMain);
@@ -38,16 +40,37 @@ void RegisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
 }
 
 // The frame is destroyed after the lock is released; a frame whose bar is
-// still open releases its tree view as it goes.
+// still open saves its edits while it is still registered (the tree's
+// procedure finds it only then) and releases its tree view as it goes.
 void UnregisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
     std::unique_ptr<CMyFrame> frame;
     {
         CriticalSectionLock lock(g_frameLock);
+        if (CMyFrame* registered = FindFrameLocked(key)) {
+            registered->OnEvents(hwnd, nEvent, lParam);
+            if (CMyFrame* still = FindFrameLocked(key)) still->SaveBeforeLeaving();
+        }
         auto it = g_frameMap->find(key);
         if (it == g_frameMap->end()) return;
-        it->second->OnEvents(hwnd, nEvent, lParam);
         frame = std::move(it->second);
         g_frameMap->erase(it);
+    }
+}
+
+// Every frame saves while all are still registered, then all go.
+void ReleaseAllFrames() {
+    std::vector<HWND> keys;
+    {
+        CriticalSectionLock lock(g_frameLock);
+        for (const auto& entry : *g_frameMap) keys.push_back(entry.first);
+    }
+    for (HWND key : keys) {
+        if (CMyFrame* frame = GetFrame(key)) frame->SaveBeforeLeaving();
+    }
+    std::unique_ptr<FrameMap> frames;
+    {
+        CriticalSectionLock lock(g_frameLock);
+        frames = std::move(g_frameMap);
     }
 }
 
@@ -61,6 +84,17 @@ CMyFrame* GetFrame(HWND hwndMain) {
 
 CMyFrame* GetFrameFromWindow(HWND hwnd) {
     return GetFrame(::GetAncestor(hwnd, GA_ROOTOWNER));
+}
+
+void ReleaseFramesAtDetach(bool bProcessEnding) {
+    if (!g_frameMap) return;
+    // At process exit the windows go with the process: nothing is touched,
+    // and the frames are left to it.
+    if (bProcessEnding) {
+        g_frameMap.release();
+        return;
+    }
+    ReleaseAllFrames();
 }
 
 CMyFrame* CreateFrame() {
@@ -87,7 +121,7 @@ void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
         return;
     }
     if (nEvent & EV_UNLOAD) {
-        g_frameMap.reset();
+        ReleaseAllFrames();
         return;
     }
     if (CMyFrame* frame = GetFrame(key)) frame->OnEvents(hwnd, nEvent, lParam);

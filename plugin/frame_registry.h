@@ -26,3 +26,6 @@ CMyFrame* GetFrame(HWND hwndMain);
 CMyFrame* GetFrameFromWindow(HWND hwnd);
 CMyFrame* CreateFrame();
 void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam);
+// The module is detached without the unload event: the frames go before the
+// lock does.
+void ReleaseFramesAtDetach(bool bProcessEnding);

@@ -26,7 +26,7 @@ constexpr UINT HM_CLOSE_CUSTOM_BAR = 2122;
 constexpr WPARAM CMD_RUN_FIRST_MACRO = 9216;
 constexpr WPARAM CMD_AFTER_OPEN = 4409;
 
-// wParam of HM_GET_DOC_PATH; the buffer itself holds 260 characters.
+// wParam of HM_GET_DOC_PATH: the capacity of the buffer, in characters.
 constexpr WPARAM HOST_DOC_PATH_PARAM = 280;
 
 // Messages the host sends to PlugInProc.

@@ -41,10 +41,7 @@ void OnOK(HWND hwndDlg) {
         WriteBarPosition(frame->m_nBarPos);
     }
     ::EndDialog(hwndDlg, IDOK);
-    if (frame && frame->m_nBarPos != frame->m_nOldBarPos && frame->IsBarOpen()) {
-        frame->OnCommand(nullptr);  // the host closes the bar before this returns
-        frame->OnCommand(nullptr);  // and it opens again on the new side
-    }
+    if (frame && frame->m_nBarPos != frame->m_nOldBarPos) frame->ReopenBar();
 }
 
 INT_PTR CALLBACK PropertiesDlgProc(HWND hwndDlg, UINT uMsg, WPARAM wParam, LPARAM) {

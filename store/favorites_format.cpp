@@ -105,8 +105,10 @@ bool Reader::Next(RecordView& record) {
     }
     ++m_read;
     if (r.depth == 0) {
+        // Whatever the record holds cannot be placed in a tree, also as the
+        // last one: the value does not load completely.
         m_stopped = true;
-        if (m_read < m_count) m_status = DecodeStatus::DepthZero;
+        m_status = DecodeStatus::DepthZero;
     }
     record = r;
     return true;

@@ -85,7 +85,7 @@ enum class DecodeStatus {
     Ok,             // every counted record read, ending exactly at the value's end
     BadTag,         // not a favourites value
     Truncated,      // the header or a counted record runs past the end
-    DepthZero,      // a depth-0 record before the last counted record
+    DepthZero,      // a depth-0 record, which no tree can hold
     TrailingBytes,  // bytes after the last counted record
 };
 

@@ -1,5 +1,6 @@
 // Loading the favourites tree from the registry and saving it back, in the
-// stored layout of store/favorites_format.h.
+// stored layout of store/favorites_format.h. Whether a save may replace or
+// delete the stored value is decided by the frame's FavoritesKeeper.
 #include "bar/frame.h"
 
 #include <new>
@@ -13,41 +14,87 @@ namespace {
 
 constexpr DWORD kCurrentLayout = 1;
 
-// Reads a binary value whole: one query for type and size, one for the data.
-bool ReadBinaryValue(HKEY hKey, const wchar_t* pszName, std::vector<BYTE>& value) {
+// Reads a value whole, of any type: one query for type and size, one for the
+// data. A value that changes size between the two, or does not fit in
+// memory, is unreadable rather than missing.
+favstore::ReadOutcome ReadWholeValue(HKEY hKey, const wchar_t* pszName, favstore::StoredValue& value) {
     DWORD type = REG_NONE;
     DWORD size = 0;
-    if (::RegQueryValueExW(hKey, pszName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-    if (type != REG_BINARY || size == 0) return false;
+    LSTATUS status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return favstore::ReadOutcome::Missing;
+    if (status != ERROR_SUCCESS) return favstore::ReadOutcome::Unreadable;
+    value.type = type;
     try {
-        value.resize(size);
+        value.bytes.resize(size);
     } catch (const std::bad_alloc&) {
-        return false;
+        return favstore::ReadOutcome::Unreadable;
     }
-    if (::RegQueryValueExW(hKey, pszName, nullptr, &type, value.data(), &size) != ERROR_SUCCESS) return false;
-    value.resize(size);
-    return type == REG_BINARY && size != 0;
+    if (size != 0) {
+        status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, value.bytes.data(), &size);
+        if (status == ERROR_FILE_NOT_FOUND) return favstore::ReadOutcome::Missing;
+        if (status != ERROR_SUCCESS || type != value.type) return favstore::ReadOutcome::Unreadable;
+        value.bytes.resize(size);
+    }
+    return favstore::ReadOutcome::Read;
 }
+
+// The plug-in key's favourites values, as the keeper sees them.
+class RegistryValues final : public favstore::StoredValues {
+public:
+    explicit RegistryValues(HKEY hKey) : m_hKey(hKey) {}
+
+    favstore::ReadOutcome ReadFavorites(favstore::StoredValue& value) override {
+        return ReadWholeValue(m_hKey, kValueFavorites, value);
+    }
+    bool WriteFavorites(const std::vector<std::uint8_t>& bytes) override {
+        return Write(kValueFavorites, REG_BINARY, bytes);
+    }
+    bool DeleteFavorites() override {
+        const LSTATUS status = ::RegDeleteValueW(m_hKey, kValueFavorites);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    bool WriteBackup(const favstore::StoredValue& value) override {
+        return Write(kValueFavoritesBackup, value.type, value.bytes);
+    }
+    bool MarkCurrentLayout() override {
+        const DWORD layout = kCurrentLayout;
+        return ::RegSetValueExW(m_hKey, kValueCheck, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&layout),
+                                sizeof(layout)) == ERROR_SUCCESS;
+    }
+
+private:
+    bool Write(const wchar_t* pszName, DWORD type, const std::vector<std::uint8_t>& bytes) {
+        return ::RegSetValueExW(m_hKey, pszName, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())) ==
+               ERROR_SUCCESS;
+    }
+
+    HKEY m_hKey;
+};
 
 }  // namespace
 
 void CMyFrame::LoadFavorites() {
     if (!IsBarOpen()) return;
+    EndDrag();  // its items go now
     ::SendMessageW(m_hwndTree, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     ClearItems();
-    m_vecIncompleteValue.clear();
 
     UniqueRegKey key(OpenPlugInKey());
-    std::vector<BYTE> value;
-    if (key && ReadBinaryValue(key.get(), kValueFavorites, value)) {
-        const bool complete = LoadFromValue(key.get(), value);
-        if (!complete) {
-            // Whatever did not load is still in these bytes.
-            m_vecIncompleteValue = std::move(value);
-        } else if (ReadDwordValue(key.get(), kValueCheck) != kCurrentLayout) {
-            SaveFavorites();
-            WriteDwordValue(key.get(), kValueCheck, kCurrentLayout);
+    if (!key) {
+        // Nothing is known about what is stored: no save may replace it.
+        m_keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
+    } else {
+        favstore::StoredValue value;
+        const favstore::ReadOutcome read = ReadWholeValue(key.get(), kValueFavorites, value);
+        const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
+        const bool loadedWhole = loadable && LoadFromValue(key.get(), value.bytes);
+        m_keeper.Loaded(read, value, loadedWhole);
+        if (loadedWhole && ReadDwordValue(key.get(), kValueCheck) != kCurrentLayout) {
+            // Rewritten at once in the current layout; an emptied value is
+            // gone, which converts it too.
+            RegistryValues values(key.get());
+            if (SaveFavoritesTo(values) == favstore::SaveOutcome::Deleted) values.MarkCurrentLayout();
         }
     }
     ::SendMessageW(m_hwndTree, WM_SETREDRAW, TRUE, 0);
@@ -87,43 +134,47 @@ bool CMyFrame::LoadFromValue(HKEY hKey, const std::vector<BYTE>& value) {
     return complete && reader.Complete();
 }
 
-void CMyFrame::KeepIncompleteValue(HKEY hKey) {
-    if (m_vecIncompleteValue.empty()) return;
-    ::RegSetValueExW(hKey, kValueFavoritesBackup, 0, REG_BINARY, m_vecIncompleteValue.data(),
-                     static_cast<DWORD>(m_vecIncompleteValue.size()));
-    m_vecIncompleteValue.clear();
-}
-
-void CMyFrame::SaveFavorites() {
-    if (!IsBarOpen()) return;
+// The tree in the stored layout; empty when the tree has no items (or, short
+// of memory, nothing could be built: the caller then writes nothing).
+bool CMyFrame::EncodeTree(std::vector<BYTE>& encoded) const {
     FlatList list;
     CollectTree(list);
-    UniqueRegKey key(OpenPlugInKey());
-    if (!key) return;
-    KeepIncompleteValue(key.get());
-    if (list.empty()) {
-        ::RegDeleteValueW(key.get(), kValueFavorites);
-        return;
-    }
+    encoded.clear();
+    if (list.empty()) return true;
 
     size_t size = favfmt::kHeaderSize;
     for (const FlatEntry& entry : list) {
-        size += favfmt::RecordSize(entry.strLabel.size(), GetItem(entry.hItem).strPath.size(), entry.bFolder != 0);
+        size += favfmt::RecordSize(entry.strLabel.size(), PathOf(entry.hItem).size(), entry.bFolder != 0);
     }
-    std::vector<BYTE> buffer;
     try {
-        buffer.resize(size);
+        encoded.resize(size);
     } catch (const std::bad_alloc&) {
-        return;
+        return false;
     }
-    favfmt::Writer writer(buffer.data(), buffer.size());
+    favfmt::Writer writer(encoded.data(), encoded.size());
     writer.WriteHeader(static_cast<int32_t>(list.size()));
     for (const FlatEntry& entry : list) {
-        const std::wstring& path = GetItem(entry.hItem).strPath;
+        const std::wstring& path = PathOf(entry.hItem);
         const bool expanded = entry.bFolder && entry.bExpanded;
         writer.WriteRecord(entry.strLabel.data(), entry.strLabel.size(), path.data(), path.size(), entry.nDepth,
                            entry.bFolder != 0, expanded);
     }
-    ::RegSetValueExW(key.get(), kValueFavorites, 0, REG_BINARY, buffer.data(), static_cast<DWORD>(buffer.size()));
-    WriteDwordValue(key.get(), kValueCheck, kCurrentLayout);
+    return true;
+}
+
+favstore::SaveOutcome CMyFrame::SaveFavoritesTo(favstore::StoredValues& values) {
+    std::vector<BYTE> encoded;
+    if (!EncodeTree(encoded)) return favstore::SaveOutcome::Failed;
+    return m_keeper.Save(values, encoded, m_bModified);
+}
+
+bool CMyFrame::SaveFavorites() {
+    // Without its window the tree reads as empty, which is no reason to
+    // delete anything.
+    if (!IsBarOpen() || !::IsWindow(m_hwndTree)) return false;
+    UniqueRegKey key(OpenPlugInKey());
+    if (!key) return false;
+    RegistryValues values(key.get());
+    const favstore::SaveOutcome outcome = SaveFavoritesTo(values);
+    return outcome == favstore::SaveOutcome::Written || outcome == favstore::SaveOutcome::Deleted;
 }

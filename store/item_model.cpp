@@ -5,6 +5,12 @@ FavoriteItem& CMyFrame::GetItem(HTREEITEM hItem) {
     return m_mapItems[hItem];
 }
 
+const std::wstring& CMyFrame::PathOf(HTREEITEM hItem) const {
+    static const std::wstring kNoPath;
+    const auto it = m_mapItems.find(hItem);
+    return it == m_mapItems.end() ? kNoPath : it->second.strPath;
+}
+
 void CMyFrame::AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder) {
     // An existing record stays as it is. New items mostly get higher handles:
     // hinting at the end spares a bulk load a search per item.

@@ -183,7 +183,7 @@ TEST(FavoritesDecode, HeaderAloneIsAnEmptyTreeThatLostNothing) {
     }
 }
 
-TEST(FavoritesDecode, DepthZeroEndsTheRecordsAndLosesDataUnlessItIsTheLast) {
+TEST(FavoritesDecode, DepthZeroEndsTheRecordsAndNeverLoadsCompletely) {
     const Record a{u"a", u"C:\\a", 1};
     const Record zero{u"z", u"", 0, true, true};
     const Record b{u"b", u"C:\\b", 1};
@@ -197,12 +197,14 @@ TEST(FavoritesDecode, DepthZeroEndsTheRecordsAndLosesDataUnlessItIsTheLast) {
     EXPECT_FALSE(middle.complete);
     EXPECT_EQ(std::vector<Record>{a}, middle.records);
 
+    // Also as the last record: its label and path are stored and would be lost.
     const auto last = DecodeBytes(favfmt::Encode({a, b, zero}));
-    EXPECT_TRUE(last.complete);
+    EXPECT_EQ(DecodeStatus::DepthZero, last.status);
+    EXPECT_FALSE(last.complete);
     EXPECT_EQ((std::vector<Record>{a, b}), last.records);
 
     // Stored bytes whose last record has depth 0.
-    EXPECT_TRUE(DecodeBytes(WithByte(kWorkedExample, kItemDepthAt, 0)).complete);
+    EXPECT_FALSE(DecodeBytes(WithByte(kWorkedExample, kItemDepthAt, 0)).complete);
 }
 
 TEST(FavoritesRoundTrip, KeepsTextsKindsDepthsAndExpandedFolders) {

@@ -130,10 +130,10 @@ std::wstring Outline(HWND tree) {
 }
 
 
-void BarTest::OpenOn(const std::vector<StoredRecord>& records) {
+void BarTest::OpenOn(const std::vector<StoredRecord>& records, hostsim::HostOptions options) {
     WriteBinary(L"FavoriteArray", StoredValue(records));
     WriteDword(L"check", 1);
-    window = OpenBarWindow();
+    window = OpenBarWindow(options);
     tree = TreeOf(window);
     hostsim::Focus(tree);
     host->Pump();

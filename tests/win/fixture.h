@@ -65,7 +65,7 @@ using hostsim::Request;
 // A bar opened on stored favourites, with the keyboard focus in its tree.
 class BarTest : public PluginTest {
 protected:
-    void OpenOn(const std::vector<StoredRecord>& records);
+    void OpenOn(const std::vector<StoredRecord>& records, hostsim::HostOptions options = {});
     // Selects an item the way a person does: a click on its label.
     void ClickItem(const std::wstring& label);
     void Press(UINT vk, bool alt = false, bool ctrl = false, bool shift = false);

@@ -155,7 +155,7 @@ TEST_F(StoreTest, PartlyLoadedValueIsBackedUpBeforeTheNextSave) {
     }
 }
 
-TEST_F(StoreTest, DepthZeroAsTheLastRecordAndOverDeepRecordsLoadSafely) {
+TEST_F(StoreTest, DepthZeroAsTheLastRecordAndOverDeepRecordsLoadSafelyAndAreKept) {
     std::vector<StoredRecord> records;
     for (int depth = 1; depth <= 101; ++depth) records.push_back({L"f" + std::to_wstring(depth), L"", depth, true});
     records.push_back({L"too deep", L"C:\\deep", 150});
@@ -167,7 +167,8 @@ TEST_F(StoreTest, DepthZeroAsTheLastRecordAndOverDeepRecordsLoadSafely) {
     EXPECT_EQ(L"too deep", rows[101].label);
     EXPECT_EQ(101, rows[101].depth);  // under the deepest item the table holds
     window->UserCloseBar();
-    EXPECT_FALSE(ValueExists(L"FavoriteArrayBackup"));
+    // The depth-0 record did not load: the value it was in is kept aside.
+    EXPECT_EQ(StoredValue(records), ReadBinary(L"FavoriteArrayBackup"));
 }
 
 TEST_F(StoreTest, LongLabelsAreCutAndLongPathsKept) {

@@ -66,16 +66,17 @@ TEST_F(TeardownTest, ClosingTheWindowWhileTheContextMenuIsOpen) {
     ExpectReleasedAndSaved(L"outer.txt");
 }
 
-TEST_F(TeardownTest, ClosingTheWindowDuringALabelEditSavesTheLabelItHad) {
+TEST_F(TeardownTest, ClosingTheWindowDuringALabelEditSavesTheTypedLabel) {
     OpenOn(kTree);
     ClickItem(L"outer.txt");
     Press(VK_F2);
     HWND edit = TreeView_GetEditControl(tree);
     ASSERT_NE(nullptr, edit);
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
     hostsim::TypeText(*host, edit, L"unfinished");
     host->CloseMainWindow(window);
     EXPECT_FALSE(::IsWindow(edit));
-    ExpectReleasedAndSaved(L"outer.txt");
+    ExpectReleasedAndSaved(L"unfinished");
 }
 
 TEST_F(TeardownTest, ClosingTheWindowDuringADragReleasesTheMouse) {
@@ -95,12 +96,17 @@ TEST_F(TeardownTest, UnloadingWithTheBarOpenAndAnEditRunningLeavesNothingBehind)
         OpenOn(kTree);
         ClickItem(L"outer.txt");
         Press(VK_F2);
-        ASSERT_NE(nullptr, TreeView_GetEditControl(tree));
+        HWND edit = TreeView_GetEditControl(tree);
+        ASSERT_NE(nullptr, edit);
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        hostsim::TypeText(*host, edit, L"typed");
         host->UnloadPlugin();
         EXPECT_FALSE(::IsWindow(tree));
         host->Pump();
-        // Unloading saves nothing: the host sent no bar events.
-        EXPECT_EQ(StoredValue(kTree), ReadBinary(L"FavoriteArray"));
+        // No bar events came, but the edit is accepted and saved on the way out.
+        std::vector<StoredRecord> expected = kTree;
+        expected[2].label = L"typed";
+        EXPECT_EQ(StoredValue(expected), ReadBinary(L"FavoriteArray"));
         host.reset();
     }
     EXPECT_EQ(before, ThreadWindowCount());

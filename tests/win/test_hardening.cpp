@@ -1,0 +1,300 @@
+// What real hosts and real users do to the bar beyond everyday use: drags cut
+// short, the deepest folders, stored values the bar cannot read, two windows
+// sharing one stored value, frames that go without a flush, and host code
+// that runs inside the bar's own requests.
+#include "tests/win/fixture.h"
+
+#include <commctrl.h>
+
+#include "res/resource.h"
+#include "store/favorites_format.h"
+
+namespace {
+
+const std::vector<StoredRecord> kFlat = {{L"x.txt", L"C:\\x.txt", 1},
+                                         {L"a.txt", L"C:\\a.txt", 1},
+                                         {L"b.txt", L"C:\\b.txt", 1},
+                                         {L"c.txt", L"C:\\c.txt", 1},
+                                         {L"F", L"", 1, true}};
+const wchar_t kFlatOutline[] = L"x.txt/1/2 a.txt/1/2 b.txt/1/2 c.txt/1/2 F/1/0";
+
+std::vector<favfmt::Record> StoredRecords(const std::vector<BYTE>& value) {
+    return favfmt::Decode(value.data(), value.size(), true).records;
+}
+
+}  // namespace
+
+class HardeningTest : public BarTest {
+protected:
+    HTREEITEM Item(const std::wstring& label) const { return FindByLabel(tree, label); }
+    POINT Centre(const std::wstring& label) const { return hostsim::ItemCentre(tree, Item(label)); }
+    // A point in the upper quarter of a row: a drop there goes before the item.
+    POINT Before(const std::wstring& label) const { return hostsim::ItemPoint(tree, Item(label), 1); }
+    // Whether the bar still acts as if dragging: a pointer move to the middle
+    // of the folder's row would highlight it as the place to drop into.
+    bool StillDragging() {
+        hostsim::DragMove(*host, tree, Centre(L"F"));
+        const bool highlighted = TreeView_GetDropHilight(tree) != nullptr;
+        TreeView_SelectDropTarget(tree, nullptr);
+        return highlighted;
+    }
+    void UseBarOf(hostsim::MainWindow* w) {
+        window = w;
+        tree = TreeOf(w);
+        hostsim::Focus(tree);
+        host->Pump();
+    }
+    void AddCurrentDocumentAfter(const std::wstring& label, const std::wstring& path) {
+        window->SetCurrentDocument(path);
+        ClickItem(label);
+        Press(VK_INSERT);
+        Press(VK_RETURN);
+    }
+};
+
+// ---- Drags never outlive their tree or their items.
+
+TEST_F(HardeningTest, ClosingTheBarMidDragEndsTheDragAndTheNextReleaseMovesNothing) {
+    OpenOn(kFlat);
+    hostsim::StartDrag(*host, tree, Centre(L"a.txt"));
+    ASSERT_TRUE(StillDragging());
+    hostsim::DragMove(*host, tree, Before(L"x.txt"));
+    ASSERT_EQ(tree, ::GetCapture());
+
+    window->Command();  // the host closes the bar
+    host->Pump();
+    EXPECT_EQ(nullptr, ::GetCapture());
+
+    window->Command();
+    host->Pump();
+    UseBarOf(window);
+    EXPECT_FALSE(StillDragging());
+    hostsim::DragRelease(*host, tree, Before(L"x.txt"));
+    EXPECT_EQ(kFlatOutline, Outline(tree));
+}
+
+TEST_F(HardeningTest, ADragThatLostTheMouseGivesWayToTheNextOne) {
+    OpenOn(kFlat);
+    hostsim::StartDrag(*host, tree, Centre(L"a.txt"));
+    ASSERT_EQ(tree, ::GetCapture());
+    ::ReleaseCapture();  // another window took the mouse
+    host->Pump();
+
+    hostsim::Drag(*host, tree, Centre(L"b.txt"), Before(L"x.txt"));
+    EXPECT_EQ(L"b.txt/1/2 x.txt/1/2 a.txt/1/2 c.txt/1/2 F/1/0", Outline(tree));
+}
+
+TEST_F(HardeningTest, DeletingTheDraggedItemEndsTheDragWithoutAMove) {
+    OpenOn(kFlat);
+    ClickItem(L"a.txt");
+    hostsim::ModalResponder responder;
+    responder.AnswerBox(IDYES);
+    hostsim::StartDrag(*host, tree, Centre(L"a.txt"));
+    hostsim::DragMove(*host, tree, Before(L"x.txt"));
+    Press(VK_DELETE);
+    ASSERT_EQ(1u, responder.Boxes().size());
+    EXPECT_NE(tree, ::GetCapture());
+    EXPECT_FALSE(StillDragging());
+
+    hostsim::DragRelease(*host, tree, Before(L"x.txt"));
+    EXPECT_EQ(L"x.txt/1/2 b.txt/1/2 c.txt/1/2 F/1/0", Outline(tree));
+}
+
+TEST_F(HardeningTest, MovingTheDropTargetAwayLeavesNoTarget) {
+    OpenOn(kFlat);
+    ClickItem(L"c.txt");
+    hostsim::StartDrag(*host, tree, Centre(L"x.txt"));
+    hostsim::DragMove(*host, tree, Before(L"c.txt"));
+    // The target moves up: its item is deleted and a new one made, which
+    // may well get the old item's handle.
+    Press(VK_UP, true);
+    ASSERT_EQ(L"x.txt/1/2 a.txt/1/2 c.txt/1/2 b.txt/1/2 F/1/0", Outline(tree));
+
+    hostsim::DragRelease(*host, tree, Before(L"c.txt"));
+    EXPECT_EQ(L"x.txt/1/2 a.txt/1/2 c.txt/1/2 b.txt/1/2 F/1/0", Outline(tree));
+}
+
+// ---- No item is created deeper than the store loads it back.
+
+TEST_F(HardeningTest, NothingIsAddedBelowTheDeepestLevelTheStoreReloads) {
+    std::vector<StoredRecord> chain;
+    for (int depth = 1; depth <= 101; ++depth) chain.push_back({L"f" + std::to_wstring(depth), L"", depth, true, true});
+    OpenOn(chain);
+    window->SetCurrentDocument(L"C:\\doc.txt");
+
+    HTREEITEM deepest = Item(L"f101");
+    TreeView_EnsureVisible(tree, deepest);
+    TreeView_SelectItem(tree, deepest);
+    Press(VK_INSERT);
+    EXPECT_EQ(101u, Snapshot(tree).size());
+
+    // A shell drop on that folder adds nothing either.
+    POINT drop = {4, hostsim::ItemRow(tree, deepest).top + 2};
+    ::ClientToScreen(tree, &drop);
+    hostsim::DropFiles(*host, window->Main(), drop, {L"C:\\dropped.txt"});
+    EXPECT_EQ(101u, Snapshot(tree).size());
+
+    // One level up a favourite still fits, at the deepest level.
+    TreeView_SelectItem(tree, Item(L"f100"));
+    Press(VK_INSERT);
+    Press(VK_RETURN);
+    const std::vector<TreeRow> rows = Snapshot(tree);
+    ASSERT_EQ(102u, rows.size());
+    EXPECT_EQ(L"doc.txt", rows.back().label);
+    EXPECT_EQ(101, rows.back().depth);
+}
+
+// ---- Nothing stored is deleted without a copy, and a missing tree deletes nothing.
+
+TEST_F(HardeningTest, AValueOfAnotherTypeIsKeptWithItsTypeBeforeItGoes) {
+    const wchar_t text[] = L"C:\\kept by another program";
+    WriteRaw(L"FavoriteArray", REG_SZ, text, sizeof(text));
+    window = OpenBarWindow();
+    EXPECT_TRUE(Snapshot(TreeOf(window)).empty());
+    window->UserCloseBar();  // the empty tree is saved
+
+    EXPECT_FALSE(ValueExists(L"FavoriteArray"));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), ValueType(L"FavoriteArrayBackup"));
+    const std::vector<BYTE> kept = ReadBinary(L"FavoriteArrayBackup");
+    EXPECT_EQ(std::vector<BYTE>(reinterpret_cast<const BYTE*>(text), reinterpret_cast<const BYTE*>(text) + sizeof(text)),
+              kept);
+}
+
+TEST_F(HardeningTest, ASaveAfterTheHostDestroyedTheTreeWritesNothing) {
+    hostsim::HostOptions options;
+    options.destroyBarClientBeforeSave = true;
+    OpenOn(kFlat, options);
+    window->UserCloseBar();
+    EXPECT_EQ(StoredValue(kFlat), ReadBinary(L"FavoriteArray"));
+    EXPECT_EQ(1u, ReadDword(L"check"));
+}
+
+// ---- Two windows share one stored value.
+
+TEST_F(HardeningTest, AnUnchangedWindowDoesNotUndoAnotherWindowsSave) {
+    OpenOn({{L"shared.txt", L"C:\\shared.txt", 1}});
+    hostsim::MainWindow* first = window;
+    hostsim::MainWindow* second = host->CreateMainWindow();
+    second->Command();
+    host->Pump();
+    ASSERT_NE(nullptr, TreeOf(second));
+
+    UseBarOf(first);
+    AddCurrentDocumentAfter(L"shared.txt", L"C:\\new.txt");
+    host->Flush();
+    const std::vector<BYTE> saved = StoredValue({{L"shared.txt", L"C:\\shared.txt", 1}, {L"new.txt", L"C:\\new.txt", 1}});
+    ASSERT_EQ(saved, ReadBinary(L"FavoriteArray"));
+
+    host->CloseMainWindow(second);  // unchanged since it loaded
+    EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
+
+    // A value that has gone is written again by the next bar to close.
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath().c_str(), L"FavoriteArray");
+    first->UserCloseBar();
+    EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
+}
+
+// ---- Edits are saved when the frame goes without a flush.
+
+TEST_F(HardeningTest, EditsAreSavedWhenThePluginIsUnloadedBeforeAFlush) {
+    OpenOn(kFlat);
+    ClickItem(L"a.txt");
+    Press(VK_DOWN, true);
+    host->UnloadPlugin();
+    EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
+}
+
+TEST_F(HardeningTest, EditsAreSavedWhenTheWindowGoesWithItsBarOpen) {
+    OpenOn(kFlat);
+    ClickItem(L"a.txt");
+    Press(VK_DOWN, true);
+    host->SendEvent(window, EV_WINDOW_DESTROY, 0);  // no bar events first
+    EXPECT_FALSE(::IsWindow(tree));
+    EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
+}
+
+TEST_F(HardeningTest, AModuleFreedWithoutTheUnloadEventReleasesItsBarAndKeepsItsEdits) {
+    OpenOn(kFlat);
+    ClickItem(L"a.txt");
+    Press(VK_DOWN, true);
+    host->FreeWithoutUnload();
+    EXPECT_FALSE(::IsWindow(tree));
+    host->Pump();
+    EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
+}
+
+// ---- Host code that runs inside the bar's requests.
+
+TEST_F(HardeningTest, TheHostClosingTheWindowWhileOpeningAFolderStopsTheWalk) {
+    OpenOn({{L"F", L"", 1, true, true},
+            {L"1.txt", L"C:\\1.txt", 2},
+            {L"2.txt", L"C:\\2.txt", 2},
+            {L"3.txt", L"C:\\3.txt", 2}});
+    host->OnRequest([this](hostsim::MainWindow& w, const Request& r) {
+        if (r.msg == HM_OPEN_FILE) host->CloseMainWindow(&w);
+    });
+    hostsim::ModalResponder responder;
+    responder.ChooseMenuItem(ID_OPEN_FOLDER);
+    hostsim::RightClick(*host, tree, Centre(L"F"));
+    EXPECT_EQ(1, RequestCount(*host, HM_OPEN_FILE));
+    EXPECT_TRUE(host->Windows().empty());
+}
+
+TEST_F(HardeningTest, AFileOpenedWhileTheHostFlushesIsAnnouncedInThatFlush) {
+    OpenOn(kFlat);
+    host->OnRequest([this](hostsim::MainWindow&, const Request& r) {
+        if (r.msg == HM_OPEN_FILE) host->Flush();
+    });
+    hostsim::DoubleClick(*host, tree, Centre(L"a.txt"));
+    ASSERT_EQ(1, RequestCount(*host, HM_OPEN_FILE));
+    EXPECT_EQ(1, RequestCount(*host, HM_EXEC_COMMAND));
+    host->OnRequest(nullptr);
+    host->Flush();
+    EXPECT_EQ(1, RequestCount(*host, HM_EXEC_COMMAND));
+}
+
+TEST_F(HardeningTest, AHostThatTrustsTheAnnouncedPathCapacityStaysInsideTheBuffer) {
+    hostsim::HostOptions options;
+    options.trustDocPathCapacity = true;
+    OpenOn(kFlat, options);
+    const std::wstring longPath = L"C:\\" + std::wstring(300, L'd') + L".txt";
+    AddCurrentDocumentAfter(L"c.txt", longPath);
+    host->Flush();
+    const std::vector<favfmt::Record> records = StoredRecords(ReadBinary(L"FavoriteArray"));
+    ASSERT_EQ(6u, records.size());
+    EXPECT_EQ(u"F", records.back().label);
+    EXPECT_EQ(std::u16string(longPath.begin(), longPath.begin() + 259), records[4].path);
+}
+
+// ---- A rename being typed, and open-at-start-up, survive the bar's own closes.
+
+TEST_F(HardeningTest, ClosingTheBarWithTheCommandDuringARenameSavesTheTypedLabel) {
+    OpenOn(kFlat);
+    ClickItem(L"b.txt");
+    Press(VK_F2);
+    HWND edit = TreeView_GetEditControl(tree);
+    ASSERT_NE(nullptr, edit);
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
+    hostsim::TypeText(*host, edit, L"renamed");
+    window->Command();
+    host->Pump();
+    EXPECT_EQ(nullptr, TreeOf(window));
+    EXPECT_EQ(StoredValue({kFlat[0], kFlat[1], {L"renamed", L"C:\\b.txt", 1}, kFlat[3], kFlat[4]}),
+              ReadBinary(L"FavoriteArray"));
+}
+
+TEST_F(HardeningTest, MovingTheBarToAnotherSideKeepsOpenAtStartUp) {
+    WriteDword(L"OpenStartup", 1);
+    OpenOn(kFlat);
+    ASSERT_EQ(0, RequestCount(*host, HM_CLOSE_CUSTOM_BAR));  // opened at start-up
+    hostsim::ModalResponder responder;
+    responder.HandleDialog([](HWND dialog) {
+        ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, BAR_POS_RIGHT, 0);
+        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    host->PlugInProc(window, PP_SHOW_PROPERTIES, 0, 0);
+    host->Pump();
+    EXPECT_EQ(BAR_POS_RIGHT, window->BarPos());
+    EXPECT_EQ(1u, ReadDword(L"OpenStartup"));
+    EXPECT_EQ(static_cast<DWORD>(BAR_POS_RIGHT), ReadDword(L"CustomBarPos"));
+}
