@@ -2,7 +2,8 @@
 // apply, show it, and run the chosen command on the item.
 #include "bar/frame.h"
 
-#include "plugin/handles.h"
+#include "common/handles.h"
+#include "common/module.h"
 #include "res/resource.h"
 
 namespace {
@@ -14,17 +15,17 @@ struct MenuPlacement {
     POINT ptScreen = {};
 };
 
-MenuPlacement PlaceAtSelection(HWND hwndTree, HTREEITEM hSelected) {
+MenuPlacement PlaceAtSelection(const TreeView& tree, HTREEITEM hSelected) {
     MenuPlacement placement;
     placement.hTarget = hSelected;
     placement.ptScreen = {4, 4};
     if (hSelected) {
         RECT rc = {};
-        if (TreeItemRect(hwndTree, hSelected, true, rc)) {
+        if (tree.ItemRect(hSelected, true, rc)) {
             placement.ptScreen = {rc.left, rc.bottom};
         }
     }
-    ::ClientToScreen(hwndTree, &placement.ptScreen);
+    ::ClientToScreen(tree.Window(), &placement.ptScreen);
     return placement;
 }
 
@@ -40,16 +41,16 @@ void CMyFrame::ShowContextMenu(bool bAtCursor) {
     MenuPlacement placement;
     if (bAtCursor) {
         ::GetCursorPos(&placement.ptScreen);
-        placement.hTarget = TreeHitTestScreen(m_hwndTree, placement.ptScreen);
+        placement.hTarget = Tree().HitTestScreen(placement.ptScreen);
     } else {
-        placement = PlaceAtSelection(m_hwndTree, GetSelectedItem());
+        placement = PlaceAtSelection(Tree(), GetSelectedItem());
     }
 
     if (!placement.hTarget) {
         ::EnableMenuItem(hPopup, ID_OPEN_FOLDER, MF_BYCOMMAND | MF_GRAYED);
         ::EnableMenuItem(hPopup, ID_OPEN_FOLDER_ALL, MF_BYCOMMAND | MF_GRAYED);
         ::EnableMenuItem(hPopup, ID_RUN_MACRO, MF_BYCOMMAND | MF_GRAYED);
-    } else if (GetItem(placement.hTarget).bFolder) {
+    } else if (m_mapItems.GetItem(placement.hTarget).bFolder) {
         ::EnableMenuItem(hPopup, ID_RUN_MACRO, MF_BYCOMMAND | MF_GRAYED);
     } else {
         ::EnableMenuItem(hPopup, ID_OPEN_FOLDER, MF_BYCOMMAND | MF_GRAYED);
@@ -65,7 +66,7 @@ void CMyFrame::ShowContextMenu(bool bAtCursor) {
     if (!watch.StillOpen() || nCommand == 0) return;
 
     HTREEITEM hTarget =
-        bAtCursor ? TreeHitTestScreen(m_hwndTree, placement.ptScreen) : GetSelectedItem();
+        bAtCursor ? Tree().HitTestScreen(placement.ptScreen) : GetSelectedItem();
     switch (nCommand) {
     case ID_NEW_TEXT:
         InsertNewItem(hTarget, NewItemInfo{});

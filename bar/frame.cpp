@@ -2,10 +2,9 @@
 // closing it when the host says so, and the frame's share of host events.
 #include "bar/frame.h"
 
-#include <cstring>
-
+#include "common/module.h"
 #include "res/resource.h"
-#include "store/settings.h"
+#include "store/favorites_store.h"
 
 namespace {
 
@@ -17,32 +16,6 @@ constexpr UINT kMinimumHostVersion = 6000;
 constexpr COLORREF kImageMaskColour = RGB(255, 0, 255);
 
 }  // namespace
-
-HTREEITEM TreeNext(HWND hwndTree, HTREEITEM hItem, UINT nCode) {
-    return reinterpret_cast<HTREEITEM>(
-        ::SendMessageW(hwndTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
-}
-
-bool TreeItemRect(HWND hwndTree, HTREEITEM hItem, bool bTextOnly, RECT& rc) {
-    // The message takes the item in the rectangle it fills.
-    std::memcpy(&rc, &hItem, sizeof(hItem));
-    return ::SendMessageW(hwndTree, TVM_GETITEMRECT, bTextOnly, reinterpret_cast<LPARAM>(&rc)) != FALSE;
-}
-
-bool TreeHasChildren(HWND hwndTree, HTREEITEM hItem) {
-    return TreeNext(hwndTree, hItem, TVGN_CHILD) != nullptr;
-}
-
-HTREEITEM TreeHitTest(HWND hwndTree, POINT ptClient) {
-    TVHITTESTINFO hit = {};
-    hit.pt = ptClient;
-    return reinterpret_cast<HTREEITEM>(::SendMessageW(hwndTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-}
-
-HTREEITEM TreeHitTestScreen(HWND hwndTree, POINT ptScreen) {
-    ::ScreenToClient(hwndTree, &ptScreen);
-    return TreeHitTest(hwndTree, ptScreen);
-}
 
 CMyFrame::~CMyFrame() {
     ReleaseBar();
@@ -70,18 +43,18 @@ void CMyFrame::OpenBar() {
     }
     if (!CreateTreeView()) return;
 
-    BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, m_hwndTree, title, m_nBarPos};
+    BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, m_hwndTree, title, m_settings.nBarPos};
     const BarWatch watch(*this);
     const int nBarID = static_cast<int>(::SendMessageW(m_hWnd, HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info)));
     // The host may have closed the bar, or the window, while docking it.
     if (!watch.StillOpen()) return;
     m_nBarID = nBarID;
 
-    m_pfnOldTreeProc = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CMyFrame::TreeWndProc)));
+    m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
     if (!m_himl) LoadImageList();
-    ::SendMessageW(m_hwndTree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(m_himl));
-    LoadFavorites();
+    TreeView tree = Tree();
+    tree.SetImageList(m_himl.get());
+    LoadFavorites(tree, m_mapItems, m_keeper);
 }
 
 bool CMyFrame::CreateTreeView() {
@@ -91,9 +64,9 @@ bool CMyFrame::CreateTreeView() {
 }
 
 void CMyFrame::LoadImageList() {
-    m_himl = ::ImageList_LoadImageW(g_hInstance, MAKEINTRESOURCEW(IDB_TREE_IMAGES), 16, 0, kImageMaskColour,
-                                    IMAGE_BITMAP, 0);
-    if (m_himl) ::ImageList_SetBkColor(m_himl, CLR_NONE);
+    m_himl.reset(::ImageList_LoadImageW(g_hInstance, MAKEINTRESOURCEW(IDB_TREE_IMAGES), 16, 0, kImageMaskColour,
+                                        IMAGE_BITMAP, 0));
+    if (m_himl) ::ImageList_SetBkColor(m_himl.get(), CLR_NONE);
 }
 
 bool CMyFrame::IsThisBar(const BAR_EVENT_INFO* pInfo) const {
@@ -103,12 +76,12 @@ bool CMyFrame::IsThisBar(const BAR_EVENT_INFO* pInfo) const {
 void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
     const auto* pBar = reinterpret_cast<const BAR_EVENT_INFO*>(lParam);
     if (nEvent & EV_WINDOW_CREATED) {
-        ReadSettings(*this);
-        if (m_bOpenStartup) OnCommand(hwnd);
+        ReadSettings(m_settings);
+        if (m_settings.bOpenStartup) OnCommand(hwnd);
     }
     if ((nEvent & EV_BAR_SAVE) && IsThisBar(pBar)) {
         FinishLabelEdit();
-        if (SaveFavorites()) m_bModified = false;
+        if (SaveTree()) m_bModified = false;
     }
     if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar)) CloseBarFromHost(pBar);
     if (nEvent & EV_FLUSH) {
@@ -125,9 +98,13 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
     }
 }
 
+bool CMyFrame::SaveTree() {
+    return IsBarOpen() && SaveFavorites(Tree(), m_mapItems, m_keeper, m_bModified);
+}
+
 void CMyFrame::SaveFavoritesIfModified() {
     // A save that could not secure what is stored leaves the edits pending.
-    if (m_bModified && SaveFavorites()) m_bModified = false;
+    if (m_bModified && SaveTree()) m_bModified = false;
 }
 
 void CMyFrame::SaveBeforeLeaving() {
@@ -138,9 +115,9 @@ void CMyFrame::SaveBeforeLeaving() {
 
 void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
     ReleaseBar();
-    if (!m_bKeepOpenStartup) m_bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
+    if (!m_bKeepOpenStartup) m_settings.bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
     m_bKeepOpenStartup = false;
-    WriteSettings(*this);
+    WriteSettings(m_settings);
 }
 
 void CMyFrame::ReopenBar() {
@@ -155,18 +132,12 @@ void CMyFrame::ReopenBar() {
 
 void CMyFrame::ReleaseBar() {
     EndDrag();
-    if (m_hwndTree && m_pfnOldTreeProc) {
-        ::SetWindowLongPtrW(m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldTreeProc));
-    }
-    m_pfnOldTreeProc = nullptr;
+    m_subclass.Restore();
     HWND hwndTree = m_hwndTree;
     m_hwndTree = nullptr;
     m_nBarID = 0;
     if (hwndTree) ::DestroyWindow(hwndTree);
-    if (m_himl) {
-        ::ImageList_Destroy(m_himl);
-        m_himl = nullptr;
-    }
+    m_himl.reset();
 }
 
 bool CMyFrame::IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const {
@@ -181,5 +152,5 @@ bool CMyFrame::IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const {
 }
 
 HTREEITEM CMyFrame::GetSelectedItem() const {
-    return TreeNext(m_hwndTree, nullptr, TVGN_CARET);
+    return Tree().Selected();
 }

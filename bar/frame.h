@@ -1,5 +1,11 @@
 // CMyFrame: the favourites bar of one host main window, with its tree view,
 // image list, item records, settings and pending work.
+//
+// The frame's operations live by subsystem: the bar's life and the host's
+// events in bar/frame.cpp, input in bar/tree_input.cpp, the context menu in
+// bar/context_menu.cpp, opening and macros in bar/open_items.cpp, editing,
+// moves and drag and drop in edit/. The store (store/) sees the frame only
+// as a FavoriteTree, a FavoriteItemMap and BarSettings.
 #pragma once
 
 #include <windows.h>
@@ -7,11 +13,15 @@
 #include <shellapi.h>
 
 #include <string>
-#include <vector>
 
-#include "plugin/frame_registry.h"
+#include "bar/frame_lookup.h"
+#include "bar/tree_view.h"
+#include "common/handles.h"
+#include "common/host_interface.h"
+#include "common/qor_frame.h"
 #include "store/favorites_keeper.h"
 #include "store/item_model.h"
+#include "store/settings.h"
 
 struct NewItemInfo {
     bool bFolder = false;
@@ -27,8 +37,11 @@ public:
     // Bar lifecycle.
     void OnCommand(HWND hwnd) override;
     void OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam);
+    // The image test of the item, with its label read into pszText (260
+    // characters). Callers that need neither buffer use Tree().IsFolder.
     bool IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const;
     bool IsBarOpen() const { return m_hwndTree != nullptr; }
+    TreeView Tree() const { return TreeView(m_hwndTree); }
     // The one teardown of the bar, whoever closes it: drag ended, the tree's
     // own procedure back, the tree destroyed, the image list released.
     void ReleaseBar();
@@ -38,20 +51,6 @@ public:
     // Closes the bar and opens it again (on a new side), keeping the
     // open-at-start-up setting that the close would otherwise rewrite.
     void ReopenBar();
-
-    // Item records.
-    FavoriteItem& GetItem(HTREEITEM hItem);
-    const std::wstring& PathOf(HTREEITEM hItem) const;  // empty for an item without a record
-    void AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder);
-    void SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle);
-    void RemoveItem(HTREEITEM hItem);
-    void ClearItems();
-    void CollectSubtree(HTREEITEM hItem, FlatList& list, unsigned& nDepth) const;
-    void CollectTree(FlatList& list) const;
-
-    // Stored favourites. SaveFavorites: true when the stored value now holds the tree.
-    void LoadFavorites();
-    bool SaveFavorites();
 
     // Opening and macros.
     void OpenItem(HTREEITEM hItem);
@@ -88,28 +87,29 @@ public:
 
     FavoriteItemMap m_mapItems;
     HWND m_hwndTree = nullptr;
-    WNDPROC m_pfnOldTreeProc = nullptr;
-    HIMAGELIST m_himl = nullptr;
+    // The tree's own window procedure, kept while the bar's replaces it.
+    TreeSubclass m_subclass;
+    UniqueImageList m_himl;
+    // Drag and drop: the drag itself (image and mouse) and its items.
+    ImageDrag m_drag;
     HTREEITEM m_hDropTarget = nullptr;
     HTREEITEM m_hDragItem = nullptr;
-    int m_nBarID = 0;
-    int m_nBarPos = 0;
-    int m_nOldBarPos = 0;
-    bool m_bSettingsLoaded = false;
-    bool m_bOpenStartup = false;
-    bool m_bOpened = false;
-    bool m_bModified = false;
-    bool m_bDragging = false;
     bool m_bInsertAfter = false;
     bool m_bDropInto = false;
+    int m_nBarID = 0;
+    BarSettings m_settings;
+    int m_nOldBarPos = 0;  // the side when the properties dialog opened
+    bool m_bOpened = false;
+    bool m_bModified = false;
     // Decides whether a save may replace or delete the stored value.
     favstore::FavoritesKeeper m_keeper;
     // Set while the properties dialog moves the bar: that close is the
     // plug-in's own and does not change OpenStartup.
     bool m_bKeepOpenStartup = false;
-    // The host reflects the tree's deletion notices to it, so deleted items
-    // drop their records as they go and no walk over a subtree is needed.
-    bool m_bDeleteNotified = false;
+    // Set once the tree's deletion notices are seen to come back through the
+    // host: deleted items then drop their records as they go, and a delete
+    // needs no walk over its subtree first.
+    bool m_bTreeReportsDeletions = false;
 
 private:
     void OpenBar();
@@ -118,21 +118,18 @@ private:
     bool CreateTreeView();
     void LoadImageList();
     bool SendOpenFile(const std::wstring& strPath);
+    // Saves the tree as far as the keeper allows; true when it was stored.
+    bool SaveTree();
     void SaveFavoritesIfModified();
-    bool LoadFromValue(HKEY hKey, const std::vector<BYTE>& value);
-    bool EncodeTree(std::vector<BYTE>& encoded) const;
-    favstore::SaveOutcome SaveFavoritesTo(favstore::StoredValues& values);
     void EndDrag();
     void ForgetDeletedSubtree(HTREEITEM hRoot);
-    int LevelOf(HTREEITEM hItem) const;
-    HTREEITEM InsertTreeItem(HTREEITEM hParent, HTREEITEM hInsertAfter, const std::wstring& strLabel, bool bFolder);
-    bool IsInSubtree(HTREEITEM hItem, HTREEITEM hRoot) const;
     HTREEITEM DropFolderAt(POINT ptScreen) const;
 };
 
-// Taken before a nested message loop (a menu, a message box): afterwards it
-// tells whether the same frame still shows the same bar. It never touches the
-// frame unless the registry still holds it.
+// Taken before a nested message loop (a menu, a message box) or a request the
+// host may answer with its own code: afterwards it tells whether the same
+// frame still shows the same bar. It never touches the frame unless the
+// registry still holds it.
 class BarWatch {
 public:
     explicit BarWatch(const CMyFrame& frame) : m_pFrame(&frame), m_hWnd(frame.m_hWnd), m_hwndTree(frame.m_hwndTree) {}
@@ -145,11 +142,3 @@ private:
     HWND m_hWnd;
     HWND m_hwndTree;
 };
-
-// Messages of the tree view, sent to m_hwndTree.
-HTREEITEM TreeNext(HWND hwndTree, HTREEITEM hItem, UINT nCode);
-bool TreeItemRect(HWND hwndTree, HTREEITEM hItem, bool bTextOnly, RECT& rc);
-bool TreeHasChildren(HWND hwndTree, HTREEITEM hItem);
-// The item at a point in the tree's client coordinates, or null.
-HTREEITEM TreeHitTest(HWND hwndTree, POINT ptClient);
-HTREEITEM TreeHitTestScreen(HWND hwndTree, POINT ptScreen);

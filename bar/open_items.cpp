@@ -16,24 +16,25 @@ bool CMyFrame::SendOpenFile(const std::wstring& strPath) {
 
 void CMyFrame::OpenItem(HTREEITEM hItem) {
     if (!hItem) return;
-    const FavoriteItem item = GetItem(hItem);
+    const FavoriteItem item = m_mapItems.GetItem(hItem);
     if (item.bFolder) return;
     SendOpenFile(item.strPath);
 }
 
 void CMyFrame::OpenFolderItems(HTREEITEM hItem, UINT nDepthLimit) {
     HTREEITEM hFolder = nullptr;
-    if (hItem) hFolder = GetItem(hItem).bFolder ? hItem : TreeNext(m_hwndTree, hItem, TVGN_PARENT);
-    HTREEITEM hFirst = hFolder ? TreeNext(m_hwndTree, hFolder, TVGN_CHILD) : TreeNext(m_hwndTree, nullptr, TVGN_ROOT);
+    const TreeView tree = Tree();
+    if (hItem) hFolder = m_mapItems.GetItem(hItem).bFolder ? hItem : tree.Parent(hItem);
+    HTREEITEM hFirst = tree.FirstChild(hFolder);
     OpenItems(hFirst, nDepthLimit, 0);
 }
 
 bool CMyFrame::OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth) {
-    for (HTREEITEM hItem = hFirst; hItem; hItem = TreeNext(m_hwndTree, hItem, TVGN_NEXT)) {
+    for (HTREEITEM hItem = hFirst; hItem; hItem = Tree().NextSibling(hItem)) {
         // A copy: opening sends a message to the host, which may call back in.
-        const FavoriteItem item = GetItem(hItem);
+        const FavoriteItem item = m_mapItems.GetItem(hItem);
         if (!item.bFolder && !SendOpenFile(item.strPath)) return false;
-        if (nDepthLimit > nDepth && !OpenItems(TreeNext(m_hwndTree, hItem, TVGN_CHILD), nDepthLimit, nDepth + 1)) {
+        if (nDepthLimit > nDepth && !OpenItems(Tree().FirstChild(hItem), nDepthLimit, nDepth + 1)) {
             return false;
         }
     }
@@ -42,7 +43,7 @@ bool CMyFrame::OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth) {
 
 void CMyFrame::RunMacro(HTREEITEM hItem) {
     if (!hItem) return;
-    const FavoriteItem item = GetItem(hItem);
+    const FavoriteItem item = m_mapItems.GetItem(hItem);
     if (item.bFolder) return;
     SetHostString(HOST_MACRO_KEY, HOST_FIRST_MACRO_VALUE, item.strPath);
     // The macro may close the bar or the window: nothing follows it.

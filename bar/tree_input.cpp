@@ -20,15 +20,23 @@ CMyFrame* FrameOfTree(HWND hwndTree) {
     return GetFrame(s_hwndMain);
 }
 
-// The result of the previous procedure, or 0 when the frame or its
-// subclassing is gone (a handler may have closed the bar).
-LRESULT CallPrevious(const CMyFrame* frame, HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (!frame || !frame->m_pfnOldTreeProc) return 0;
-    return ::CallWindowProcW(frame->m_pfnOldTreeProc, hwnd, uMsg, wParam, lParam);
+// The tree's previous procedure, known by window while it is subclassed (a
+// tree beyond the table's slots is found through its frame); null once the
+// bar has gone, when a handler may have closed it.
+WNDPROC PreviousProcedure(HWND hwndTree) {
+    if (WNDPROC pfn = TreeSubclass::PreviousOf(hwndTree)) return pfn;
+    const CMyFrame* frame = FrameOfTree(hwndTree);
+    return frame && frame->m_hwndTree == hwndTree ? frame->m_subclass.Previous() : nullptr;
 }
 
 LRESULT PassOn(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    return CallPrevious(FrameOfTree(hwnd), hwnd, uMsg, wParam, lParam);
+    WNDPROC pfnPrevious = PreviousProcedure(hwnd);
+    return pfnPrevious ? ::CallWindowProcW(pfnPrevious, hwnd, uMsg, wParam, lParam) : 0;
+}
+
+// The messages the bar acts on; every other one goes straight on.
+bool IsBarMessage(UINT uMsg) {
+    return uMsg == WM_CONTEXTMENU || uMsg == WM_MOUSEMOVE || uMsg == WM_LBUTTONUP || uMsg == WM_REFLECTED_NOTIFY;
 }
 
 void OnTreeKeyDown(CMyFrame& frame, WORD wVKey) {
@@ -54,6 +62,11 @@ void OnTreeKeyDown(CMyFrame& frame, WORD wVKey) {
 // tree view's own procedure.
 bool OnReflectedNotify(CMyFrame& frame, NMHDR* pHdr, LRESULT& result) {
     switch (pHdr->code) {
+    case TVN_DELETEITEMW:
+        // A deleted item drops its record; nothing else runs, so the notice
+        // goes on to the tree as any other does.
+        frame.OnItemDeleted(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemOld.hItem);
+        break;
     case TVN_ENDLABELEDITW:
         frame.OnEndLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(pHdr));
         result = TRUE;
@@ -88,8 +101,8 @@ bool ContainsInclusive(const RECT& rc, POINT pt) {
 }  // namespace
 
 LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CMyFrame* frame = FrameOfTree(hwnd);
-    if (frame) {
+    if (!IsBarMessage(uMsg)) return PassOn(hwnd, uMsg, wParam, lParam);
+    if (CMyFrame* frame = FrameOfTree(hwnd)) {
         switch (uMsg) {
         case WM_CONTEXTMENU:
             frame->ShowContextMenu(false);
@@ -102,19 +115,12 @@ LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPAR
             break;
         case WM_REFLECTED_NOTIFY: {
             auto* pHdr = reinterpret_cast<NMHDR*>(lParam);
-            if (pHdr && pHdr->code == TVN_DELETEITEMW) {
-                // A deleted item drops its record; nothing else runs, so the
-                // notice goes on to the tree as any other message does.
-                frame->OnItemDeleted(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemOld.hItem);
-                return CallPrevious(frame, hwnd, uMsg, wParam, lParam);
-            }
             LRESULT result = 0;
             if (pHdr && OnReflectedNotify(*frame, pHdr, result)) return result;
             break;
         }
         default:
-            // Nothing ran that could have closed the bar.
-            return CallPrevious(frame, hwnd, uMsg, wParam, lParam);
+            break;
         }
     }
     return PassOn(hwnd, uMsg, wParam, lParam);
@@ -147,15 +153,12 @@ BOOL CMyFrame::PreTranslateMessage(MSG* pMsg) {
 }
 
 HTREEITEM CMyFrame::DropFolderAt(POINT ptScreen) const {
-    HTREEITEM hItem = TreeHitTestScreen(m_hwndTree, ptScreen);
+    const TreeView tree = Tree();
+    HTREEITEM hItem = tree.HitTestScreen(ptScreen);
     if (!hItem) return nullptr;
-    TVITEMW item = {};
-    item.mask = TVIF_IMAGE;
-    item.hItem = hItem;
-    ::SendMessageW(m_hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    return item.iImage == kImageDocument ? TreeNext(m_hwndTree, hItem, TVGN_PARENT) : hItem;
+    return tree.IsFolder(hItem) ? hItem : tree.Parent(hItem);
 }
 
 void CMyFrame::EditLabel(HTREEITEM hItem) {
-    if (hItem) ::SendMessageW(m_hwndTree, TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(hItem));
+    if (hItem) Tree().EditLabel(hItem);
 }

@@ -12,8 +12,12 @@
 #include <vector>
 
 #include "bar/frame.h"
+#include "common/host_interface.h"
+#include "common/module.h"
 #include "host/host.h"
-#include "plugin/host_interface.h"
+#include "plugin/frame_registry.h"
+#include "res/resource.h"
+#include "store/favorites_store.h"
 #include "tests/win/stored_value.h"
 
 namespace {
@@ -121,12 +125,12 @@ double TimeLoadFavorites(hostsim::Host& host, int reps) {
     frame.m_hWnd = window->Main();
     frame.OnCommand(nullptr);
     // This process registers no frames: give the tree its own procedure back.
-    ::SetWindowLongPtrW(frame.m_hwndTree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frame.m_pfnOldTreeProc));
-    frame.m_pfnOldTreeProc = nullptr;
+    frame.m_subclass.Restore();
+    TreeView tree = frame.Tree();
     const double ms = FastestMs(reps, [&] {
-        ::SendMessageW(frame.m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-        frame.ClearItems();
-    }, [&] { frame.LoadFavorites(); });
+        tree.DeleteAllItems();
+        frame.m_mapItems.ClearItems();
+    }, [&] { LoadFavorites(tree, frame.m_mapItems, frame.m_keeper); });
     frame.ReleaseBar();
     host.CloseMainWindow(window);
     return ms;
@@ -214,7 +218,7 @@ MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, 
         HTREEITEM big = LastTopLevel(tree);
         // What DeleteItem does once its question is answered Yes.
         start = NowMs();
-        if (!frame.m_bDeleteNotified) frame.RemoveItem(big);
+        if (!frame.m_bTreeReportsDeletions) frame.m_mapItems.RemoveItem(frame.Tree(), big);
         TreeView_DeleteItem(tree, big);
         removes.push_back(NowMs() - start);
         frame.ReleaseBar();
@@ -226,7 +230,7 @@ MoveFigures TimeMoveAndDelete(hostsim::Host& host, const std::wstring& keyPath, 
         // notifications too: the comparison is of the tree work alone.
         BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, bare, L"bare", 0};
         ::SendMessageW(window->Main(), HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info));
-        HIMAGELIST images = ::ImageList_LoadImageW(g_hInstance, MAKEINTRESOURCEW(102), 16, 0, RGB(255, 0, 255),
+        HIMAGELIST images = ::ImageList_LoadImageW(g_hInstance, MAKEINTRESOURCEW(IDB_TREE_IMAGES), 16, 0, RGB(255, 0, 255),
                                                    IMAGE_BITMAP, 0);
         TreeView_SetImageList(bare, images, TVSIL_NORMAL);
         BareInsert(bare, records);

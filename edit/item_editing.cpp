@@ -4,6 +4,7 @@
 
 #include <shlwapi.h>
 
+#include "common/module.h"
 #include "res/resource.h"
 #include "store/favorites_format.h"
 
@@ -11,38 +12,16 @@ namespace {
 
 // A new folder may stand at this level at most.
 constexpr int kMaxFolderLevel = 99;
-// No item is created deeper than the store loads in place.
-constexpr int kMaxStoredLevel = static_cast<int>(favfmt::kMaxDepth);
 
 }  // namespace
-
-HTREEITEM CMyFrame::InsertTreeItem(HTREEITEM hParent, HTREEITEM hInsertAfter, const std::wstring& strLabel,
-                                   bool bFolder) {
-    TVINSERTSTRUCTW insert = {};
-    insert.hParent = hParent;
-    insert.hInsertAfter = hInsertAfter;
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = const_cast<wchar_t*>(strLabel.c_str());
-    insert.item.iImage = ImageFor(bFolder);
-    insert.item.iSelectedImage = ImageFor(bFolder);
-    return reinterpret_cast<HTREEITEM>(::SendMessageW(m_hwndTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-}
-
-int CMyFrame::LevelOf(HTREEITEM hItem) const {
-    int level = 0;
-    for (; hItem; hItem = TreeNext(m_hwndTree, hItem, TVGN_PARENT)) ++level;
-    return level;
-}
 
 void CMyFrame::InsertNewItem(HTREEITEM hTarget, const NewItemInfo& info) {
     if (!IsBarOpen()) return;
     HTREEITEM hParent = nullptr;
-    if (hTarget) {
-        wchar_t text[kTextBufferChars];
-        hParent = IsFolderItem(hTarget, text) ? hTarget : TreeNext(m_hwndTree, hTarget, TVGN_PARENT);
-    }
-    const int level = LevelOf(hParent) + 1;
-    if (level > kMaxStoredLevel || (info.bFolder && level > kMaxFolderLevel)) return;
+    if (hTarget) hParent = Tree().IsFolder(hTarget) ? hTarget : Tree().Parent(hTarget);
+    const int level = Tree().LevelOf(hParent) + 1;
+    // Nothing is created deeper than the store reloads in place.
+    if (level > static_cast<int>(favfmt::kMaxDepth) || (info.bFolder && level > kMaxFolderLevel)) return;
 
     std::wstring strTitle = info.strTitle;
     std::wstring strPath = info.strPath;
@@ -53,11 +32,12 @@ void CMyFrame::InsertNewItem(HTREEITEM hTarget, const NewItemInfo& info) {
     }
 
     // An insert-after item that is not a child of the parent appends the item.
-    HTREEITEM hNew = InsertTreeItem(hParent, hTarget ? hTarget : TVI_LAST, strTitle, info.bFolder);
+    TreeView tree = Tree();
+    HTREEITEM hNew = tree.InsertTreeItem(hParent, hTarget ? hTarget : TVI_LAST, strTitle, info.bFolder);
     if (!hNew) return;
-    AddItem(hNew, strTitle, strPath, info.bFolder);
-    if (hParent) ::SendMessageW(m_hwndTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
-    ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hNew));
+    m_mapItems.AddItem(hNew, strTitle, strPath, info.bFolder);
+    if (hParent) tree.ExpandItem(hParent);
+    tree.Select(hNew);
     EditLabel(hNew);
 }
 
@@ -90,7 +70,7 @@ void CMyFrame::DeleteItem(HTREEITEM hItem) {
     if (!hItem || !IsBarOpen()) return;
     wchar_t question[kTextBufferChars] = {};
     wchar_t caption[kNameBufferChars] = {};
-    const UINT idQuestion = TreeHasChildren(m_hwndTree, hItem) ? IDS_DELETE_FOLDER : IDS_DELETE_ITEM;
+    const UINT idQuestion = Tree().HasChildren(hItem) ? IDS_DELETE_FOLDER : IDS_DELETE_ITEM;
     ::LoadStringW(g_hInstance, idQuestion, question, kTextBufferChars);
     ::LoadStringW(g_hInstance, IDS_NAME, caption, kNameBufferChars);
     const BarWatch watch(*this);
@@ -99,9 +79,9 @@ void CMyFrame::DeleteItem(HTREEITEM hItem) {
     if (!watch.StillOpen() || answer != IDYES) return;
     // Until the tree's deletion notices have been seen to arrive, the
     // records go by a walk over the subtree while it is still there.
-    if (!m_bDeleteNotified) RemoveItem(hItem);
+    if (!m_bTreeReportsDeletions) m_mapItems.RemoveItem(Tree(), hItem);
     ForgetDeletedSubtree(hItem);
-    ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem));
+    Tree().DeleteItem(hItem);
     m_bModified = true;
 }
 
@@ -113,39 +93,37 @@ BOOL CMyFrame::OnEndLabelEdit(NMTVDISPINFOW* pInfo) {
         label = pInfo->item.pszText;
         if (label.size() >= kTextBufferChars) label.resize(kTextBufferChars - 1);
     } else {
-        wchar_t text[kTextBufferChars];
-        IsFolderItem(hItem, text);
-        label = text;
+        label = Tree().ItemLabel(hItem);  // cancelled: the label it had
     }
-    SetItemTitle(hItem, label);
+    m_mapItems.SetItemTitle(hItem, label);
     m_bModified = true;
     return TRUE;
 }
 
 void CMyFrame::FinishLabelEdit() {
-    if (!IsBarOpen() || !::SendMessageW(m_hwndTree, TVM_GETEDITCONTROL, 0, 0)) return;
+    if (!IsBarOpen() || !Tree().IsEditingLabel()) return;
     // Ends as Enter would: the tree reports the end, and OnEndLabelEdit takes
     // the typed text as the label.
-    ::SendMessageW(m_hwndTree, TVM_ENDEDITLABELNOW, FALSE, 0);
+    Tree().EndLabelEditNow();
 }
 
 void CMyFrame::MoveItemUpDown(HTREEITEM hItem, bool bDown) {
     if (!hItem || !IsBarOpen()) return;
+    TreeView tree = Tree();
     if (!bDown) {
-        HTREEITEM hAbove = TreeNext(m_hwndTree, hItem, TVGN_PREVIOUSVISIBLE);
+        HTREEITEM hAbove = tree.Next(hItem, TVGN_PREVIOUSVISIBLE);
         if (!hAbove) return;
-        HTREEITEM hPrevSibling = TreeNext(m_hwndTree, hItem, TVGN_PREVIOUS);
+        HTREEITEM hPrevSibling = tree.Next(hItem, TVGN_PREVIOUS);
         const bool bAfter = hPrevSibling && hPrevSibling != hAbove;
         MoveSubtree(hItem, hAbove, bAfter, false);
         return;
     }
-    ::SendMessageW(m_hwndTree, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(hItem));
-    HTREEITEM hNext = TreeNext(m_hwndTree, hItem, TVGN_NEXTVISIBLE);
+    tree.Collapse(hItem);
+    HTREEITEM hNext = tree.Next(hItem, TVGN_NEXTVISIBLE);
     if (!hNext) return;
-    HTREEITEM hAfterNext = TreeNext(m_hwndTree, hNext, TVGN_NEXTVISIBLE);
-    if (hAfterNext && (TreeNext(m_hwndTree, hNext, TVGN_NEXT) ||
-                       hAfterNext == TreeNext(m_hwndTree, hNext, TVGN_CHILD))) {
-        const bool bNextIsSibling = TreeNext(m_hwndTree, hItem, TVGN_NEXT) == hNext;
+    HTREEITEM hAfterNext = tree.Next(hNext, TVGN_NEXTVISIBLE);
+    if (hAfterNext && (tree.NextSibling(hNext) || hAfterNext == tree.FirstChild(hNext))) {
+        const bool bNextIsSibling = tree.NextSibling(hItem) == hNext;
         MoveSubtree(hItem, bNextIsSibling ? hAfterNext : hNext, false, false);
     } else {
         MoveSubtree(hItem, hNext, true, false);

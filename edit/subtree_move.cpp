@@ -7,72 +7,61 @@
 
 namespace {
 
-// The deepest level the store can save and load again.
-constexpr int kMaxStoredLevel = static_cast<int>(favfmt::kMaxDepth);
-
-unsigned DeepestLevel(const FlatList& list) {
-    unsigned deepest = 0;
+int DeepestLevel(const FlatList& list) {
+    int deepest = 0;
     for (const FlatEntry& entry : list) deepest = entry.nDepth > deepest ? entry.nDepth : deepest;
     return deepest;
 }
 
 }  // namespace
 
-bool CMyFrame::IsInSubtree(HTREEITEM hItem, HTREEITEM hRoot) const {
-    for (; hItem; hItem = TreeNext(m_hwndTree, hItem, TVGN_PARENT)) {
-        if (hItem == hRoot) return true;
-    }
-    return false;
-}
-
 void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bool bInto) {
     if (hSource == hTarget || !hSource || !hTarget || !IsBarOpen()) return;
+    TreeView tree = Tree();
     // A subtree cannot move into itself.
-    if (IsInSubtree(hTarget, hSource)) return;
+    if (tree.IsInSubtree(hTarget, hSource)) return;
 
     FlatList list;
     unsigned depth = 1;
-    CollectSubtree(hSource, list, depth);
+    CollectSubtree(tree, hSource, list, depth);
     if (list.empty()) return;
-    HTREEITEM hDestParent = bInto ? hTarget : TreeNext(m_hwndTree, hTarget, TVGN_PARENT);
-    if (LevelOf(hDestParent) + static_cast<int>(DeepestLevel(list)) > kMaxStoredLevel) return;
+    HTREEITEM hDestParent = bInto ? hTarget : tree.Parent(hTarget);
+    // The store reloads levels 1 to 101 in place; a move may not go deeper.
+    if (tree.LevelOf(hDestParent) + DeepestLevel(list) > static_cast<int>(favfmt::kMaxDepth)) return;
 
     // The records are taken over before the items go: deleting them drops
     // their records too.
-    FavoriteItemMap moved;
-    for (const FlatEntry& entry : list) {
-        moved[entry.hItem] = GetItem(entry.hItem);
-        m_mapItems.erase(entry.hItem);
-    }
+    std::vector<FavoriteItem> records;
+    records.reserve(list.size());
+    for (const FlatEntry& entry : list) records.push_back(m_mapItems.TakeItem(entry.hItem));
     ForgetDeletedSubtree(hSource);
-    ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hSource));
+    tree.DeleteItem(hSource);
 
     HTREEITEM hInsertAfter = hTarget;
     if (!bInto && !bAfter) {
-        HTREEITEM hPrevious = TreeNext(m_hwndTree, hTarget, TVGN_PREVIOUS);
+        HTREEITEM hPrevious = tree.Next(hTarget, TVGN_PREVIOUS);
         hInsertAfter = hPrevious ? hPrevious : TVI_FIRST;
     }
 
-    ::SendMessageW(m_hwndTree, WM_SETREDRAW, FALSE, 0);
+    tree.SetRedraw(false);
     ParentTable<HTREEITEM> parents;
     parents.Reset(hDestParent);
     HTREEITEM hFirst = nullptr;
-    for (const FlatEntry& entry : list) {
-        FavoriteItem& record = moved[entry.hItem];
+    for (size_t i = 0; i < list.size(); ++i) {
+        const FlatEntry& entry = list[i];
+        FavoriteItem& record = records[i];
         HTREEITEM hParent = parents.ParentFor(entry.nDepth);
-        HTREEITEM hNew = InsertTreeItem(hParent, hInsertAfter, entry.strLabel, entry.bFolder != 0);
+        HTREEITEM hNew = tree.InsertTreeItem(hParent, hInsertAfter, entry.strLabel, entry.bFolder != 0);
         if (!hNew) continue;
-        AddItem(hNew, std::move(record.strTitle), std::move(record.strPath), record.bFolder);
+        m_mapItems.AddItem(hNew, std::move(record.strTitle), std::move(record.strPath), record.bFolder);
         // Every parent that receives an item opens; once, at its first child.
-        if (hParent && (!hFirst || hParent == hInsertAfter)) {
-            ::SendMessageW(m_hwndTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
-        }
+        if (hParent && (!hFirst || hParent == hInsertAfter)) tree.ExpandItem(hParent);
         parents.Inserted(entry.nDepth, hNew);
         hInsertAfter = hNew;
         if (!hFirst) hFirst = hNew;
     }
-    ::SendMessageW(m_hwndTree, WM_SETREDRAW, TRUE, 0);
+    tree.SetRedraw(true);
     ::InvalidateRect(m_hwndTree, nullptr, TRUE);
-    if (hFirst) ::SendMessageW(m_hwndTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hFirst));
+    if (hFirst) tree.Select(hFirst);
     m_bModified = true;
 }

@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "plugin/host_interface.h"
+#include "common/host_interface.h"
 #include "store/favorites_format.h"
 
 namespace hostsim {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_interface.h"
+#include "common/host_interface.h"
 
 namespace hostsim {
 

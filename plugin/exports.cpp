@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "bar/frame.h"
+#include "common/module.h"
 #include "plugin/frame_registry.h"
 #include "plugin/plugin_proc.h"
 #include "res/resource.h"

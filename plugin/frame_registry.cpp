@@ -1,13 +1,14 @@
+// The frame registry. g_frameLock guards g_frameMap itself and every entry in
+// it: each read or change of the map, its creation at load and its release
+// at unload, takes the lock. The lock is re-entrant for its owner, so a frame
+// handling its own creation or destruction under it may call back in.
 #include "plugin/frame_registry.h"
 
 #include <map>
-#include <memory>
 #include <vector>
 
 #include "bar/frame.h"
-#include "plugin/handles.h"
-
-HINSTANCE g_hInstance = nullptr;
+#include "common/handles.h"
 
 namespace {
 
@@ -23,15 +24,23 @@ using FrameMap = std::map<HWND, std::unique_ptr<CMyFrame>, WindowLess>;
 CriticalSection g_frameLock;
 std::unique_ptr<FrameMap> g_frameMap;
 
+// Callers hold g_frameLock.
 CMyFrame* FindFrameLocked(HWND hwndMain) {
+    if (!g_frameMap) return nullptr;
     auto it = g_frameMap->find(hwndMain);
     return it == g_frameMap->end() ? nullptr : it->second.get();
 }
 
+bool RegistryExists() {
+    CriticalSectionLock lock(g_frameLock);
+    return g_frameMap != nullptr;
+}
+
 void RegisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
-    std::unique_ptr<CMyFrame> frame(CreateFrame());
+    std::unique_ptr<CMyFrame> frame = CreateFrame();
     frame->m_hWnd = key;
     CriticalSectionLock lock(g_frameLock);
+    if (!g_frameMap) return;
     // The host never announces a window twice; if it does, the frame that
     // already serves the window stays and the new one is dropped.
     auto inserted = g_frameMap->emplace(key, std::move(frame));
@@ -50,6 +59,7 @@ void UnregisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
             registered->OnEvents(hwnd, nEvent, lParam);
             if (CMyFrame* still = FindFrameLocked(key)) still->SaveBeforeLeaving();
         }
+        if (!g_frameMap) return;
         auto it = g_frameMap->find(key);
         if (it == g_frameMap->end()) return;
         frame = std::move(it->second);
@@ -62,6 +72,7 @@ void ReleaseAllFrames() {
     std::vector<HWND> keys;
     {
         CriticalSectionLock lock(g_frameLock);
+        if (!g_frameMap) return;
         for (const auto& entry : *g_frameMap) keys.push_back(entry.first);
     }
     for (HWND key : keys) {
@@ -77,7 +88,6 @@ void ReleaseAllFrames() {
 }  // namespace
 
 CMyFrame* GetFrame(HWND hwndMain) {
-    if (!g_frameMap) return nullptr;
     CriticalSectionLock lock(g_frameLock);
     return FindFrameLocked(hwndMain);
 }
@@ -86,32 +96,24 @@ CMyFrame* GetFrameFromWindow(HWND hwnd) {
     return GetFrame(::GetAncestor(hwnd, GA_ROOTOWNER));
 }
 
-void ReleaseFramesAtDetach(bool bProcessEnding) {
-    if (!g_frameMap) return;
-    // At process exit the windows go with the process: nothing is touched,
-    // and the frames are left to it.
-    if (bProcessEnding) {
-        g_frameMap.release();
-        return;
-    }
-    ReleaseAllFrames();
-}
-
-CMyFrame* CreateFrame() {
-    return new CMyFrame();
+std::unique_ptr<CMyFrame> CreateFrame() {
+    return std::make_unique<CMyFrame>();
 }
 
 void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
     HWND key = nEvent == EV_UNLOAD ? nullptr : ::GetParent(hwnd);
     if (nEvent & EV_LOAD) {
-        g_frameMap = std::make_unique<FrameMap>();
+        {
+            CriticalSectionLock lock(g_frameLock);
+            g_frameMap = std::make_unique<FrameMap>();
+        }
         const UINT version = static_cast<UINT>(::SendMessageW(hwnd, HM_GET_VERSION, 0, 0));
         if (version >= 5000) return;
         // An older host announces no windows: the loading window gets its
         // frame at once, as if it had just been created.
         nEvent = EV_WINDOW_CREATED;
     }
-    if (!g_frameMap) return;
+    if (!RegistryExists()) return;
     if (nEvent & EV_WINDOW_CREATED) {
         RegisterFrame(hwnd, key, nEvent, lParam);
         return;
@@ -125,4 +127,15 @@ void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
         return;
     }
     if (CMyFrame* frame = GetFrame(key)) frame->OnEvents(hwnd, nEvent, lParam);
+}
+
+void ReleaseFramesAtDetach(bool bProcessEnding) {
+    // At process exit the windows go with the process: nothing is touched,
+    // and the frames are left to it.
+    if (bProcessEnding) {
+        CriticalSectionLock lock(g_frameLock);
+        (void)g_frameMap.release();
+        return;
+    }
+    ReleaseAllFrames();
 }

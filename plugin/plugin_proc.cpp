@@ -1,8 +1,9 @@
 #include "plugin/plugin_proc.h"
 
 #include "bar/frame.h"
+#include "common/host_interface.h"
+#include "common/module.h"
 #include "plugin/frame_registry.h"
-#include "plugin/host_interface.h"
 #include "plugin/plugin_queries.h"
 #include "res/resource.h"
 #include "store/bounded_copy.h"

@@ -1,5 +1,7 @@
 #include "plugin/plugin_queries.h"
 
+#include "res/resource.h"
+
 namespace queries {
 namespace {
 
@@ -12,10 +14,10 @@ constexpr std::uintptr_t kHot = 0x200;
 
 unsigned BitmapIdFor(std::uintptr_t wParam) {
     const bool large = (wParam & kLargeImage) != 0;
-    if ((wParam & kTrueColor) == 0) return large ? 115 : 101;
-    if (wParam & kGreyed) return large ? 112 : 109;
-    if (wParam & kHot) return large ? 114 : 111;
-    return large ? 113 : 110;
+    if ((wParam & kTrueColor) == 0) return large ? IDB_TOOLBAR_24 : IDB_TOOLBAR_16;
+    if (wParam & kGreyed) return large ? IDB_TOOLBAR_24_GREY : IDB_TOOLBAR_16_GREY;
+    if (wParam & kHot) return large ? IDB_TOOLBAR_24_COLOR2 : IDB_TOOLBAR_16_COLOR2;
+    return large ? IDB_TOOLBAR_24_COLOR : IDB_TOOLBAR_16_COLOR;
 }
 
 long BitmapModeFor(std::uintptr_t wParam) {

@@ -1,7 +1,7 @@
 // The properties dialog: the side of the host window the bar docks at.
 #include "bar/frame.h"
+#include "common/module.h"
 #include "plugin/frame_registry.h"
-#include "plugin/handles.h"
 #include "plugin/plugin_proc.h"
 #include "res/resource.h"
 #include "store/settings.h"
@@ -23,8 +23,8 @@ void OnInitDialog(HWND hwndDlg) {
     HWND hwndCombo = ::GetDlgItem(hwndDlg, IDC_BAR_POS);
     FillPositionList(hwndCombo);
     if (frame) {
-        ::SendMessageW(hwndCombo, CB_SETCURSEL, static_cast<WPARAM>(frame->m_nBarPos), 0);
-        frame->m_nOldBarPos = frame->m_nBarPos;
+        ::SendMessageW(hwndCombo, CB_SETCURSEL, static_cast<WPARAM>(frame->m_settings.nBarPos), 0);
+        frame->m_nOldBarPos = frame->m_settings.nBarPos;
     }
     wchar_t caption[kNameBufferChars] = {};
     ::LoadStringW(g_hInstance, IDS_NAME, caption, kNameBufferChars);
@@ -37,11 +37,11 @@ void OnOK(HWND hwndDlg) {
     if (frame && selection != CB_ERR) {
         // A stored position outside the list leaves no selection; the frame
         // then keeps the position it had rather than docking nowhere.
-        frame->m_nBarPos = static_cast<int>(selection);
-        WriteBarPosition(frame->m_nBarPos);
+        frame->m_settings.nBarPos = static_cast<int>(selection);
+        WriteBarPosition(frame->m_settings.nBarPos);
     }
     ::EndDialog(hwndDlg, IDOK);
-    if (frame && frame->m_nBarPos != frame->m_nOldBarPos) frame->ReopenBar();
+    if (frame && frame->m_settings.nBarPos != frame->m_nOldBarPos) frame->ReopenBar();
 }
 
 INT_PTR CALLBACK PropertiesDlgProc(HWND hwndDlg, UINT uMsg, WPARAM wParam, LPARAM) {

@@ -1,11 +1,10 @@
-// Loading the favourites tree from the registry and saving it back, in the
-// stored layout of store/favorites_format.h. Whether a save may replace or
-// delete the stored value is decided by the frame's FavoritesKeeper.
-#include "bar/frame.h"
+// Loading the favourites tree from the registry and saving it back. Whether
+// a save may replace or delete the stored value is the keeper's decision.
+#include "store/favorites_store.h"
 
 #include <new>
 
-#include "plugin/handles.h"
+#include "common/handles.h"
 #include "store/favorites_format.h"
 #include "store/parent_table.h"
 #include "store/settings.h"
@@ -71,38 +70,9 @@ private:
     HKEY m_hKey;
 };
 
-}  // namespace
-
-void CMyFrame::LoadFavorites() {
-    if (!IsBarOpen()) return;
-    EndDrag();  // its items go now
-    ::SendMessageW(m_hwndTree, WM_SETREDRAW, FALSE, 0);
-    ::SendMessageW(m_hwndTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-    ClearItems();
-
-    UniqueRegKey key(OpenPlugInKey());
-    if (!key) {
-        // Nothing is known about what is stored: no save may replace it.
-        m_keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
-    } else {
-        favstore::StoredValue value;
-        const favstore::ReadOutcome read = ReadWholeValue(key.get(), kValueFavorites, value);
-        const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
-        const bool loadedWhole = loadable && LoadFromValue(key.get(), value.bytes);
-        m_keeper.Loaded(read, value, loadedWhole);
-        if (loadedWhole && ReadDwordValue(key.get(), kValueCheck) != kCurrentLayout) {
-            // Rewritten at once in the current layout; an emptied value is
-            // gone, which converts it too.
-            RegistryValues values(key.get());
-            if (SaveFavoritesTo(values) == favstore::SaveOutcome::Deleted) values.MarkCurrentLayout();
-        }
-    }
-    ::SendMessageW(m_hwndTree, WM_SETREDRAW, TRUE, 0);
-}
-
 // Inserts the stored records; returns true when every one of them loaded.
-bool CMyFrame::LoadFromValue(HKEY hKey, const std::vector<BYTE>& value) {
-    const bool withExpandedByte = ReadDwordValue(hKey, kValueCheck) == kCurrentLayout;
+bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector<BYTE>& value,
+                   bool withExpandedByte) {
     favfmt::Reader reader(value.data(), value.size(), withExpandedByte);
     if (!reader.HasTag()) return false;
 
@@ -116,35 +86,34 @@ bool CMyFrame::LoadFromValue(HKEY hKey, const std::vector<BYTE>& value) {
         if (record.depth == 0) break;
         HTREEITEM hParent = parents.ParentFor(record.depth);
         std::wstring label = favfmt::ReadText<std::wstring>(record.label, record.labelLen);
-        HTREEITEM hNew = InsertTreeItem(hParent, TVI_LAST, label, record.folder);
+        HTREEITEM hNew = tree.InsertItem(hParent, TVI_LAST, label, record.folder);
         if (!hNew) {
             complete = false;
             continue;
         }
         // A folder saved as expanded opens once its first child is in place;
         // only that child, the record right after it, may open it.
-        if (bExpandPrevious && hParent && hParent == hPrevious) {
-            ::SendMessageW(m_hwndTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
-        }
+        if (bExpandPrevious && hParent && hParent == hPrevious) tree.ExpandItem(hParent);
         bExpandPrevious = record.expanded;
         hPrevious = hNew;
         parents.Inserted(record.depth, hNew);
-        AddItem(hNew, std::move(label), favfmt::ReadText<std::wstring>(record.path, record.pathLen), record.folder);
+        items.AddItem(hNew, std::move(label), favfmt::ReadText<std::wstring>(record.path, record.pathLen),
+                      record.folder);
     }
     return complete && reader.Complete();
 }
 
-// The tree in the stored layout; empty when the tree has no items (or, short
-// of memory, nothing could be built: the caller then writes nothing).
-bool CMyFrame::EncodeTree(std::vector<BYTE>& encoded) const {
+// The tree in the stored layout; empty when the tree has no items. False
+// when, short of memory, nothing could be built: nothing is written then.
+bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vector<BYTE>& encoded) {
     FlatList list;
-    CollectTree(list);
+    CollectTree(tree, list);
     encoded.clear();
     if (list.empty()) return true;
 
     size_t size = favfmt::kHeaderSize;
     for (const FlatEntry& entry : list) {
-        size += favfmt::RecordSize(entry.strLabel.size(), PathOf(entry.hItem).size(), entry.bFolder != 0);
+        size += favfmt::RecordSize(entry.strLabel.size(), items.PathOf(entry.hItem).size(), entry.bFolder != 0);
     }
     try {
         encoded.resize(size);
@@ -154,7 +123,7 @@ bool CMyFrame::EncodeTree(std::vector<BYTE>& encoded) const {
     favfmt::Writer writer(encoded.data(), encoded.size());
     writer.WriteHeader(static_cast<int32_t>(list.size()));
     for (const FlatEntry& entry : list) {
-        const std::wstring& path = PathOf(entry.hItem);
+        const std::wstring& path = items.PathOf(entry.hItem);
         const bool expanded = entry.bFolder && entry.bExpanded;
         writer.WriteRecord(entry.strLabel.data(), entry.strLabel.size(), path.data(), path.size(), entry.nDepth,
                            entry.bFolder != 0, expanded);
@@ -162,19 +131,52 @@ bool CMyFrame::EncodeTree(std::vector<BYTE>& encoded) const {
     return true;
 }
 
-favstore::SaveOutcome CMyFrame::SaveFavoritesTo(favstore::StoredValues& values) {
+favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree& tree, const FavoriteItemMap& items,
+                             favstore::FavoritesKeeper& keeper, bool bEdited) {
     std::vector<BYTE> encoded;
-    if (!EncodeTree(encoded)) return favstore::SaveOutcome::Failed;
-    return m_keeper.Save(values, encoded, m_bModified);
+    if (!EncodeTree(tree, items, encoded)) return favstore::SaveOutcome::Failed;
+    return keeper.Save(values, encoded, bEdited);
 }
 
-bool CMyFrame::SaveFavorites() {
+}  // namespace
+
+void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper) {
+    if (!tree.Exists()) return;
+    tree.SetRedraw(false);
+    tree.DeleteAllItems();
+    items.ClearItems();
+
+    UniqueRegKey key(OpenPlugInKey());
+    if (!key) {
+        // Nothing is known about what is stored: no save may replace it.
+        keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
+    } else {
+        favstore::StoredValue value;
+        const favstore::ReadOutcome read = ReadWholeValue(key.get(), kValueFavorites, value);
+        const bool currentLayout = ReadDwordValue(key.get(), kValueCheck) == kCurrentLayout;
+        const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
+        const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
+        keeper.Loaded(read, value, loadedWhole);
+        if (loadedWhole && !currentLayout) {
+            // Rewritten at once in the current layout; an emptied value is
+            // gone, which converts it too.
+            RegistryValues values(key.get());
+            if (SaveTo(values, tree, items, keeper, true) == favstore::SaveOutcome::Deleted) {
+                values.MarkCurrentLayout();
+            }
+        }
+    }
+    tree.SetRedraw(true);
+}
+
+bool SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items, favstore::FavoritesKeeper& keeper,
+                   bool bEdited) {
     // Without its window the tree reads as empty, which is no reason to
     // delete anything.
-    if (!IsBarOpen() || !::IsWindow(m_hwndTree)) return false;
+    if (!tree.Exists()) return false;
     UniqueRegKey key(OpenPlugInKey());
     if (!key) return false;
     RegistryValues values(key.get());
-    const favstore::SaveOutcome outcome = SaveFavoritesTo(values);
+    const favstore::SaveOutcome outcome = SaveTo(values, tree, items, keeper, bEdited);
     return outcome == favstore::SaveOutcome::Written || outcome == favstore::SaveOutcome::Deleted;
 }

@@ -1,64 +1,62 @@
 // The item records of a frame, kept in step with its tree view.
-#include "bar/frame.h"
+#include "store/item_model.h"
 
-FavoriteItem& CMyFrame::GetItem(HTREEITEM hItem) {
-    return m_mapItems[hItem];
+const FavoriteItem* FavoriteItemMap::FindItem(HTREEITEM hItem) const {
+    const auto it = m_items.find(hItem);
+    return it == m_items.end() ? nullptr : &it->second;
 }
 
-const std::wstring& CMyFrame::PathOf(HTREEITEM hItem) const {
+const std::wstring& FavoriteItemMap::PathOf(HTREEITEM hItem) const {
     static const std::wstring kNoPath;
-    const auto it = m_mapItems.find(hItem);
-    return it == m_mapItems.end() ? kNoPath : it->second.strPath;
+    const FavoriteItem* item = FindItem(hItem);
+    return item ? item->strPath : kNoPath;
 }
 
-void CMyFrame::AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder) {
-    // An existing record stays as it is. New items mostly get higher handles:
-    // hinting at the end spares a bulk load a search per item.
-    m_mapItems.emplace_hint(m_mapItems.end(), hItem, FavoriteItem{std::move(strTitle), std::move(strPath), bFolder});
+void FavoriteItemMap::AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder) {
+    // New items mostly get higher handles: hinting at the end spares a bulk
+    // load a search per item.
+    m_items.emplace_hint(m_items.end(), hItem, FavoriteItem{std::move(strTitle), std::move(strPath), bFolder});
 }
 
-void CMyFrame::SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle) {
+void FavoriteItemMap::SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle) {
     GetItem(hItem).strTitle = strTitle;
 }
 
-void CMyFrame::RemoveItem(HTREEITEM hItem) {
+void FavoriteItemMap::RemoveItem(const FavoriteTree& tree, HTREEITEM hItem) {
     // Only the handles of the subtree matter here: no labels are read.
-    m_mapItems.erase(hItem);
-    for (HTREEITEM hChild = TreeNext(m_hwndTree, hItem, TVGN_CHILD); hChild;
-         hChild = TreeNext(m_hwndTree, hChild, TVGN_NEXT)) {
-        RemoveItem(hChild);
+    m_items.erase(hItem);
+    for (HTREEITEM hChild = tree.FirstChild(hItem); hChild; hChild = tree.NextSibling(hChild)) {
+        RemoveItem(tree, hChild);
     }
 }
 
-void CMyFrame::ClearItems() {
-    m_mapItems.clear();
+FavoriteItem FavoriteItemMap::TakeItem(HTREEITEM hItem) {
+    const auto it = m_items.find(hItem);
+    if (it == m_items.end()) return FavoriteItem{};
+    FavoriteItem item = std::move(it->second);
+    m_items.erase(it);
+    return item;
 }
 
-void CMyFrame::CollectSubtree(HTREEITEM hItem, FlatList& list, unsigned& nDepth) const {
-    wchar_t text[kTextBufferChars] = {};
-    TVITEMW item = {};
-    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_STATE;
-    item.stateMask = TVIS_EXPANDED;
-    item.hItem = hItem;
-    item.pszText = text;
-    item.cchTextMax = kTextBufferChars;
-    if (::SendMessageW(m_hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
-        text[kTextBufferChars - 1] = L'\0';
-        list.push_back(FlatEntry{text, static_cast<BYTE>(nDepth), static_cast<BYTE>(item.iImage != kImageDocument),
-                                 hItem, (item.state & TVIS_EXPANDED) != 0});
+void CollectSubtree(const FavoriteTree& tree, HTREEITEM hItem, FlatList& list, unsigned& nDepth) {
+    FlatEntry entry;
+    bool bFolder = false;
+    if (tree.ReadItem(hItem, entry.strLabel, bFolder, entry.bExpanded)) {
+        entry.nDepth = static_cast<BYTE>(nDepth);
+        entry.bFolder = bFolder ? 1 : 0;
+        entry.hItem = hItem;
+        list.push_back(std::move(entry));
     }
     ++nDepth;
-    for (HTREEITEM hChild = TreeNext(m_hwndTree, hItem, TVGN_CHILD); hChild;
-         hChild = TreeNext(m_hwndTree, hChild, TVGN_NEXT)) {
-        CollectSubtree(hChild, list, nDepth);
+    for (HTREEITEM hChild = tree.FirstChild(hItem); hChild; hChild = tree.NextSibling(hChild)) {
+        CollectSubtree(tree, hChild, list, nDepth);
     }
     --nDepth;
 }
 
-void CMyFrame::CollectTree(FlatList& list) const {
+void CollectTree(const FavoriteTree& tree, FlatList& list) {
     unsigned depth = 1;
-    for (HTREEITEM hItem = TreeNext(m_hwndTree, nullptr, TVGN_ROOT); hItem;
-         hItem = TreeNext(m_hwndTree, hItem, TVGN_NEXT)) {
-        CollectSubtree(hItem, list, depth);
+    for (HTREEITEM hItem = tree.FirstChild(nullptr); hItem; hItem = tree.NextSibling(hItem)) {
+        CollectSubtree(tree, hItem, list, depth);
     }
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "store/favorite_tree.h"
+
 struct FavoriteItem {
     std::wstring strTitle;  // the name given at creation or by the last rename
     std::wstring strPath;   // full path of a favourite file; empty for a folder
@@ -27,14 +29,6 @@ struct FlatEntry {
 
 using FlatList = std::vector<FlatEntry>;
 
-// Tree item handles ordered as unsigned numbers.
-struct TreeItemLess {
-    bool operator()(HTREEITEM a, HTREEITEM b) const {
-        return reinterpret_cast<UINT_PTR>(a) < reinterpret_cast<UINT_PTR>(b);
-    }
-};
-using FavoriteItemMap = std::map<HTREEITEM, FavoriteItem, TreeItemLess>;
-
 // Labels, paths and messages are read into buffers of this many characters.
 constexpr int kTextBufferChars = 260;
 // Titles and names loaded from the string table.
@@ -45,3 +39,40 @@ constexpr int kImageFolder = 0;
 constexpr int kImageOpenFolder = 1;
 constexpr int kImageDocument = 2;
 inline int ImageFor(bool bFolder) { return bFolder ? kImageFolder : kImageDocument; }
+
+// The records of one frame, keyed by tree item handle.
+class FavoriteItemMap {
+public:
+    // The item's record for reading or changing in place; a handle without
+    // one gets a default record first.
+    FavoriteItem& GetItem(HTREEITEM hItem) { return m_items[hItem]; }
+    // The item's record, or null; never adds one.
+    const FavoriteItem* FindItem(HTREEITEM hItem) const;
+    const std::wstring& PathOf(HTREEITEM hItem) const;  // empty without a record
+    // An existing record stays as it is.
+    void AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder);
+    void SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle);
+    // Removes the records of the item and of everything below it, which
+    // must still be in the tree.
+    void RemoveItem(const FavoriteTree& tree, HTREEITEM hItem);
+    // The record of one item, taken out of the map.
+    FavoriteItem TakeItem(HTREEITEM hItem);
+    void EraseItem(HTREEITEM hItem) { m_items.erase(hItem); }
+    void ClearItems() { m_items.clear(); }
+    std::size_t size() const { return m_items.size(); }
+
+private:
+    // Tree item handles ordered as unsigned numbers.
+    struct TreeItemLess {
+        bool operator()(HTREEITEM a, HTREEITEM b) const {
+            return reinterpret_cast<UINT_PTR>(a) < reinterpret_cast<UINT_PTR>(b);
+        }
+    };
+    std::map<HTREEITEM, FavoriteItem, TreeItemLess> m_items;
+};
+
+// Appends the item and everything below it to the list, in pre-order, with
+// depths counted from nDepth.
+void CollectSubtree(const FavoriteTree& tree, HTREEITEM hItem, FlatList& list, unsigned& nDepth);
+// The whole tree, top-level items at depth 1.
+void CollectTree(const FavoriteTree& tree, FlatList& list);

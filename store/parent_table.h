@@ -5,10 +5,12 @@
 
 #include <array>
 
+#include "store/favorites_format.h"
+
 template <class Handle>
 class ParentTable {
 public:
-    static constexpr unsigned kSlots = 101;  // depths 1 to 101
+    static constexpr unsigned kSlots = favfmt::kMaxDepth;  // depths 1 to 101
 
     // Every depth starts under the parent of the whole sequence.
     void Reset(Handle parent) { m_slots.fill(parent); }

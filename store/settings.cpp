@@ -1,9 +1,10 @@
 #include "store/settings.h"
 
-#include "bar/frame.h"
-#include "plugin/frame_registry.h"
-#include "plugin/handles.h"
+#include "common/handles.h"
+#include "common/host_interface.h"
+#include "common/module.h"
 #include "store/bounded_copy.h"
+#include "store/item_model.h"
 
 namespace {
 
@@ -67,22 +68,22 @@ HKEY OpenPlugInKey() {
     return hKey;
 }
 
-void ReadSettings(CMyFrame& frame) {
-    if (frame.m_bSettingsLoaded) return;
-    frame.m_bSettingsLoaded = true;
+void ReadSettings(BarSettings& settings) {
+    if (settings.bSettingsLoaded) return;
+    settings.bSettingsLoaded = true;
     UniqueRegKey key(OpenPlugInKey());
     if (!key) return;
     DWORD value = 0;
-    frame.m_bOpenStartup = QueryDword(key.get(), kValueOpenStartup, value) && value != 0;
+    settings.bOpenStartup = QueryDword(key.get(), kValueOpenStartup, value) && value != 0;
     value = 0;
-    frame.m_nBarPos = QueryDword(key.get(), kValueBarPos, value) ? static_cast<int>(value) : 0;
+    settings.nBarPos = QueryDword(key.get(), kValueBarPos, value) ? static_cast<int>(value) : 0;
 }
 
-void WriteSettings(const CMyFrame& frame) {
+void WriteSettings(const BarSettings& settings) {
     UniqueRegKey key(OpenPlugInKey());
     if (!key) return;
-    WriteDwordValue(key.get(), kValueOpenStartup, frame.m_bOpenStartup ? 1 : 0);
-    WriteDwordValue(key.get(), kValueBarPos, static_cast<DWORD>(frame.m_nBarPos));
+    WriteDwordValue(key.get(), kValueOpenStartup, settings.bOpenStartup ? 1 : 0);
+    WriteDwordValue(key.get(), kValueBarPos, static_cast<DWORD>(settings.nBarPos));
 }
 
 void WriteBarPosition(int nBarPos) {

@@ -5,13 +5,18 @@
 
 #include <string>
 
-class CMyFrame;
+// The settings a frame holds: read once per frame, written when its bar closes.
+struct BarSettings {
+    bool bSettingsLoaded = false;  // set before the key is opened: a failed read is not retried
+    bool bOpenStartup = false;     // OpenStartup: open the bar when a window opens
+    int nBarPos = 0;               // CustomBarPos: the docking side
+};
 
 bool GetModuleStem(wchar_t* pszStem);      // buffer of 260 characters
 bool GetPlugInKeyPath(wchar_t* pszPath);   // buffer of 260 characters
 HKEY OpenPlugInKey();                      // the caller closes the key
-void ReadSettings(CMyFrame& frame);
-void WriteSettings(const CMyFrame& frame);
+void ReadSettings(BarSettings& settings);
+void WriteSettings(const BarSettings& settings);
 void WriteBarPosition(int nBarPos);
 DWORD ReadDwordValue(HKEY hKey, const wchar_t* pszName);
 void WriteDwordValue(HKEY hKey, const wchar_t* pszName, DWORD dwValue);

@@ -12,7 +12,7 @@
 #include "host/host.h"
 #include "host/selftest/probe_log.h"
 #include "host/testkit.h"
-#include "plugin/host_interface.h"
+#include "common/host_interface.h"
 
 const wchar_t* ProbePath();  // hostsim_probe.dll next to the test program
 

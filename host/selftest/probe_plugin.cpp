@@ -10,7 +10,7 @@
 #include <map>
 
 #include "host/selftest/probe_log.h"
-#include "plugin/host_interface.h"
+#include "common/host_interface.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "host/host.h"
 #include "host/testkit.h"
-#include "plugin/host_interface.h"
+#include "common/host_interface.h"
 #include "tests/win/stored_value.h"
 
 // Full path of the built Favorites.dll, next to the test program.

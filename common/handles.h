@@ -83,3 +83,33 @@ public:
 private:
     CriticalSection& m_cs;
 };
+
+// An image-list drag over a window that holds the mouse. Ending it ends the
+// image drag and gives the mouse back if the window still holds it; the
+// owner going away ends it too.
+class ImageDrag {
+public:
+    ImageDrag() = default;
+    ~ImageDrag() { End(); }
+    ImageDrag(const ImageDrag&) = delete;
+    ImageDrag& operator=(const ImageDrag&) = delete;
+
+    // The drag keeps its own copy of the image: the caller still owns himl.
+    void Begin(HIMAGELIST himl, HWND hwnd) {
+        End();
+        if (himl) ::ImageList_BeginDrag(himl, 0, 0, 0);
+        ::ImageList_DragEnter(hwnd, 0, 0);
+        ::SetCapture(hwnd);
+        m_hwnd = hwnd;
+    }
+    void End() {
+        if (!m_hwnd) return;
+        ::ImageList_EndDrag();
+        if (::GetCapture() == m_hwnd) ::ReleaseCapture();
+        m_hwnd = nullptr;
+    }
+    bool Active() const { return m_hwnd != nullptr; }
+
+private:
+    HWND m_hwnd = nullptr;
+};

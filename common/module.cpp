@@ -1,0 +1,3 @@
+#include "common/module.h"
+
+HINSTANCE g_hInstance = nullptr;

@@ -1,0 +1,16 @@
+// The favourites tree in the registry value FavoriteArray (layout in
+// store/favorites_format.h), loaded into and saved from any FavoriteTree.
+#pragma once
+
+#include "store/favorites_keeper.h"
+#include "store/item_model.h"
+
+// Replaces the tree's items and the records with the stored favourites. A
+// complete value in an older layout is rewritten at once in the current one.
+void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper);
+
+// Replaces the stored value with the tree, or deletes it when the tree is
+// empty, as far as the keeper allows. bEdited: the tree changed since it was
+// last loaded or saved. True when the stored value now holds the tree.
+bool SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items, favstore::FavoritesKeeper& keeper,
+                   bool bEdited);
