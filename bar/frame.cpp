@@ -114,6 +114,9 @@ void CMyFrame::SaveBeforeLeaving() {
 }
 
 void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
+    // A host that closes the bar without the save event first does not make
+    // the edits since the last flush go with it.
+    SaveBeforeLeaving();
     ReleaseBar();
     if (!m_bKeepOpenStartup) m_settings.bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
     m_bKeepOpenStartup = false;

@@ -213,6 +213,16 @@ TEST_F(HardeningTest, EditsAreSavedWhenTheWindowGoesWithItsBarOpen) {
     EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
 }
 
+TEST_F(HardeningTest, EditsAreSavedWhenTheHostClosesTheBarWithoutTheSaveEvent) {
+    OpenOn(kFlat);
+    ClickItem(L"a.txt");
+    Press(VK_DOWN, true);
+    BAR_EVENT_INFO info = {window->BarId(), 0, 0};
+    host->SendEvent(window, EV_BAR_CLOSED, reinterpret_cast<LPARAM>(&info));
+    EXPECT_FALSE(::IsWindow(tree));
+    EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
+}
+
 TEST_F(HardeningTest, AModuleFreedWithoutTheUnloadEventReleasesItsBarAndKeepsItsEdits) {
     OpenOn(kFlat);
     ClickItem(L"a.txt");
