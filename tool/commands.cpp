@@ -290,7 +290,7 @@ int CheckCommand(const std::wstring& module) {
         if (inspection.Complete()) {
             out += "  loads completely: yes\n";
         } else {
-            out += "  loads completely: no: reading stops where " + inspection.StopReason() + "\n";
+            out += "  loads completely: no, " + inspection.StopReason() + "\n";
             out += "  the bar shows the " + Plural(inspection.records.size(), "record", "records") +
                    " before it and copies the stored bytes to FavoriteArrayBackup before its next save\n";
         }
