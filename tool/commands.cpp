@@ -114,12 +114,14 @@ std::string ReadFileText(const std::wstring& file) {
     if (!h) throw ToolError("cannot open " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")");
     std::string text;
     char buffer[65536];
-    DWORD n = 0;
-    while (::ReadFile(h.get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) text.append(buffer, n);
-    if (::GetLastError() != ERROR_SUCCESS && n != 0) {
-        throw ToolError("cannot read " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")");
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(h.get(), buffer, sizeof(buffer), &n, nullptr)) {
+            throw ToolError("cannot read " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")");
+        }
+        if (n == 0) return text;
+        text.append(buffer, n);
     }
-    return text;
 }
 
 // Writes beside the file first, so a failed export leaves an existing file whole.
@@ -224,8 +226,9 @@ int ExportCommand(const std::wstring& module, const std::wstring& file) {
     WriteFileText(file, document);
     if (inspection && favfmt::Encode(Flatten(tree)) != stored.value->data) {
         PrintErr(stored.CurrentLayout()
-                     ? "favtool: note: the stored depths skip levels; the document nests items where the bar shows "
-                       "them, and import writes the depths the bar saves\n"
+                     ? "favtool: note: the stored bytes differ from those the bar saves for this tree (levels "
+                       "skipped, or unusual flag bytes); the document holds the tree as the bar shows it, and "
+                       "import writes it as the bar saves it\n"
                      : "favtool: note: the stored value is in the old layout; import writes the current one\n");
     }
     PrintOut("export: wrote " + Describe(Count(tree)) + " to " + ToUtf8(file) + "\n");
