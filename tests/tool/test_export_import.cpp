@@ -42,6 +42,32 @@ TEST_F(FavtoolTest, ImportKeepsTheReplacedValueWithItsType) {
     EXPECT_EQ((StoredValueOf{REG_DWORD, Dword(1)}), Get(L"check"));
 }
 
+// Values written by hand may skip levels or put items below a favourite; the
+// document holds them where the bar shows them, and import writes the depths
+// the bar would save.
+TEST_F(FavtoolTest, ExportNestsSkippedLevelsAsTheBarShowsThem) {
+    PutFavorites({{L"F", L"", 1, true, true}, {L"x", L"c:\\x", 3}, {L"y", L"c:\\y", 1}, {L"z", L"c:\\z", 2}});
+    const std::wstring file = TempFile(L"skipped.json");
+    ToolRun run = Favtool({L"export", file});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.err, "note: the stored bytes differ from those the bar saves"));
+    EXPECT_TRUE(Contains(ReadFile(file), "\"path\": \"c:\\\\y\",\n      \"items\": [\n        {\n          \"label\": \"z\""));
+    ASSERT_EQ(0u, Favtool({L"import", file}).status);
+    EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue({{L"F", L"", 1, true, true}, {L"x", L"c:\\x", 2},
+                                                       {L"y", L"c:\\y", 1}, {L"z", L"c:\\z", 2}})}),
+              Get(L"FavoriteArray"));
+}
+
+TEST_F(FavtoolTest, ExportRefusesALabelImportWouldRefuse) {
+    PutFavorites({{L"ok", L"c:\\a", 1}, {std::wstring(260, L'L'), L"c:\\b", 1}});
+    const std::wstring file = TempFile(L"long.json");
+    const ToolRun run = Favtool({L"export", file});
+    EXPECT_EQ(1u, run.status);
+    EXPECT_TRUE(Contains(run.err, "record 2 (\"LLL"));
+    EXPECT_TRUE(Contains(run.err, "is 260 UTF-16 units long"));
+    EXPECT_EQ("<missing>", ReadFile(file));
+}
+
 TEST_F(FavtoolTest, ImportAcceptsWhatTheBarCanHoldAtItsLimits) {
     // 129 characters outside the BMP and one inside: 259 UTF-16 units.
     std::string label;
