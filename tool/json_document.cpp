@@ -17,6 +17,8 @@ constexpr std::size_t kMaxLabelUnits = kTextBufferChars - 1;
 // A document nests an object and an array per level; anything far deeper is
 // refused while parsing, before it can cost memory or stack.
 constexpr std::size_t kMaxContainerDepth = 2 * favfmt::kMaxDepth + 8;
+// UTF-8's byte order mark, which the parser skips at the start of a document.
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
 // ---- Export
 
@@ -123,7 +125,7 @@ public:
     using json = nlohmann::json;
 
     explicit NodeBuilder(const std::string& text) : m_text(text), m_readUpTo(text.data()) {
-        if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) m_lastEnd = 3;
+        if (text.compare(0, 3, kByteOrderMark) == 0) m_lastEnd = 3;
     }
 
     const char** ReadUpTo() { return &m_readUpTo; }
@@ -335,7 +337,8 @@ private:
 std::pair<std::size_t, std::size_t> LineAndColumn(const std::string& text, std::size_t offset) {
     std::size_t line = 1;
     std::size_t column = 1;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+    const std::size_t start = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;  // editors do not count it
+    for (std::size_t i = start; i < offset && i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte == '\n') {
             ++line;

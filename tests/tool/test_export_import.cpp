@@ -150,7 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "unknown key \"colour\""},
         BadDocument{"OtherVersion", R"({"version": 2, "favorites": []})", "1:13",
                     "unsupported version 2; this favtool reads version 1"},
-        BadDocument{"NoVersion", R"({"favorites": []})", "1:1", "missing \"version\""}),
+        BadDocument{"NoVersion", R"({"favorites": []})", "1:1", "missing \"version\""},
+        // Notepad's byte order mark is no column.
+        BadDocument{"VersionAsTextAfterByteOrderMark", "\xEF\xBB\xBF{\"version\": \"1\", \"favorites\": []}", "1:13",
+                    "\"version\" must be a whole number"}),
     [](const ::testing::TestParamInfo<BadDocument>& info) { return std::string(info.param.name); });
 
 TEST_F(FavtoolTest, ExportRefusesAValueThatDoesNotLoadCompletely) {
