@@ -1,0 +1,213 @@
+#include "tests/tool/favtool_fixture.h"
+
+#include <thread>
+
+#include "common/handles.h"
+#include "common/host_interface.h"
+
+namespace {
+
+struct HandleTraits {
+    static HANDLE invalid() { return nullptr; }
+    static void close(HANDLE h) { ::CloseHandle(h); }
+};
+using UniqueKernelHandle = UniqueHandle<HANDLE, HandleTraits>;
+struct FileTraits {
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { ::CloseHandle(h); }
+};
+using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+
+std::wstring ModuleDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir = path;
+    return dir.substr(0, dir.find_last_of(L'\\'));
+}
+
+// Quotes one argument so that the C runtime's parser gives it back unchanged.
+std::wstring Quote(const std::wstring& arg) {
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, L'\\');
+    return out + L"\"";
+}
+
+std::string ReadAll(HANDLE pipe) {
+    std::string text;
+    char buffer[4096];
+    DWORD n = 0;
+    while (::ReadFile(pipe, buffer, sizeof(buffer), &n, nullptr) && n > 0) text.append(buffer, n);
+    return text;
+}
+
+// A pipe whose write end the child inherits.
+void ChildPipe(UniqueKernelHandle& read, UniqueKernelHandle& write) {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE r = nullptr;
+    HANDLE w = nullptr;
+    ASSERT_TRUE(::CreatePipe(&r, &w, &sa, 0));
+    read.reset(r);
+    write.reset(w);
+    ::SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0);
+}
+
+std::wstring Widen(const char* text) {
+    std::wstring out;
+    for (; *text; ++text) out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+    return out;
+}
+
+}  // namespace
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
+}
+
+std::vector<StoredRecord> SampleTree() {
+    return {
+        {L"Projects", L"", 1, true, true},
+        {L"readme.txt", L"C:\\Proj\\readme.txt", 2},
+        {L"日本語メモ", L"C:\\Proj\\資料\\メモ.txt", 2},
+        {L"Old", L"", 2, true, false},
+        {L"notes.txt", L"C:\\Project\\notes.txt", 3},
+        {L"todo.txt", L"c:\\proj", 1},
+    };
+}
+
+void FavtoolTest::SetUp() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = Widen(info->test_suite_name()) + L"_" + Widen(info->name());
+    for (wchar_t& c : name) {
+        if (!iswalnum(c)) c = L'_';
+    }
+    // Japanese in every module name: each run passes it through the arguments.
+    module = L"favtool_お気に入り_" + name + L"_" + std::to_wstring(::GetCurrentProcessId());
+    m_keyPath = std::wstring(PLUGIN_KEY_ROOT) + module;
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    m_tempDir = std::wstring(temp) + module;
+    ::CreateDirectoryW(m_tempDir.c_str(), nullptr);
+}
+
+void FavtoolTest::TearDown() {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    for (const std::wstring& file : m_tempFiles) {
+        ::DeleteFileW(file.c_str());
+        ::DeleteFileW((file + L".partial").c_str());
+    }
+    ::RemoveDirectoryW(m_tempDir.c_str());
+}
+
+ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args) const {
+    static const std::wstring exe = ModuleDirectory() + L"\\favtool.exe";
+    std::wstring commandLine = Quote(exe) + L" --module " + Quote(module);
+    for (const std::wstring& arg : args) commandLine += L" " + Quote(arg);
+
+    ToolRun run;
+    UniqueKernelHandle outRead, outWrite, errRead, errWrite;
+    ChildPipe(outRead, outWrite);
+    ChildPipe(errRead, errWrite);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = outWrite.get();
+    si.hStdError = errWrite.get();
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start favtool.exe, error " << ::GetLastError();
+        return run;
+    }
+    UniqueKernelHandle process(pi.hProcess);
+    UniqueKernelHandle thread(pi.hThread);
+    // Only the child holds the write ends now, so the reads end when it does.
+    outWrite.reset();
+    errWrite.reset();
+    std::thread errReader([&] { run.err = ReadAll(errRead.get()); });
+    run.out = ReadAll(outRead.get());
+    errReader.join();
+    ::WaitForSingleObject(process.get(), INFINITE);
+    ::GetExitCodeProcess(process.get(), &run.status);
+    return run;
+}
+
+void FavtoolTest::Put(const wchar_t* name, DWORD type, const std::vector<BYTE>& data) const {
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, type, data.data(),
+                                                static_cast<DWORD>(data.size())));
+}
+
+void FavtoolTest::PutFavorites(const std::vector<StoredRecord>& records) const {
+    Put(L"FavoriteArray", REG_BINARY, StoredValue(records));
+    PutDword(L"check", 1);
+}
+
+void FavtoolTest::PutDword(const wchar_t* name, DWORD value) const {
+    Put(name, REG_DWORD, std::vector<BYTE>(reinterpret_cast<BYTE*>(&value), reinterpret_cast<BYTE*>(&value + 1)));
+}
+
+bool FavtoolTest::Has(const wchar_t* name) const { return Snapshot().count(name) != 0; }
+
+StoredValueOf FavtoolTest::Get(const wchar_t* name) const {
+    const KeySnapshot values = Snapshot();
+    const auto it = values.find(name);
+    return it == values.end() ? StoredValueOf{} : it->second;
+}
+
+KeySnapshot FavtoolTest::Snapshot() const {
+    KeySnapshot values;
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return values;
+    UniqueRegKey key(raw);
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLen = 256;
+        DWORD type = 0;
+        DWORD size = 0;
+        if (::RegEnumValueW(key.get(), i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        StoredValueOf value{type, std::vector<BYTE>(size)};
+        ::RegQueryValueExW(key.get(), name, nullptr, nullptr, value.data.data(), &size);
+        values[name] = value;
+    }
+    return values;
+}
+
+std::wstring FavtoolTest::TempFile(const std::wstring& name) {
+    m_tempFiles.push_back(m_tempDir + L"\\" + name);
+    return m_tempFiles.back();
+}
+
+void FavtoolTest::WriteFile(const std::wstring& path, const std::string& bytes) const {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    DWORD written = 0;
+    ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ASSERT_EQ(bytes.size(), written);
+}
+
+std::string FavtoolTest::ReadFile(const std::wstring& path) const {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return "<missing>";
+    return ReadAll(file.get());
+}

@@ -1,0 +1,62 @@
+// Runs the built favtool.exe on a registry key and a temporary folder of the
+// test's own, and reads the key back independently of the tool.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/win/stored_value.h"
+
+struct ToolRun {
+    DWORD status = 0;
+    std::string out;  // UTF-8, as the tool writes it
+    std::string err;
+};
+
+struct StoredValueOf {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    bool operator==(const StoredValueOf& o) const { return type == o.type && data == o.data; }
+};
+using KeySnapshot = std::map<std::wstring, StoredValueOf>;
+
+std::string Utf8(const std::wstring& text);
+// Whether the text holds the part; the failure message shows both.
+::testing::AssertionResult Contains(const std::string& text, const std::string& part);
+
+// A folder "Projects" (expanded) holding two favourites, one Japanese, and a
+// collapsed folder; a favourite at the top level.
+std::vector<StoredRecord> SampleTree();
+
+class FavtoolTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // favtool --module <this test's module> args...
+    ToolRun Favtool(const std::vector<std::wstring>& args) const;
+
+    void Put(const wchar_t* name, DWORD type, const std::vector<BYTE>& data) const;
+    void PutFavorites(const std::vector<StoredRecord>& records) const;  // current layout, check = 1
+    void PutDword(const wchar_t* name, DWORD value) const;
+    bool Has(const wchar_t* name) const;
+    StoredValueOf Get(const wchar_t* name) const;
+    KeySnapshot Snapshot() const;  // every value of the key
+
+    // A path in this test's temporary folder, removed afterwards.
+    std::wstring TempFile(const std::wstring& name);
+    void WriteFile(const std::wstring& path, const std::string& bytes) const;
+    std::string ReadFile(const std::wstring& path) const;
+
+    std::wstring module;
+
+private:
+    std::wstring m_keyPath;
+    std::wstring m_tempDir;
+    std::vector<std::wstring> m_tempFiles;
+};

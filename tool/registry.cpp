@@ -1,0 +1,126 @@
+#include "tool/registry.h"
+
+#include "common/host_interface.h"
+#include "tool/text.h"
+
+std::string TypeName(DWORD type) {
+    switch (type) {
+    case REG_NONE: return "REG_NONE";
+    case REG_SZ: return "REG_SZ";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
+    case REG_LINK: return "REG_LINK";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_QWORD: return "REG_QWORD";
+    default: return "type " + std::to_string(type);
+    }
+}
+
+std::string SystemMessage(LONG error) {
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n ? std::wstring(text, n) : L"";
+    if (text) ::LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    const std::string code = "error " + std::to_string(error);
+    return message.empty() ? code : code + ": " + ToUtf8(message);
+}
+
+PluginKey::PluginKey(const std::wstring& module, KeyAccess access) : m_path(PLUGIN_KEY_ROOT + module) {
+    HKEY raw = nullptr;
+    LONG rc;
+    if (access == KeyAccess::Write) {
+        rc = ::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                               KEY_READ | KEY_WRITE, nullptr, &raw, nullptr);
+    } else {
+        rc = ::RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, &raw);
+        if (rc == ERROR_FILE_NOT_FOUND) return;
+    }
+    if (rc != ERROR_SUCCESS) {
+        throw ToolError("cannot open HKCU\\" + ToUtf8(m_path) + " (" + SystemMessage(rc) + ")");
+    }
+    m_key.reset(raw);
+}
+
+std::optional<RegValue> PluginKey::Read(const wchar_t* name) const {
+    if (!m_key) return std::nullopt;
+    // The value may change between the size query and the read: ask again then.
+    for (;;) {
+        RegValue value;
+        DWORD size = 0;
+        LONG rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &value.type, nullptr, &size);
+        if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        if (rc == ERROR_SUCCESS) {
+            value.data.resize(size);
+            rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &value.type, value.data.data(), &size);
+            if (rc == ERROR_MORE_DATA) continue;
+        }
+        if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        if (rc != ERROR_SUCCESS) throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(rc) + ")");
+        value.data.resize(size);
+        return value;
+    }
+}
+
+std::optional<DWORD> PluginKey::ReadMarker(const wchar_t* name) const {
+    if (!m_key) return std::nullopt;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (::RegQueryValueExW(m_key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+LONG PluginKey::Write(const wchar_t* name, const RegValue& value) const {
+    return ::RegSetValueExW(m_key.get(), name, 0, value.type, value.data.data(),
+                            static_cast<DWORD>(value.data.size()));
+}
+
+LONG PluginKey::Remove(const wchar_t* name) const {
+    const LONG rc = ::RegDeleteValueW(m_key.get(), name);
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+RegValue DwordValue(DWORD value) {
+    RegValue out{REG_DWORD, std::vector<BYTE>(sizeof(value))};
+    for (std::size_t i = 0; i < sizeof(value); ++i) out.data[i] = static_cast<BYTE>(value >> (8 * i));
+    return out;
+}
+
+void ValueWrites::Set(const wchar_t* name, const RegValue& value) { Apply(name, value); }
+
+void ValueWrites::Remove(const wchar_t* name) { Apply(name, std::nullopt); }
+
+void ValueWrites::Apply(const wchar_t* name, const std::optional<RegValue>& value) {
+    Earlier earlier{name, std::nullopt};
+    try {
+        earlier.value = m_key.Read(name);
+    } catch (const ToolError& e) {
+        Fail(e.what());
+    }
+    const LONG rc = value ? m_key.Write(name, *value) : m_key.Remove(name);
+    if (rc != ERROR_SUCCESS) Fail("could not write " + ToUtf8(name) + " (" + SystemMessage(rc) + ")");
+    m_done.push_back(std::move(earlier));
+}
+
+LONG ValueWrites::Restore(const Earlier& earlier) const {
+    return earlier.value ? m_key.Write(earlier.name.c_str(), *earlier.value) : m_key.Remove(earlier.name.c_str());
+}
+
+void ValueWrites::Fail(const std::string& message) {
+    std::string notUndone;
+    for (auto it = m_done.rbegin(); it != m_done.rend(); ++it) {
+        if (Restore(*it) != ERROR_SUCCESS) notUndone += (notUndone.empty() ? "" : ", ") + ToUtf8(it->name);
+    }
+    m_done.clear();
+    if (notUndone.empty()) throw ToolError(message + "; nothing was changed");
+    throw ToolError(message + "; could not put back the earlier " + notUndone);
+}

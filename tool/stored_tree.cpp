@@ -1,0 +1,164 @@
+#include "tool/stored_tree.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "store/parent_table.h"
+
+namespace {
+
+constexpr int kTopLevel = -1;
+
+Item ItemFrom(const favfmt::Record& record, std::size_t index) {
+    Item item;
+    item.label.assign(record.label.begin(), record.label.end());
+    item.path.assign(record.path.begin(), record.path.end());
+    item.folder = record.folder;
+    item.expanded = record.folder && record.expanded;
+    item.record = index + 1;
+    return item;
+}
+
+Item BuildItem(const std::vector<favfmt::Record>& records, const std::vector<std::vector<int>>& children, int index) {
+    Item item = ItemFrom(records[static_cast<std::size_t>(index)], static_cast<std::size_t>(index));
+    for (int child : children[static_cast<std::size_t>(index)]) item.children.push_back(BuildItem(records, children, child));
+    return item;
+}
+
+void FlattenInto(const Tree& items, std::uint8_t depth, std::vector<favfmt::Record>& out) {
+    for (const Item& item : items) {
+        favfmt::Record record;
+        record.label.assign(item.label.begin(), item.label.end());
+        record.path.assign(item.path.begin(), item.path.end());
+        record.depth = depth;
+        record.folder = item.folder;
+        record.expanded = item.folder && item.expanded;
+        out.push_back(std::move(record));
+        FlattenInto(item.children, static_cast<std::uint8_t>(depth + 1), out);
+    }
+}
+
+void CountInto(const Tree& items, unsigned level, TreeCounts& counts) {
+    for (const Item& item : items) {
+        ++(item.folder ? counts.folders : counts.favorites);
+        counts.deepest = std::max(counts.deepest, level);
+        CountInto(item.children, level + 1, counts);
+    }
+}
+
+std::string Hex(const std::uint8_t* bytes, std::size_t n) {
+    std::string out;
+    char buffer[4];
+    for (std::size_t i = 0; i < n; ++i) {
+        std::snprintf(buffer, sizeof(buffer), "%02X", bytes[i]);
+        out += (i ? " " : "") + std::string(buffer);
+    }
+    return out;
+}
+
+}  // namespace
+
+Tree BuildTree(const std::vector<favfmt::Record>& records) {
+    // Parents first, by index, with the bar's own table; then the nesting.
+    ParentTable<int> parents;
+    parents.Reset(kTopLevel);
+    std::vector<std::vector<int>> children(records.size());
+    std::vector<int> topLevel;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const int parent = parents.ParentFor(records[i].depth);
+        (parent == kTopLevel ? topLevel : children[static_cast<std::size_t>(parent)]).push_back(static_cast<int>(i));
+        parents.Inserted(records[i].depth, static_cast<int>(i));
+    }
+    Tree tree;
+    for (int index : topLevel) tree.push_back(BuildItem(records, children, index));
+    return tree;
+}
+
+std::vector<favfmt::Record> Flatten(const Tree& tree) {
+    std::vector<favfmt::Record> out;
+    FlattenInto(tree, 1, out);
+    return out;
+}
+
+TreeCounts Count(const Tree& tree) {
+    TreeCounts counts;
+    CountInto(tree, 1, counts);
+    return counts;
+}
+
+Inspection Inspect(const std::vector<std::uint8_t>& value, bool withExpandedByte) {
+    using favfmt::DecodeStatus;
+    Inspection out;
+    out.size = value.size();
+    std::copy_n(value.begin(), std::min<std::size_t>(value.size(), sizeof(out.tag)), out.tag);
+    favfmt::Reader reader(value.data(), value.size(), withExpandedByte);
+    const bool hasHeader = reader.HasTag();
+    out.count = reader.Count();
+
+    std::size_t offset = favfmt::kHeaderSize;
+    std::size_t read = 0;
+    std::size_t depthZeroAt = 0;
+    favfmt::RecordView view;
+    while (reader.Next(view)) {
+        const std::size_t start = offset;
+        ++read;
+        offset += favfmt::RecordSize(view.labelLen, view.pathLen, view.folder && withExpandedByte);
+        if (view.depth == 0) {
+            depthZeroAt = start;
+            break;
+        }
+        favfmt::Record record;
+        record.label = favfmt::ReadText<std::u16string>(view.label, view.labelLen);
+        record.path = favfmt::ReadText<std::u16string>(view.path, view.pathLen);
+        record.depth = view.depth;
+        record.folder = view.folder;
+        record.expanded = view.expanded;
+        out.deepestStored = std::max<unsigned>(out.deepestStored, view.depth);
+        out.records.push_back(std::move(record));
+    }
+    out.status = reader.Status();
+    if (!hasHeader) return out;
+    switch (out.status) {
+    case DecodeStatus::Truncated:
+        out.stopRecord = read + 1;
+        out.stopOffset = offset;
+        break;
+    case DecodeStatus::DepthZero:
+        out.stopRecord = read;
+        out.stopOffset = depthZeroAt;
+        break;
+    case DecodeStatus::TrailingBytes:
+        out.stopRecord = read;
+        out.stopOffset = offset;
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
+std::string Inspection::StopReason() const {
+    using favfmt::DecodeStatus;
+    const std::string of = " of " + std::to_string(count);
+    const std::string at = " (byte offset " + std::to_string(stopOffset) + ")";
+    switch (status) {
+    case DecodeStatus::Ok:
+        return {};
+    case DecodeStatus::BadTag:
+        return "not a favourites value: it starts with " + Hex(tag, sizeof(tag)) + ", not 08 0F EF 00";
+    case DecodeStatus::Truncated:
+        if (stopRecord == 0) return "the value is " + std::to_string(size) + " bytes, shorter than its 8-byte header";
+        return "record " + std::to_string(stopRecord) + of + at + " runs past the end of the value (" +
+               std::to_string(size) + " bytes)";
+    case DecodeStatus::DepthZero:
+        return "record " + std::to_string(stopRecord) + of + at + " has depth 0, which ends the tree early";
+    case DecodeStatus::TrailingBytes:
+        if (stopRecord == 0) {
+            return std::to_string(size - stopOffset) + " bytes follow a header that counts " + std::to_string(count) +
+                   " records" + at;
+        }
+        return std::to_string(size - stopOffset) + " bytes follow the last counted record, record " +
+               std::to_string(stopRecord) + of + at;
+    }
+    return {};
+}
