@@ -36,13 +36,12 @@ void PluginTest::SetUp() {
     ::GetTempPathW(MAX_PATH, temp);
     m_dllCopy = std::wstring(temp) + m_stem + L".dll";
     ASSERT_TRUE(::CopyFileW(FavoritesDllPath(), m_dllCopy.c_str(), FALSE)) << "cannot copy the plug-in";
-    m_keyPath = std::wstring(PLUGIN_KEY_ROOT) + m_stem;
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    m_key = std::make_unique<hostsim::ScratchKey>(std::wstring(PLUGIN_KEY_ROOT) + m_stem);
 }
 
 void PluginTest::TearDown() {
     host.reset();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    m_key.reset();
     ::DeleteFileW(m_dllCopy.c_str());
 }
 
@@ -62,45 +61,8 @@ hostsim::MainWindow* PluginTest::OpenBarWindow(hostsim::HostOptions options) {
     return window;
 }
 
-bool PluginTest::ValueExists(const wchar_t* name) const {
-    return ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
-}
-
-DWORD PluginTest::ValueType(const wchar_t* name) const {
-    DWORD type = REG_NONE;
-    ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, nullptr);
-    return type;
-}
-
-std::vector<BYTE> PluginTest::ReadBinary(const wchar_t* name) const {
-    DWORD size = 0;
-    if (::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    std::vector<BYTE> data(size);
-    if (size) ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, data.data(), &size);
-    data.resize(size);
-    return data;
-}
-
-DWORD PluginTest::ReadDword(const wchar_t* name, DWORD fallback) const {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS) {
-        return fallback;
-    }
-    return value;
-}
-
 void PluginTest::WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) const {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                              nullptr, &key, nullptr));
-    ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(key);
+    ASSERT_TRUE(m_key->Write(name, type, data, size)) << "cannot write to the plug-in's key";
 }
 
 HWND TreeOf(hostsim::MainWindow* window) {

@@ -189,7 +189,7 @@ TEST_F(HardeningTest, AnUnchangedWindowDoesNotUndoAnotherWindowsSave) {
     EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
 
     // A value that has gone is written again by the next bar to close.
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath().c_str(), L"FavoriteArray");
+    DeleteValue(L"FavoriteArray");
     first->UserCloseBar();
     EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
 }

@@ -16,32 +16,6 @@ const std::vector<StoredRecord> kFolderTree = {
     {L"top.txt", L"C:\\top.txt", 1},
 };
 
-// The host's macro slot, created and removed around a test.
-class MacroSlot {
-public:
-    explicit MacroSlot(bool create) {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY);
-        if (create) {
-            HKEY key = nullptr;
-            ::RegCreateKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr);
-            ::RegCloseKey(key);
-        }
-    }
-    ~MacroSlot() { ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY); }
-    bool Read(std::wstring& text, DWORD& type, DWORD& bytes) const {
-        wchar_t buffer[512] = {};
-        bytes = sizeof(buffer);
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-        const bool ok = ::RegQueryValueExW(key, HOST_FIRST_MACRO_VALUE, nullptr, &type,
-                                           reinterpret_cast<BYTE*>(buffer), &bytes) == ERROR_SUCCESS;
-        ::RegCloseKey(key);
-        text = buffer;
-        return ok;
-    }
-};
-
 std::vector<std::wstring> Paths(const std::vector<Request>& requests) {
     std::vector<std::wstring> paths;
     for (const Request& r : requests) paths.push_back(r.text);
@@ -92,7 +66,8 @@ TEST_F(BarTest, OpenedFilesAreFollowedByOneAfterOpenCommandAtTheNextFlush) {
 }
 
 TEST_F(BarTest, F5RunsAFileAsTheFirstMacro) {
-    MacroSlot slot(true);
+    hostsim::ScratchKey macros(HOST_MACRO_KEY);
+    ASSERT_TRUE(macros.Create());
     OpenOn(kFolderTree);
     ClickItem(L"B.txt");
     Press(VK_F5, false, true, true);  // modifiers do not matter
@@ -100,12 +75,8 @@ TEST_F(BarTest, F5RunsAFileAsTheFirstMacro) {
     ASSERT_EQ(1u, commands.size());
     EXPECT_EQ(CMD_RUN_FIRST_MACRO, commands[0].wParam);
     EXPECT_EQ(L"C:\\work\\sub\\B.txt", commands[0].text);  // in the slot when the host ran it
-    std::wstring text;
-    DWORD type = 0;
-    DWORD bytes = 0;
-    ASSERT_TRUE(slot.Read(text, type, bytes));
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    EXPECT_EQ(L"C:\\work\\sub\\B.txt", text);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), macros.ValueType(HOST_FIRST_MACRO_VALUE));
+    EXPECT_EQ(L"C:\\work\\sub\\B.txt", macros.ReadString(HOST_FIRST_MACRO_VALUE));
     EXPECT_TRUE(Opened().empty());
     host->Flush();
     EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());  // a macro run is not an opening
@@ -116,13 +87,12 @@ TEST_F(BarTest, F5RunsAFileAsTheFirstMacro) {
 }
 
 TEST_F(BarTest, F5WithoutTheHostsMacroKeyStillAsksTheHostToRun) {
-    MacroSlot slot(false);
+    hostsim::ScratchKey macros(HOST_MACRO_KEY);
     OpenOn(kFolderTree);
     ClickItem(L"A.txt");
     Press(VK_F5);
     EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());
-    HKEY key = nullptr;
-    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, KEY_READ, &key));
+    EXPECT_FALSE(macros.Exists());  // the plug-in does not create the host's key
 }
 
 TEST_F(BarTest, OpenAllCommandsOpenTheFolderInTreeOrder) {

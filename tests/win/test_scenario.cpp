@@ -14,20 +14,11 @@ void ChooseHostMenu(hostsim::Host& host, hostsim::MainWindow* window, UINT id) {
     host.Pump();
 }
 
-void CreateMacroKey() {
-    HKEY key = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    ::RegCloseKey(key);
-}
-
 }  // namespace
 
 class ScenarioTest : public BarTest {
 protected:
-    void TearDown() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY);
-        BarTest::TearDown();
-    }
+    hostsim::ScratchKey macros{HOST_MACRO_KEY};
     void Name(const std::wstring& text) {
         HWND edit = TreeView_GetEditControl(tree);
         ASSERT_NE(nullptr, edit);
@@ -45,7 +36,7 @@ protected:
 };
 
 TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {
-    CreateMacroKey();
+    ASSERT_TRUE(macros.Create());
     hostsim::MainWindow* w = StartHost();
     ChooseHostMenu(*host, w, hostsim::ID_PLUGIN_COMMAND);
     ASSERT_NE(nullptr, TreeOf(w));

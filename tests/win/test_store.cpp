@@ -151,7 +151,7 @@ TEST_F(StoreTest, PartlyLoadedValueIsBackedUpBeforeTheNextSave) {
         window->UserCloseBar();
         EXPECT_EQ(c.value, ReadBinary(L"FavoriteArrayBackup"));
         host.reset();
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath().c_str());
+        ClearKey();
     }
 }
 
@@ -193,6 +193,6 @@ TEST_F(StoreTest, RandomValuesNeverCrashTheHost) {
         window->Command();
         window->Command();
         host.reset();
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath().c_str());
+        ClearKey();
     }
 }
