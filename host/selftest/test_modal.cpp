@@ -89,7 +89,7 @@ TEST_F(ModalTest, AMessageBoxWithoutAScriptedAnswerGetsItsDefaultButton) {
 TEST_F(ModalTest, APopupMenuIsReadAndAnItemChosenByItsMnemonic) {
     ModalResponder responder;
     responder.ChooseMenuItem(PROBE_MENU_RENAME);
-    const POINT at = hostsim::ItemCentre(tree, ItemOf(tree, L"Alpha"));
+    const POINT at = hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Alpha"));
     POINT screen = at;
     ::ClientToScreen(tree, &screen);
     ::SetCursorPos(screen.x, screen.y);
@@ -179,7 +179,7 @@ TEST_F(ModalTest, AScreenshotTakenWhileAMenuIsOpenShowsTheMenu) {
     ModalResponder responder;
     std::vector<char> withMenu;
     responder.OnModal([&] { withMenu = Screenshot(window->Main()); });
-    POINT screen = hostsim::ItemCentre(tree, ItemOf(tree, L"Alpha"));
+    POINT screen = hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Alpha"));
     ::ClientToScreen(tree, &screen);
     ::SetCursorPos(screen.x, screen.y);
     Ask(PROBE_KEY_MENU);

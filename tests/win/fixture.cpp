@@ -73,17 +73,9 @@ int RequestCount(const hostsim::Host& host, UINT msg) {
     return static_cast<int>(host.RequestsOf(msg).size());
 }
 
-std::vector<TreeRow> Snapshot(HWND tree) {
-    return hostsim::TreeSnapshot(tree);
-}
-
-HTREEITEM FindByLabel(HWND tree, const std::wstring& label) {
-    return hostsim::FindItem(tree, label);
-}
-
 std::wstring Outline(HWND tree) {
     std::wstring out;
-    for (const TreeRow& row : Snapshot(tree)) {
+    for (const TreeItem& row : TreeSnapshot(tree)) {
         if (!out.empty()) out += L" ";
         out += row.label + L"/" + std::to_wstring(row.depth) + L"/" + std::to_wstring(row.image);
         if (row.expanded) out += L"+";
@@ -102,7 +94,7 @@ void BarTest::OpenOn(const std::vector<StoredRecord>& records, hostsim::HostOpti
 }
 
 void BarTest::ClickItem(const std::wstring& label) {
-    HTREEITEM item = FindByLabel(tree, label);
+    HTREEITEM item = FindItem(tree, label);
     ASSERT_NE(nullptr, item) << "no item " << std::string(label.begin(), label.end());
     TreeView_EnsureVisible(tree, item);
     hostsim::Click(*host, tree, hostsim::ItemCentre(tree, item));
@@ -119,7 +111,7 @@ void BarTest::Press(UINT vk, bool alt, bool ctrl, bool shift) {
 
 std::wstring BarTest::SelectedLabel() const {
     HTREEITEM item = TreeView_GetSelection(tree);
-    for (const TreeRow& row : Snapshot(tree)) {
+    for (const TreeItem& row : TreeSnapshot(tree)) {
         if (row.handle == item) return row.label;
     }
     return L"(none)";

@@ -54,13 +54,12 @@ private:
 HWND TreeOf(hostsim::MainWindow* window);
 int RequestCount(const hostsim::Host& host, UINT msg);
 
-// One tree item as the user sees it; Snapshot lists them in pre-order.
-using TreeRow = hostsim::TreeItem;
-std::vector<TreeRow> Snapshot(HWND tree);
-HTREEITEM FindByLabel(HWND tree, const std::wstring& label);
+// The tree as the user sees it, in the test kit's terms.
+using hostsim::FindItem;
+using hostsim::TreeItem;
+using hostsim::TreeSnapshot;
 // "label/level/image[+ if expanded]" per item, for readable comparisons.
 std::wstring Outline(HWND tree);
-
 
 using hostsim::Request;
 

@@ -56,7 +56,7 @@ TEST_F(EditTest, InsertAddsTheCurrentDocumentNextToTheSelection) {
     host->ClearRequests();
     tree = TreeOf(window);
     hostsim::Focus(tree);
-    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"report.txt")));
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"report.txt")));
     ASSERT_EQ(1u, Opened().size());
     EXPECT_EQ(L"D:\\docs\\report.txt", Opened()[0].text);
 }
@@ -78,18 +78,18 @@ TEST_F(EditTest, NewFolderStopsAtTheDeepestFolderLevel) {
     OpenOn(chain);
     hostsim::ModalResponder responder;
     responder.ChooseMenuItem(40002);
-    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(FindByLabel(tree, L"L99")));
+    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(FindItem(tree, L"L99")));
     PressKey(*host, tree, VK_APPS);
     ::SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), MAKELPARAM(-1, -1));
     host->Pump();
-    EXPECT_EQ(99u, Snapshot(tree).size());
+    EXPECT_EQ(99u, TreeSnapshot(tree).size());
 
     responder.ChooseMenuItem(40002);
-    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(FindByLabel(tree, L"L98")));
+    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(FindItem(tree, L"L98")));
     ::SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), MAKELPARAM(-1, -1));
     host->Pump();
     EndEdit();
-    const std::vector<TreeRow> rows = Snapshot(tree);
+    const std::vector<TreeItem> rows = TreeSnapshot(tree);
     ASSERT_EQ(100u, rows.size());
     EXPECT_EQ(L"New Folder", rows.back().label);
     EXPECT_EQ(99, rows.back().depth);
@@ -101,7 +101,7 @@ TEST_F(EditTest, NewFolderStopsAtTheDeepestFolderLevel) {
     Press(VK_INSERT);
     EndEdit();
     bool found = false;
-    for (const TreeRow& row : Snapshot(tree)) {
+    for (const TreeItem& row : TreeSnapshot(tree)) {
         if (row.label == L"deep.txt") found = row.depth == 100;
     }
     EXPECT_TRUE(found);
@@ -117,14 +117,14 @@ TEST_F(EditTest, DeleteAsksWithTheRightQuestionAndNoKeepsEverything) {
     EXPECT_EQ(L"お気に入り", responder.Boxes()[0].caption);
     EXPECT_EQ(IDNO, responder.Boxes()[0].defaultButton);
     EXPECT_EQ((std::vector<int>{IDYES, IDNO}), responder.Boxes()[0].buttons);
-    EXPECT_NE(nullptr, FindByLabel(tree, L"g1"));
+    EXPECT_NE(nullptr, FindItem(tree, L"g1"));
     SaveNow();
     EXPECT_EQ(StoredValue(kTree), ReadBinary(L"FavoriteArray"));  // No changed nothing to save
 
     responder.AnswerBox(IDYES);
     Press(VK_DELETE);
-    EXPECT_EQ(nullptr, FindByLabel(tree, L"G"));
-    EXPECT_EQ(nullptr, FindByLabel(tree, L"g1"));
+    EXPECT_EQ(nullptr, FindItem(tree, L"G"));
+    EXPECT_EQ(nullptr, FindItem(tree, L"g1"));
 
     responder.AnswerBox(IDYES);
     ClickItem(L"E");  // an empty folder gets the plain question
@@ -168,11 +168,11 @@ TEST_F(EditTest, ContextMenuGreysWhatDoesNotApplyAndActsOnTheClickedItem) {
     ClickItem(L"t2");
     responder.ChooseMenuItem(40003);
     responder.AnswerBox(IDYES);
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"t1")));
-    EXPECT_EQ(nullptr, FindByLabel(tree, L"t1"));  // the clicked item, not the selection
-    EXPECT_NE(nullptr, FindByLabel(tree, L"t2"));
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"t1")));
+    EXPECT_EQ(nullptr, FindItem(tree, L"t1"));  // the clicked item, not the selection
+    EXPECT_NE(nullptr, FindItem(tree, L"t2"));
 
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"G")));
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"G")));
     RECT rc;
     ::GetClientRect(tree, &rc);
     hostsim::RightClick(*host, tree, {rc.right / 2, rc.bottom - 5});
@@ -193,8 +193,8 @@ TEST_F(EditTest, ContextMenuGreysWhatDoesNotApplyAndActsOnTheClickedItem) {
 
 TEST_F(EditTest, DraggingMovesTheItemWithItsSubtree) {
     OpenOn(kTree);
-    HTREEITEM t1 = FindByLabel(tree, L"t1");
-    HTREEITEM g = FindByLabel(tree, L"G");
+    HTREEITEM t1 = FindItem(tree, L"t1");
+    HTREEITEM g = FindItem(tree, L"G");
     const int h = TreeView_GetItemHeight(tree);
     // Middle of a collapsed folder's row: into it, as its last child.
     hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, t1), hostsim::ItemPoint(tree, g, h / 2));
@@ -202,8 +202,8 @@ TEST_F(EditTest, DraggingMovesTheItemWithItsSubtree) {
     EXPECT_EQ(L"t1", SelectedLabel());
 
     // The upper quarter of a row: before that item.
-    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"F")),
-                  hostsim::ItemPoint(tree, FindByLabel(tree, L"t2"), 1));
+    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"F")),
+                  hostsim::ItemPoint(tree, FindItem(tree, L"t2"), 1));
     EXPECT_EQ(L"G/1/0+ g1/2/2 t1/2/2 E/1/0 F/1/0+ f1/2/2 f2/2/2 t2/1/2", Outline(tree));
     SaveNow();
     EXPECT_TRUE(ValueExists(L"FavoriteArray"));
@@ -212,10 +212,10 @@ TEST_F(EditTest, DraggingMovesTheItemWithItsSubtree) {
 TEST_F(EditTest, DropOnItselfOrIntoItsOwnSubtreeChangesNothing) {
     OpenOn(kTree);
     const std::wstring before = Outline(tree);
-    HTREEITEM f = FindByLabel(tree, L"F");
+    HTREEITEM f = FindItem(tree, L"F");
     hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, f), hostsim::ItemPoint(tree, f, 2));
     hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, f),
-                  hostsim::ItemPoint(tree, FindByLabel(tree, L"f2"), TreeView_GetItemHeight(tree) - 2));
+                  hostsim::ItemPoint(tree, FindItem(tree, L"f2"), TreeView_GetItemHeight(tree) - 2));
     EXPECT_EQ(before, Outline(tree));
     SaveNow();
     EXPECT_EQ(StoredValue(kTree).size(), ReadBinary(L"FavoriteArray").size());  // not rewritten differently
@@ -225,7 +225,7 @@ TEST_F(EditTest, ShellDropsBecomeFavouritesInTheFolderUnderThePointer) {
     OpenOn(kTree);
     const std::wstring dir = TempDir() + L"DroppedDir" + std::to_wstring(::GetCurrentProcessId());
     ::CreateDirectoryW(dir.c_str(), nullptr);
-    POINT onF2 = hostsim::ItemCentre(tree, FindByLabel(tree, L"f2"));
+    POINT onF2 = hostsim::ItemCentre(tree, FindItem(tree, L"f2"));
     ::ClientToScreen(tree, &onF2);
     hostsim::DropFiles(*host, window->Main(), onF2, {L"C:\\in\\one.txt", L"C:\\in\\two.txt", dir});
     const std::wstring dirName = dir.substr(dir.find_last_of(L'\\') + 1);

@@ -26,7 +26,7 @@ std::vector<favfmt::Record> StoredRecords(const std::vector<BYTE>& value) {
 
 class HardeningTest : public BarTest {
 protected:
-    HTREEITEM Item(const std::wstring& label) const { return FindByLabel(tree, label); }
+    HTREEITEM Item(const std::wstring& label) const { return FindItem(tree, label); }
     POINT Centre(const std::wstring& label) const { return hostsim::ItemCentre(tree, Item(label)); }
     // A point in the upper quarter of a row: a drop there goes before the item.
     POINT Before(const std::wstring& label) const { return hostsim::ItemPoint(tree, Item(label), 1); }
@@ -126,19 +126,19 @@ TEST_F(HardeningTest, NothingIsAddedBelowTheDeepestLevelTheStoreReloads) {
     TreeView_EnsureVisible(tree, deepest);
     TreeView_SelectItem(tree, deepest);
     Press(VK_INSERT);
-    EXPECT_EQ(101u, Snapshot(tree).size());
+    EXPECT_EQ(101u, TreeSnapshot(tree).size());
 
     // A shell drop on that folder adds nothing either.
     POINT drop = {4, hostsim::ItemRow(tree, deepest).top + 2};
     ::ClientToScreen(tree, &drop);
     hostsim::DropFiles(*host, window->Main(), drop, {L"C:\\dropped.txt"});
-    EXPECT_EQ(101u, Snapshot(tree).size());
+    EXPECT_EQ(101u, TreeSnapshot(tree).size());
 
     // One level up a favourite still fits, at the deepest level.
     TreeView_SelectItem(tree, Item(L"f100"));
     Press(VK_INSERT);
     Press(VK_RETURN);
-    const std::vector<TreeRow> rows = Snapshot(tree);
+    const std::vector<TreeItem> rows = TreeSnapshot(tree);
     ASSERT_EQ(102u, rows.size());
     EXPECT_EQ(L"doc.txt", rows.back().label);
     EXPECT_EQ(101, rows.back().depth);
@@ -150,7 +150,7 @@ TEST_F(HardeningTest, AValueOfAnotherTypeIsKeptWithItsTypeBeforeItGoes) {
     const wchar_t text[] = L"C:\\kept by another program";
     WriteRaw(L"FavoriteArray", REG_SZ, text, sizeof(text));
     window = OpenBarWindow();
-    EXPECT_TRUE(Snapshot(TreeOf(window)).empty());
+    EXPECT_TRUE(TreeSnapshot(TreeOf(window)).empty());
     window->UserCloseBar();  // the empty tree is saved
 
     EXPECT_FALSE(ValueExists(L"FavoriteArray"));

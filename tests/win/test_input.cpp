@@ -32,13 +32,13 @@ TEST_F(BarTest, EnterAndDoubleClickOpenTheSelectedFileOnly) {
     EXPECT_EQ(L"C:\\work\\C.txt", Opened()[0].text);
     EXPECT_EQ((std::vector<UINT>{28, 0, 1, 0, 1, 1, 1}), Opened()[0].record);
 
-    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"top.txt")));
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"top.txt")));
     ASSERT_EQ(2u, Opened().size());
     EXPECT_EQ(L"C:\\top.txt", Opened()[1].text);
 
     ClickItem(L"Work");
     Press(VK_RETURN);
-    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Sub")));
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Sub")));
     EXPECT_EQ(2u, Opened().size());
 }
 
@@ -97,7 +97,7 @@ TEST_F(BarTest, F5WithoutTheHostsMacroKeyStillAsksTheHostToRun) {
 
 TEST_F(BarTest, OpenAllCommandsOpenTheFolderInTreeOrder) {
     OpenOn(kFolderTree);
-    HTREEITEM work = FindByLabel(tree, L"Work");
+    HTREEITEM work = FindItem(tree, L"Work");
     hostsim::ModalResponder responder;
     responder.ChooseMenuItem(40009);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, work));
@@ -112,7 +112,7 @@ TEST_F(BarTest, OpenAllCommandsOpenTheFolderInTreeOrder) {
     host->Flush();
     host->ClearRequests();
     responder.ChooseMenuItem(40011);
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Empty")));
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Empty")));
     EXPECT_TRUE(Opened().empty());
     host->Flush();
     EXPECT_TRUE(host->RequestsOf(HM_EXEC_COMMAND).empty());
@@ -128,7 +128,7 @@ TEST_F(BarTest, F2EditsTheLabelAndEnterOrEscapeEndTheEditNotTheHost) {
     hostsim::TypeText(*host, edit, L"renamed");
     Press(VK_RETURN);
     EXPECT_EQ(nullptr, TreeView_GetEditControl(tree));
-    EXPECT_NE(nullptr, FindByLabel(tree, L"renamed"));
+    EXPECT_NE(nullptr, FindItem(tree, L"renamed"));
     EXPECT_TRUE(Opened().empty());  // Enter ended the edit, it did not open the file
 
     Press(VK_F2);
@@ -138,8 +138,8 @@ TEST_F(BarTest, F2EditsTheLabelAndEnterOrEscapeEndTheEditNotTheHost) {
     hostsim::TypeText(*host, edit, L"discarded");
     Press(VK_ESCAPE);
     EXPECT_EQ(nullptr, TreeView_GetEditControl(tree));
-    EXPECT_NE(nullptr, FindByLabel(tree, L"renamed"));
-    EXPECT_EQ(nullptr, FindByLabel(tree, L"discarded"));
+    EXPECT_NE(nullptr, FindItem(tree, L"renamed"));
+    EXPECT_EQ(nullptr, FindItem(tree, L"discarded"));
 
     // Both edits count as changes, saved at the next flush.
     host->Flush();

@@ -170,7 +170,7 @@ std::wstring Describe(Model& model) {
 
 std::wstring DescribeTree(HWND tree) {
     std::wostringstream out;
-    const std::vector<TreeRow> rows = Snapshot(tree);
+    const std::vector<TreeItem> rows = TreeSnapshot(tree);
     for (size_t i = 0; i < rows.size(); ++i) {
         const bool hasKids = i + 1 < rows.size() && rows[i + 1].depth > rows[i].depth;
         out << rows[i].label << L"/" << rows[i].depth << L"/" << rows[i].image;
@@ -224,7 +224,7 @@ protected:
     // The item of a model node: both list the tree in the same pre-order.
     HTREEITEM ItemOf(Node* node) {
         const auto order = model.PreOrder();
-        const auto rows = Snapshot(tree);
+        const auto rows = TreeSnapshot(tree);
         for (size_t i = 0; i < order.size() && i < rows.size(); ++i) {
             if (order[i] == node) return rows[i].handle;
         }

@@ -61,10 +61,10 @@ TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {
 
     // Both files dragged into the folder, then reordered with Alt+Up.
     const int h = TreeView_GetItemHeight(tree);
-    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Main source")),
-                  hostsim::ItemPoint(tree, FindByLabel(tree, L"Project"), h / 2));
-    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"util.h")),
-                  hostsim::ItemPoint(tree, FindByLabel(tree, L"Project"), h / 2));
+    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Main source")),
+                  hostsim::ItemPoint(tree, FindItem(tree, L"Project"), h / 2));
+    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"util.h")),
+                  hostsim::ItemPoint(tree, FindItem(tree, L"Project"), h / 2));
     EXPECT_EQ(L"Project/1/0+ Main source/2/2 util.h/2/2", Outline(tree));
     Press(VK_UP, true);
     EXPECT_EQ(L"Project/1/0+ util.h/2/2 Main source/2/2", Outline(tree));
@@ -74,7 +74,7 @@ TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {
     Name(L"main.cpp (entry)");
 
     responder.ChooseMenuItem(ID_OPEN_FOLDER);
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Project")));
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Project")));
     auto opened = host->RequestsOf(HM_OPEN_FILE);
     ASSERT_EQ(2u, opened.size());
     EXPECT_EQ(L"C:\\src\\util.h", opened[0].text);

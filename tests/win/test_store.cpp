@@ -103,19 +103,19 @@ TEST_F(StoreTest, ValuesThatAreNotFavouritesLoadNothingAndStayUntouched) {
     const DWORD notBinary = 12345;
     WriteRaw(L"FavoriteArray", REG_DWORD, &notBinary, sizeof(notBinary));
     hostsim::MainWindow* window = OpenBarWindow();
-    EXPECT_TRUE(Snapshot(TreeOf(window)).empty());
+    EXPECT_TRUE(TreeSnapshot(TreeOf(window)).empty());
     host.reset();
 
     WriteRaw(L"FavoriteArray", REG_BINARY, nullptr, 0);
     window = OpenBarWindow();
-    EXPECT_TRUE(Snapshot(TreeOf(window)).empty());
+    EXPECT_TRUE(TreeSnapshot(TreeOf(window)).empty());
     host.reset();
 
     // A wrong tag loads nothing, is not converted, and survives the next save.
     std::vector<BYTE> wrongTag = kWorkedExample;
     wrongTag[0] = 0x09;
     window = OpenOn(wrongTag, 0xFFFFFFFF);
-    EXPECT_TRUE(Snapshot(TreeOf(window)).empty());
+    EXPECT_TRUE(TreeSnapshot(TreeOf(window)).empty());
     EXPECT_EQ(0xDEADBEEFu, ReadDword(L"check"));
     window->UserCloseBar();
     EXPECT_EQ(wrongTag, ReadBinary(L"FavoriteArrayBackup"));
@@ -161,7 +161,7 @@ TEST_F(StoreTest, DepthZeroAsTheLastRecordAndOverDeepRecordsLoadSafelyAndAreKept
     records.push_back({L"too deep", L"C:\\deep", 150});
     records.push_back({L"end", L"", 0});
     hostsim::MainWindow* window = OpenOn(StoredValue(records));
-    const std::vector<TreeRow> rows = Snapshot(TreeOf(window));
+    const std::vector<TreeItem> rows = TreeSnapshot(TreeOf(window));
     ASSERT_EQ(102u, rows.size());
     EXPECT_EQ(101, rows[100].depth);
     EXPECT_EQ(L"too deep", rows[101].label);

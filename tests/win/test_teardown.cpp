@@ -62,7 +62,7 @@ TEST_F(TeardownTest, ClosingTheWindowWhileTheContextMenuIsOpen) {
     hostsim::MainWindow* closing = window;
     responder.OnModal([&] { host->CloseMainWindow(closing); });
     responder.ChooseMenuItem(40003);
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"outer.txt")));
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"outer.txt")));
     ExpectReleasedAndSaved(L"outer.txt");
 }
 
@@ -81,7 +81,7 @@ TEST_F(TeardownTest, ClosingTheWindowDuringALabelEditSavesTheTypedLabel) {
 
 TEST_F(TeardownTest, ClosingTheWindowDuringADragReleasesTheMouse) {
     OpenOn(kTree);
-    const POINT from = hostsim::ItemCentre(tree, FindByLabel(tree, L"outer.txt"));
+    const POINT from = hostsim::ItemCentre(tree, FindItem(tree, L"outer.txt"));
     ::PostMessageW(tree, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(from.x + 20, from.y + 20));
     ::SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
     host->Pump();
