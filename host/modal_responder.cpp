@@ -56,6 +56,11 @@ bool ModalResponder::Menu::IsGrayed(UINT id) const {
     return item && item->grayed;
 }
 
+bool ModalResponder::Menu::IsEnabled(UINT id) const {
+    const MenuItem* item = Find(id);
+    return item && !item->grayed;
+}
+
 const ModalResponder::MenuItem* ModalResponder::Menu::Find(UINT id) const {
     for (const MenuItem& item : items) {
         if (item.id == id && !item.separator) return &item;

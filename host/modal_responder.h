@@ -39,6 +39,7 @@ public:
         std::vector<MenuItem> items;
         RECT rect = {};  // the popup's window, in screen coordinates
         bool IsGrayed(UINT id) const;
+        bool IsEnabled(UINT id) const;  // in the menu and not greyed
         const MenuItem* Find(UINT id) const;
     };
 

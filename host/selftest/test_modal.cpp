@@ -104,6 +104,10 @@ TEST_F(ModalTest, APopupMenuIsReadAndAnItemChosenByItsMnemonic) {
     EXPECT_EQ(L"&Open", menu.items[0].text);
     EXPECT_FALSE(menu.items[0].grayed);
     EXPECT_TRUE(menu.IsGrayed(PROBE_MENU_DELETE));
+    EXPECT_TRUE(menu.IsEnabled(PROBE_MENU_OPEN));
+    EXPECT_FALSE(menu.IsEnabled(PROBE_MENU_DELETE));
+    EXPECT_FALSE(menu.IsEnabled(999));
+    EXPECT_FALSE(menu.IsGrayed(999));
     EXPECT_TRUE(menu.items[2].separator);
     EXPECT_NE(nullptr, menu.Find(PROBE_MENU_RENAME));
     EXPECT_EQ(nullptr, menu.Find(999));

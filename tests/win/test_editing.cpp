@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "res/resource.h"
+
 namespace {
 
 const std::vector<StoredRecord> kTree = {
@@ -77,17 +79,21 @@ TEST_F(EditTest, NewFolderStopsAtTheDeepestFolderLevel) {
     for (int depth = 1; depth <= 99; ++depth) chain.push_back({L"L" + std::to_wstring(depth), L"", depth, true, true});
     OpenOn(chain);
     hostsim::ModalResponder responder;
-    responder.ChooseMenuItem(40002);
+    responder.ChooseMenuItem(ID_NEW_FOLDER);
     ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(FindItem(tree, L"L99")));
     PressKey(*host, tree, VK_APPS);
     ::SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), MAKELPARAM(-1, -1));
     host->Pump();
+    // The command was there to choose: the depth rule refused it, not the menu.
+    ASSERT_EQ(1u, responder.Menus().size());
+    EXPECT_TRUE(responder.Menus()[0].IsEnabled(ID_NEW_FOLDER));
     EXPECT_EQ(99u, TreeSnapshot(tree).size());
 
-    responder.ChooseMenuItem(40002);
+    responder.ChooseMenuItem(ID_NEW_FOLDER);
     ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(FindItem(tree, L"L98")));
     ::SendMessageW(tree, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), MAKELPARAM(-1, -1));
     host->Pump();
+    ASSERT_EQ(2u, responder.Menus().size());
     EndEdit();
     const std::vector<TreeItem> rows = TreeSnapshot(tree);
     ASSERT_EQ(100u, rows.size());
@@ -166,7 +172,7 @@ TEST_F(EditTest, ContextMenuGreysWhatDoesNotApplyAndActsOnTheClickedItem) {
     OpenOn(kTree);
     hostsim::ModalResponder responder;
     ClickItem(L"t2");
-    responder.ChooseMenuItem(40003);
+    responder.ChooseMenuItem(ID_DELETE);
     responder.AnswerBox(IDYES);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"t1")));
     EXPECT_EQ(nullptr, FindItem(tree, L"t1"));  // the clicked item, not the selection
@@ -180,13 +186,15 @@ TEST_F(EditTest, ContextMenuGreysWhatDoesNotApplyAndActsOnTheClickedItem) {
     const auto& onFile = responder.Menus()[0];
     const auto& onFolder = responder.Menus()[1];
     const auto& onNothing = responder.Menus()[2];
-    EXPECT_EQ(13u, onFile.items.size());
-    for (UINT id : {40009u, 40011u}) EXPECT_TRUE(onFile.IsGrayed(id));
-    EXPECT_FALSE(onFile.IsGrayed(40014));
-    EXPECT_TRUE(onFolder.IsGrayed(40014));
-    EXPECT_FALSE(onFolder.IsGrayed(40009));
-    for (UINT id : {40009u, 40011u, 40014u}) EXPECT_TRUE(onNothing.IsGrayed(id));
-    for (UINT id : {40001u, 40002u, 40003u, 40004u, 40005u, 40006u}) EXPECT_FALSE(onNothing.IsGrayed(id));
+    for (const auto* menu : {&onFile, &onFolder, &onNothing}) EXPECT_EQ(13u, menu->items.size());
+    for (UINT id : {ID_OPEN_FOLDER, ID_OPEN_FOLDER_ALL}) EXPECT_TRUE(onFile.IsGrayed(id));
+    EXPECT_TRUE(onFile.IsEnabled(ID_RUN_MACRO));
+    EXPECT_TRUE(onFolder.IsGrayed(ID_RUN_MACRO));
+    for (UINT id : {ID_OPEN_FOLDER, ID_OPEN_FOLDER_ALL}) EXPECT_TRUE(onFolder.IsEnabled(id));
+    for (UINT id : {ID_OPEN_FOLDER, ID_OPEN_FOLDER_ALL, ID_RUN_MACRO}) EXPECT_TRUE(onNothing.IsGrayed(id));
+    for (UINT id : {ID_NEW_TEXT, ID_NEW_FOLDER, ID_DELETE, ID_RENAME, ID_MOVE_UP, ID_MOVE_DOWN}) {
+        EXPECT_TRUE(onNothing.IsEnabled(id)) << id;
+    }
     EXPECT_EQ(L"テキストの新規追加(&N)\tInsert", onNothing.items[0].text);
     EXPECT_EQ(L"マクロ実行(&M)\tF5", onNothing.items.back().text);
 }

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "res/resource.h"
+
 namespace {
 
 const std::vector<StoredRecord> kFolderTree = {
@@ -99,20 +101,23 @@ TEST_F(BarTest, OpenAllCommandsOpenTheFolderInTreeOrder) {
     OpenOn(kFolderTree);
     HTREEITEM work = FindItem(tree, L"Work");
     hostsim::ModalResponder responder;
-    responder.ChooseMenuItem(40009);
+    responder.ChooseMenuItem(ID_OPEN_FOLDER);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, work));
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\work\\A.txt", L"C:\\work\\C.txt"}), Paths(Opened()));
 
     host->ClearRequests();
-    responder.ChooseMenuItem(40011);
+    responder.ChooseMenuItem(ID_OPEN_FOLDER_ALL);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, work));
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\work\\A.txt", L"C:\\work\\sub\\B.txt", L"C:\\work\\C.txt"}),
               Paths(Opened()));
 
     host->Flush();
     host->ClearRequests();
-    responder.ChooseMenuItem(40011);
+    responder.ChooseMenuItem(ID_OPEN_FOLDER_ALL);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Empty")));
+    // The command was offered and chosen; the empty folder had nothing to open.
+    ASSERT_EQ(3u, responder.Menus().size());
+    EXPECT_TRUE(responder.Menus().back().IsEnabled(ID_OPEN_FOLDER_ALL));
     EXPECT_TRUE(Opened().empty());
     host->Flush();
     EXPECT_TRUE(host->RequestsOf(HM_EXEC_COMMAND).empty());

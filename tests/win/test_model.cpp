@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "res/resource.h"
 #include "store/favorites_format.h"
 
 namespace {
@@ -274,7 +275,7 @@ protected:
             // Nothing to select: the context menu over empty space.
             RECT client;
             ::GetClientRect(tree, &client);
-            responder->ChooseMenuItem(40001);
+            responder->ChooseMenuItem(ID_NEW_TEXT);
             hostsim::RightClick(*host, tree, {client.right / 2, client.bottom - 4});
         } else {
             Press(VK_INSERT);
@@ -286,7 +287,7 @@ protected:
         Node* target = RandomVisible();
         HTREEITEM item = target ? ItemOf(target) : nullptr;
         if (item) TreeView_EnsureVisible(tree, item);
-        responder->ChooseMenuItem(40002);
+        responder->ChooseMenuItem(ID_NEW_FOLDER);
         RECT client;
         ::GetClientRect(tree, &client);
         POINT at = item ? hostsim::ItemCentre(tree, item) : POINT{client.right / 2, client.bottom - 4};

@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include "res/resource.h"
+
 namespace {
 
 const std::vector<StoredRecord> kTree = {
@@ -61,7 +63,7 @@ TEST_F(TeardownTest, ClosingTheWindowWhileTheContextMenuIsOpen) {
     hostsim::ModalResponder responder;
     hostsim::MainWindow* closing = window;
     responder.OnModal([&] { host->CloseMainWindow(closing); });
-    responder.ChooseMenuItem(40003);
+    responder.ChooseMenuItem(ID_DELETE);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"outer.txt")));
     ExpectReleasedAndSaved(L"outer.txt");
 }
