@@ -214,7 +214,9 @@ TEST_F(EditTest, DraggingMovesTheItemWithItsSubtree) {
                   hostsim::ItemPoint(tree, FindItem(tree, L"t2"), 1));
     EXPECT_EQ(L"G/1/0+ g1/2/2 t1/2/2 E/1/0 F/1/0+ f1/2/2 f2/2/2 t2/1/2", Outline(tree));
     SaveNow();
-    EXPECT_TRUE(ValueExists(L"FavoriteArray"));
+    const std::vector<StoredRecord> moved = {{L"G", L"", 1, true, true}, kTree[4], {L"t1", L"C:\\t1", 2}, kTree[5],
+                                             kTree[0], kTree[1], kTree[2], kTree[7]};
+    EXPECT_EQ(StoredValue(moved), ReadBinary(L"FavoriteArray"));
 }
 
 TEST_F(EditTest, DropOnItselfOrIntoItsOwnSubtreeChangesNothing) {
@@ -226,7 +228,7 @@ TEST_F(EditTest, DropOnItselfOrIntoItsOwnSubtreeChangesNothing) {
                   hostsim::ItemPoint(tree, FindItem(tree, L"f2"), TreeView_GetItemHeight(tree) - 2));
     EXPECT_EQ(before, Outline(tree));
     SaveNow();
-    EXPECT_EQ(StoredValue(kTree).size(), ReadBinary(L"FavoriteArray").size());  // not rewritten differently
+    EXPECT_EQ(StoredValue(kTree), ReadBinary(L"FavoriteArray"));  // not rewritten differently
 }
 
 TEST_F(EditTest, ShellDropsBecomeFavouritesInTheFolderUnderThePointer) {
