@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include "res/resource.h"
-#include "store/favorites_format.h"
 
 namespace {
 
@@ -17,10 +16,6 @@ const std::vector<StoredRecord> kFlat = {{L"x.txt", L"C:\\x.txt", 1},
                                          {L"c.txt", L"C:\\c.txt", 1},
                                          {L"F", L"", 1, true}};
 const wchar_t kFlatOutline[] = L"x.txt/1/2 a.txt/1/2 b.txt/1/2 c.txt/1/2 F/1/0";
-
-std::vector<favfmt::Record> StoredRecords(const std::vector<BYTE>& value) {
-    return favfmt::Decode(value.data(), value.size(), true).records;
-}
 
 }  // namespace
 
@@ -260,10 +255,11 @@ TEST_F(HardeningTest, AHostThatTrustsTheAnnouncedPathCapacityStaysInsideTheBuffe
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'd') + L".txt";
     AddCurrentDocumentAfter(L"c.txt", longPath);
     host->Flush();
-    const std::vector<favfmt::Record> records = StoredRecords(ReadBinary(L"FavoriteArray"));
-    ASSERT_EQ(6u, records.size());
-    EXPECT_EQ(u"F", records.back().label);
-    EXPECT_EQ(std::u16string(longPath.begin(), longPath.begin() + 259), records[4].path);
+    const auto records = ParseStoredValue(ReadBinary(L"FavoriteArray"));
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(6u, records->size());
+    EXPECT_EQ(L"F", records->back().label);
+    EXPECT_EQ(longPath.substr(0, 259), (*records)[4].path);
 }
 
 // ---- A rename being typed, and open-at-start-up, survive the bar's own closes.
