@@ -18,7 +18,7 @@ Host::~Host() {
 MainWindow* Host::CreateMainWindow() {
     m_windows.push_back(std::make_unique<MainWindow>(static_cast<WindowHost&>(*this)));
     MainWindow* w = m_windows.back().get();
-    // New windows step down and right from the last, eight steps at most.
+    // New windows step down and right, starting over after eight.
     const int offset = 30 * static_cast<int>((m_windows.size() + m_closed.size() - 1) % 8);
     w->Create(m_module ? PluginText(m_exports.GetMenuTextID()) : L"(no plug-in)", offset);
     if (m_module) SendEvent(w, EV_WINDOW_CREATED, 0);
