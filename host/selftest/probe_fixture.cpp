@@ -44,10 +44,6 @@ void ProbeTest::ClearLog() const {
     ProbeExport<PFN_ProbeClear>("ProbeClear")();
 }
 
-HTREEITEM ItemOf(HWND tree, const wchar_t* label) {
-    return hostsim::FindItem(tree, label);
-}
-
 RECT ClientRectIn(HWND hwnd, HWND parent) {
     RECT rc = {};
     ::GetWindowRect(hwnd, &rc);

@@ -37,5 +37,4 @@ protected:
     std::unique_ptr<hostsim::Host> host;
 };
 
-HTREEITEM ItemOf(HWND tree, const wchar_t* label);
 RECT ClientRectIn(HWND hwnd, HWND parent);  // hwnd's window rect in parent's client coordinates

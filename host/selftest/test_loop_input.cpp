@@ -57,12 +57,12 @@ TEST_F(ProbeTest, TheTreeViewsOwnNotificationsAreReflectedToIt) {
     HWND tree = OpenBar(window);
     hostsim::Focus(tree);
     host->Pump();
-    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, ItemOf(tree, L"Delta")));
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, ItemOf(tree, L"Alpha")));
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Delta")));
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Alpha")));
     const auto codes = ReflectedCodes(Log(PROBE_REFLECTED));
     EXPECT_TRUE(Contains(codes, NM_DBLCLK));
     EXPECT_TRUE(Contains(codes, NM_RCLICK));
-    EXPECT_EQ(ItemOf(tree, L"Delta"), hostsim::Selected(tree));
+    EXPECT_EQ(hostsim::FindItem(tree, L"Delta"), hostsim::Selected(tree));
 }
 
 TEST_F(ProbeTest, EveryMessageIsFirstOfferedWithTheViewOfItsWindow) {
@@ -133,9 +133,9 @@ TEST_F(ProbeTest, TypedTextArrivesAsCharacters) {
 TEST_F(ProbeTest, AClickSelectsTheItemUnderThePointer) {
     MainWindow* window = Start();
     HWND tree = OpenBar(window);
-    const POINT at = hostsim::ItemCentre(tree, ItemOf(tree, L"Gamma"));
+    const POINT at = hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Gamma"));
     hostsim::Click(*host, tree, at);
-    EXPECT_EQ(ItemOf(tree, L"Gamma"), hostsim::Selected(tree));
+    EXPECT_EQ(hostsim::FindItem(tree, L"Gamma"), hostsim::Selected(tree));
     POINT cursor = {};
     ::GetCursorPos(&cursor);
     const POINT expected = ScreenPoint(tree, at);
@@ -149,15 +149,15 @@ TEST_F(ProbeTest, AClickSelectsTheItemUnderThePointer) {
 TEST_F(ProbeTest, ADragStartsTheTreeViewsOwnDrag) {
     MainWindow* window = Start();
     HWND tree = OpenBar(window);
-    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, ItemOf(tree, L"Alpha")),
-                  hostsim::ItemCentre(tree, ItemOf(tree, L"Delta")));
+    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Alpha")),
+                  hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Delta")));
     EXPECT_TRUE(Contains(ReflectedCodes(Log(PROBE_REFLECTED)), TVN_BEGINDRAGW));
 }
 
 TEST_F(ProbeTest, FilesDroppedOnTheBarGoToThePluginAndElsewhereToTheHost) {
     MainWindow* window = Start();
     HWND tree = OpenBar(window);
-    const POINT onTree = ScreenPoint(tree, hostsim::ItemCentre(tree, ItemOf(tree, L"Beta")));
+    const POINT onTree = ScreenPoint(tree, hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Beta")));
     hostsim::DropFiles(*host, window->Main(), onTree, {L"C:\\in\\one.txt", L"C:\\in\\two.txt"});
     const auto dropped = Log(PROBE_DROP);
     ASSERT_EQ(2u, dropped.size());

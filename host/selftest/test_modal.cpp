@@ -89,7 +89,7 @@ TEST_F(ModalTest, AMessageBoxWithoutAScriptedAnswerGetsItsDefaultButton) {
 TEST_F(ModalTest, APopupMenuIsReadAndAnItemChosenByItsMnemonic) {
     ModalResponder responder;
     responder.ChooseMenuItem(PROBE_MENU_RENAME);
-    const POINT at = hostsim::ItemCentre(tree, ItemOf(tree, L"Alpha"));
+    const POINT at = hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Alpha"));
     POINT screen = at;
     ::ClientToScreen(tree, &screen);
     ::SetCursorPos(screen.x, screen.y);
@@ -104,6 +104,10 @@ TEST_F(ModalTest, APopupMenuIsReadAndAnItemChosenByItsMnemonic) {
     EXPECT_EQ(L"&Open", menu.items[0].text);
     EXPECT_FALSE(menu.items[0].grayed);
     EXPECT_TRUE(menu.IsGrayed(PROBE_MENU_DELETE));
+    EXPECT_TRUE(menu.IsEnabled(PROBE_MENU_OPEN));
+    EXPECT_FALSE(menu.IsEnabled(PROBE_MENU_DELETE));
+    EXPECT_FALSE(menu.IsEnabled(999));
+    EXPECT_FALSE(menu.IsGrayed(999));
     EXPECT_TRUE(menu.items[2].separator);
     EXPECT_NE(nullptr, menu.Find(PROBE_MENU_RENAME));
     EXPECT_EQ(nullptr, menu.Find(999));
@@ -179,7 +183,7 @@ TEST_F(ModalTest, AScreenshotTakenWhileAMenuIsOpenShowsTheMenu) {
     ModalResponder responder;
     std::vector<char> withMenu;
     responder.OnModal([&] { withMenu = Screenshot(window->Main()); });
-    POINT screen = hostsim::ItemCentre(tree, ItemOf(tree, L"Alpha"));
+    POINT screen = hostsim::ItemCentre(tree, hostsim::FindItem(tree, L"Alpha"));
     ::ClientToScreen(tree, &screen);
     ::SetCursorPos(screen.x, screen.y);
     Ask(PROBE_KEY_MENU);

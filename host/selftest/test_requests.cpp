@@ -13,17 +13,6 @@ LRESULT Ask(MainWindow* window, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) 
     return ::SendMessageW(window->View(), msg, wParam, lParam);
 }
 
-// The host's macro slot, removed again after the test.
-class MacroKey {
-public:
-    MacroKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY); }
-    ~MacroKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY); }
-    void Set(const std::wstring& text) const {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, HOST_MACRO_KEY, HOST_FIRST_MACRO_VALUE, REG_SZ, text.c_str(),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    }
-};
-
 bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -76,12 +65,12 @@ TEST_F(ProbeTest, DocumentPathIsCutToTheBufferOfTheContract) {
 }
 
 TEST_F(ProbeTest, RunningTheFirstMacroRecordsTheSlotAsItIsThen) {
-    MacroKey key;
+    hostsim::ScratchKey macros(HOST_MACRO_KEY);
     MainWindow* window = Start();
     Ask(window, HM_EXEC_COMMAND, CMD_RUN_FIRST_MACRO);
-    key.Set(L"C:\\macros\\one.mac");
+    macros.WriteString(HOST_FIRST_MACRO_VALUE, L"C:\\macros\\one.mac");
     Ask(window, HM_EXEC_COMMAND, CMD_RUN_FIRST_MACRO);
-    key.Set(L"C:\\macros\\two.mac");
+    macros.WriteString(HOST_FIRST_MACRO_VALUE, L"C:\\macros\\two.mac");
     Ask(window, HM_EXEC_COMMAND, CMD_AFTER_OPEN);
     Ask(window, HM_EXEC_COMMAND, CMD_RUN_FIRST_MACRO);
     const auto commands = host->RequestsOf(HM_EXEC_COMMAND);

@@ -1,4 +1,5 @@
-// The screenshot writer and the object counts used for leak checks.
+// The screenshot writer, the object counts used for leak checks, and the
+// scratch registry keys tests own.
 #include "host/selftest/probe_fixture.h"
 
 #include <fstream>
@@ -98,4 +99,31 @@ TEST_F(ProbeTest, AHostThatComesAndGoesLeavesNoUserOrGdiObjects) {
     for (int side : {BAR_POS_TOP, BAR_POS_RIGHT, BAR_POS_BOTTOM}) hostWithBars(side);
     EXPECT_EQ(user, hostsim::UserObjects());
     EXPECT_EQ(gdi, hostsim::GdiObjects());
+}
+
+TEST(ScratchKeys, StartEmptyAndTakeEverythingBelowThemWhenTheyGo) {
+    const std::wstring path = L"Software\\HostSimSelftest\\Scratch" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring below = path + L"\\below";
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, below.c_str(), L"left over", REG_SZ, L"x", 4);
+    {
+        hostsim::ScratchKey key(path);
+        EXPECT_FALSE(key.Exists());  // what an earlier run left is gone
+        const DWORD number = 7;
+        ASSERT_TRUE(key.Write(L"number", REG_DWORD, &number, sizeof(number)));
+        ASSERT_TRUE(key.WriteString(L"text", L"a\\b"));
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, below.c_str(), L"child", REG_SZ, L"x", 4);
+
+        EXPECT_EQ(7u, key.ReadDword(L"number", 0));
+        EXPECT_EQ(99u, key.ReadDword(L"text", 99));  // not a number
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), key.ValueType(L"text"));
+        EXPECT_EQ(L"a\\b", key.ReadString(L"text"));
+        EXPECT_EQ((std::vector<BYTE>{'a', 0, '\\', 0, 'b', 0, 0, 0}), key.ReadBytes(L"text"));
+        key.DeleteValue(L"text");
+        EXPECT_FALSE(key.ValueExists(L"text"));
+        EXPECT_EQ(static_cast<DWORD>(REG_NONE), key.ValueType(L"text"));
+        EXPECT_TRUE(key.ReadBytes(L"text").empty());
+    }
+    HKEY gone = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &gone));
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\HostSimSelftest");
 }

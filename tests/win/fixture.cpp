@@ -36,13 +36,12 @@ void PluginTest::SetUp() {
     ::GetTempPathW(MAX_PATH, temp);
     m_dllCopy = std::wstring(temp) + m_stem + L".dll";
     ASSERT_TRUE(::CopyFileW(FavoritesDllPath(), m_dllCopy.c_str(), FALSE)) << "cannot copy the plug-in";
-    m_keyPath = std::wstring(PLUGIN_KEY_ROOT) + m_stem;
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    m_key = std::make_unique<hostsim::ScratchKey>(std::wstring(PLUGIN_KEY_ROOT) + m_stem);
 }
 
 void PluginTest::TearDown() {
     host.reset();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    m_key.reset();
     ::DeleteFileW(m_dllCopy.c_str());
 }
 
@@ -62,45 +61,8 @@ hostsim::MainWindow* PluginTest::OpenBarWindow(hostsim::HostOptions options) {
     return window;
 }
 
-bool PluginTest::ValueExists(const wchar_t* name) const {
-    return ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
-}
-
-DWORD PluginTest::ValueType(const wchar_t* name) const {
-    DWORD type = REG_NONE;
-    ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, nullptr);
-    return type;
-}
-
-std::vector<BYTE> PluginTest::ReadBinary(const wchar_t* name) const {
-    DWORD size = 0;
-    if (::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    std::vector<BYTE> data(size);
-    if (size) ::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_ANY, nullptr, data.data(), &size);
-    data.resize(size);
-    return data;
-}
-
-DWORD PluginTest::ReadDword(const wchar_t* name, DWORD fallback) const {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegGetValueW(HKEY_CURRENT_USER, m_keyPath.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS) {
-        return fallback;
-    }
-    return value;
-}
-
 void PluginTest::WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) const {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                              nullptr, &key, nullptr));
-    ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(key);
+    ASSERT_TRUE(m_key->Write(name, type, data, size)) << "cannot write to the plug-in's key";
 }
 
 HWND TreeOf(hostsim::MainWindow* window) {
@@ -111,17 +73,9 @@ int RequestCount(const hostsim::Host& host, UINT msg) {
     return static_cast<int>(host.RequestsOf(msg).size());
 }
 
-std::vector<TreeRow> Snapshot(HWND tree) {
-    return hostsim::TreeSnapshot(tree);
-}
-
-HTREEITEM FindByLabel(HWND tree, const std::wstring& label) {
-    return hostsim::FindItem(tree, label);
-}
-
 std::wstring Outline(HWND tree) {
     std::wstring out;
-    for (const TreeRow& row : Snapshot(tree)) {
+    for (const TreeItem& row : TreeSnapshot(tree)) {
         if (!out.empty()) out += L" ";
         out += row.label + L"/" + std::to_wstring(row.depth) + L"/" + std::to_wstring(row.image);
         if (row.expanded) out += L"+";
@@ -140,7 +94,7 @@ void BarTest::OpenOn(const std::vector<StoredRecord>& records, hostsim::HostOpti
 }
 
 void BarTest::ClickItem(const std::wstring& label) {
-    HTREEITEM item = FindByLabel(tree, label);
+    HTREEITEM item = FindItem(tree, label);
     ASSERT_NE(nullptr, item) << "no item " << std::string(label.begin(), label.end());
     TreeView_EnsureVisible(tree, item);
     hostsim::Click(*host, tree, hostsim::ItemCentre(tree, item));
@@ -157,7 +111,7 @@ void BarTest::Press(UINT vk, bool alt, bool ctrl, bool shift) {
 
 std::wstring BarTest::SelectedLabel() const {
     HTREEITEM item = TreeView_GetSelection(tree);
-    for (const TreeRow& row : Snapshot(tree)) {
+    for (const TreeItem& row : TreeSnapshot(tree)) {
         if (row.handle == item) return row.label;
     }
     return L"(none)";

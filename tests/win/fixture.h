@@ -27,38 +27,39 @@ protected:
     hostsim::MainWindow* StartHost(hostsim::HostOptions options = {});
     hostsim::MainWindow* OpenBarWindow(hostsim::HostOptions options = {});
 
-    // The plug-in's registry key, below HKEY_CURRENT_USER.
-    const std::wstring& KeyPath() const { return m_keyPath; }
+    // The plug-in's registry key, below HKEY_CURRENT_USER, and its values.
+    const std::wstring& KeyPath() const { return m_key->Path(); }
     const std::wstring& Stem() const { return m_stem; }
     const std::wstring& DllCopy() const { return m_dllCopy; }
-    bool ValueExists(const wchar_t* name) const;
-    DWORD ValueType(const wchar_t* name) const;
-    std::vector<BYTE> ReadBinary(const wchar_t* name) const;
-    DWORD ReadDword(const wchar_t* name, DWORD fallback = 0xDEADBEEF) const;
+    void ClearKey() const { m_key->Clear(); }
+    bool ValueExists(const wchar_t* name) const { return m_key->ValueExists(name); }
+    DWORD ValueType(const wchar_t* name) const { return m_key->ValueType(name); }
+    std::vector<BYTE> ReadBinary(const wchar_t* name) const { return m_key->ReadBytes(name); }
+    DWORD ReadDword(const wchar_t* name, DWORD fallback = 0xDEADBEEF) const { return m_key->ReadDword(name, fallback); }
     void WriteRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) const;
     void WriteDword(const wchar_t* name, DWORD value) const { WriteRaw(name, REG_DWORD, &value, sizeof(value)); }
     void WriteBinary(const wchar_t* name, const std::vector<BYTE>& data) const {
         WriteRaw(name, REG_BINARY, data.data(), static_cast<DWORD>(data.size()));
     }
+    void DeleteValue(const wchar_t* name) const { m_key->DeleteValue(name); }
 
     std::unique_ptr<hostsim::Host> host;
 
 private:
     std::wstring m_dllCopy;
     std::wstring m_stem;
-    std::wstring m_keyPath;
+    std::unique_ptr<hostsim::ScratchKey> m_key;
 };
 
 HWND TreeOf(hostsim::MainWindow* window);
 int RequestCount(const hostsim::Host& host, UINT msg);
 
-// One tree item as the user sees it; Snapshot lists them in pre-order.
-using TreeRow = hostsim::TreeItem;
-std::vector<TreeRow> Snapshot(HWND tree);
-HTREEITEM FindByLabel(HWND tree, const std::wstring& label);
+// The tree as the user sees it, in the test kit's terms.
+using hostsim::FindItem;
+using hostsim::TreeItem;
+using hostsim::TreeSnapshot;
 // "label/level/image[+ if expanded]" per item, for readable comparisons.
 std::wstring Outline(HWND tree);
-
 
 using hostsim::Request;
 

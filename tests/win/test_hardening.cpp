@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include "res/resource.h"
-#include "store/favorites_format.h"
 
 namespace {
 
@@ -18,15 +17,11 @@ const std::vector<StoredRecord> kFlat = {{L"x.txt", L"C:\\x.txt", 1},
                                          {L"F", L"", 1, true}};
 const wchar_t kFlatOutline[] = L"x.txt/1/2 a.txt/1/2 b.txt/1/2 c.txt/1/2 F/1/0";
 
-std::vector<favfmt::Record> StoredRecords(const std::vector<BYTE>& value) {
-    return favfmt::Decode(value.data(), value.size(), true).records;
-}
-
 }  // namespace
 
 class HardeningTest : public BarTest {
 protected:
-    HTREEITEM Item(const std::wstring& label) const { return FindByLabel(tree, label); }
+    HTREEITEM Item(const std::wstring& label) const { return FindItem(tree, label); }
     POINT Centre(const std::wstring& label) const { return hostsim::ItemCentre(tree, Item(label)); }
     // A point in the upper quarter of a row: a drop there goes before the item.
     POINT Before(const std::wstring& label) const { return hostsim::ItemPoint(tree, Item(label), 1); }
@@ -126,19 +121,19 @@ TEST_F(HardeningTest, NothingIsAddedBelowTheDeepestLevelTheStoreReloads) {
     TreeView_EnsureVisible(tree, deepest);
     TreeView_SelectItem(tree, deepest);
     Press(VK_INSERT);
-    EXPECT_EQ(101u, Snapshot(tree).size());
+    EXPECT_EQ(101u, TreeSnapshot(tree).size());
 
     // A shell drop on that folder adds nothing either.
     POINT drop = {4, hostsim::ItemRow(tree, deepest).top + 2};
     ::ClientToScreen(tree, &drop);
     hostsim::DropFiles(*host, window->Main(), drop, {L"C:\\dropped.txt"});
-    EXPECT_EQ(101u, Snapshot(tree).size());
+    EXPECT_EQ(101u, TreeSnapshot(tree).size());
 
     // One level up a favourite still fits, at the deepest level.
     TreeView_SelectItem(tree, Item(L"f100"));
     Press(VK_INSERT);
     Press(VK_RETURN);
-    const std::vector<TreeRow> rows = Snapshot(tree);
+    const std::vector<TreeItem> rows = TreeSnapshot(tree);
     ASSERT_EQ(102u, rows.size());
     EXPECT_EQ(L"doc.txt", rows.back().label);
     EXPECT_EQ(101, rows.back().depth);
@@ -150,7 +145,7 @@ TEST_F(HardeningTest, AValueOfAnotherTypeIsKeptWithItsTypeBeforeItGoes) {
     const wchar_t text[] = L"C:\\kept by another program";
     WriteRaw(L"FavoriteArray", REG_SZ, text, sizeof(text));
     window = OpenBarWindow();
-    EXPECT_TRUE(Snapshot(TreeOf(window)).empty());
+    EXPECT_TRUE(TreeSnapshot(TreeOf(window)).empty());
     window->UserCloseBar();  // the empty tree is saved
 
     EXPECT_FALSE(ValueExists(L"FavoriteArray"));
@@ -189,7 +184,7 @@ TEST_F(HardeningTest, AnUnchangedWindowDoesNotUndoAnotherWindowsSave) {
     EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
 
     // A value that has gone is written again by the next bar to close.
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, KeyPath().c_str(), L"FavoriteArray");
+    DeleteValue(L"FavoriteArray");
     first->UserCloseBar();
     EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
 }
@@ -270,10 +265,11 @@ TEST_F(HardeningTest, AHostThatTrustsTheAnnouncedPathCapacityStaysInsideTheBuffe
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'd') + L".txt";
     AddCurrentDocumentAfter(L"c.txt", longPath);
     host->Flush();
-    const std::vector<favfmt::Record> records = StoredRecords(ReadBinary(L"FavoriteArray"));
-    ASSERT_EQ(6u, records.size());
-    EXPECT_EQ(u"F", records.back().label);
-    EXPECT_EQ(std::u16string(longPath.begin(), longPath.begin() + 259), records[4].path);
+    const auto records = ParseStoredValue(ReadBinary(L"FavoriteArray"));
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(6u, records->size());
+    EXPECT_EQ(L"F", records->back().label);
+    EXPECT_EQ(longPath.substr(0, 259), (*records)[4].path);
 }
 
 // ---- A rename being typed, and open-at-start-up, survive the bar's own closes.

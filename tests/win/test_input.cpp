@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "res/resource.h"
+
 namespace {
 
 const std::vector<StoredRecord> kFolderTree = {
@@ -14,32 +16,6 @@ const std::vector<StoredRecord> kFolderTree = {
     {L"C.txt", L"C:\\work\\C.txt", 2},
     {L"Empty", L"", 2, true, false},
     {L"top.txt", L"C:\\top.txt", 1},
-};
-
-// The host's macro slot, created and removed around a test.
-class MacroSlot {
-public:
-    explicit MacroSlot(bool create) {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY);
-        if (create) {
-            HKEY key = nullptr;
-            ::RegCreateKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr);
-            ::RegCloseKey(key);
-        }
-    }
-    ~MacroSlot() { ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY); }
-    bool Read(std::wstring& text, DWORD& type, DWORD& bytes) const {
-        wchar_t buffer[512] = {};
-        bytes = sizeof(buffer);
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-        const bool ok = ::RegQueryValueExW(key, HOST_FIRST_MACRO_VALUE, nullptr, &type,
-                                           reinterpret_cast<BYTE*>(buffer), &bytes) == ERROR_SUCCESS;
-        ::RegCloseKey(key);
-        text = buffer;
-        return ok;
-    }
 };
 
 std::vector<std::wstring> Paths(const std::vector<Request>& requests) {
@@ -58,13 +34,13 @@ TEST_F(BarTest, EnterAndDoubleClickOpenTheSelectedFileOnly) {
     EXPECT_EQ(L"C:\\work\\C.txt", Opened()[0].text);
     EXPECT_EQ((std::vector<UINT>{28, 0, 1, 0, 1, 1, 1}), Opened()[0].record);
 
-    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"top.txt")));
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"top.txt")));
     ASSERT_EQ(2u, Opened().size());
     EXPECT_EQ(L"C:\\top.txt", Opened()[1].text);
 
     ClickItem(L"Work");
     Press(VK_RETURN);
-    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Sub")));
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Sub")));
     EXPECT_EQ(2u, Opened().size());
 }
 
@@ -92,7 +68,8 @@ TEST_F(BarTest, OpenedFilesAreFollowedByOneAfterOpenCommandAtTheNextFlush) {
 }
 
 TEST_F(BarTest, F5RunsAFileAsTheFirstMacro) {
-    MacroSlot slot(true);
+    hostsim::ScratchKey macros(HOST_MACRO_KEY);
+    ASSERT_TRUE(macros.Create());
     OpenOn(kFolderTree);
     ClickItem(L"B.txt");
     Press(VK_F5, false, true, true);  // modifiers do not matter
@@ -100,12 +77,8 @@ TEST_F(BarTest, F5RunsAFileAsTheFirstMacro) {
     ASSERT_EQ(1u, commands.size());
     EXPECT_EQ(CMD_RUN_FIRST_MACRO, commands[0].wParam);
     EXPECT_EQ(L"C:\\work\\sub\\B.txt", commands[0].text);  // in the slot when the host ran it
-    std::wstring text;
-    DWORD type = 0;
-    DWORD bytes = 0;
-    ASSERT_TRUE(slot.Read(text, type, bytes));
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    EXPECT_EQ(L"C:\\work\\sub\\B.txt", text);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), macros.ValueType(HOST_FIRST_MACRO_VALUE));
+    EXPECT_EQ(L"C:\\work\\sub\\B.txt", macros.ReadString(HOST_FIRST_MACRO_VALUE));
     EXPECT_TRUE(Opened().empty());
     host->Flush();
     EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());  // a macro run is not an opening
@@ -116,33 +89,35 @@ TEST_F(BarTest, F5RunsAFileAsTheFirstMacro) {
 }
 
 TEST_F(BarTest, F5WithoutTheHostsMacroKeyStillAsksTheHostToRun) {
-    MacroSlot slot(false);
+    hostsim::ScratchKey macros(HOST_MACRO_KEY);
     OpenOn(kFolderTree);
     ClickItem(L"A.txt");
     Press(VK_F5);
     EXPECT_EQ(1u, host->RequestsOf(HM_EXEC_COMMAND).size());
-    HKEY key = nullptr;
-    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, KEY_READ, &key));
+    EXPECT_FALSE(macros.Exists());  // the plug-in does not create the host's key
 }
 
 TEST_F(BarTest, OpenAllCommandsOpenTheFolderInTreeOrder) {
     OpenOn(kFolderTree);
-    HTREEITEM work = FindByLabel(tree, L"Work");
+    HTREEITEM work = FindItem(tree, L"Work");
     hostsim::ModalResponder responder;
-    responder.ChooseMenuItem(40009);
+    responder.ChooseMenuItem(ID_OPEN_FOLDER);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, work));
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\work\\A.txt", L"C:\\work\\C.txt"}), Paths(Opened()));
 
     host->ClearRequests();
-    responder.ChooseMenuItem(40011);
+    responder.ChooseMenuItem(ID_OPEN_FOLDER_ALL);
     hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, work));
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\work\\A.txt", L"C:\\work\\sub\\B.txt", L"C:\\work\\C.txt"}),
               Paths(Opened()));
 
     host->Flush();
     host->ClearRequests();
-    responder.ChooseMenuItem(40011);
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Empty")));
+    responder.ChooseMenuItem(ID_OPEN_FOLDER_ALL);
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Empty")));
+    // The command was offered and chosen; the empty folder had nothing to open.
+    ASSERT_EQ(3u, responder.Menus().size());
+    EXPECT_TRUE(responder.Menus().back().IsEnabled(ID_OPEN_FOLDER_ALL));
     EXPECT_TRUE(Opened().empty());
     host->Flush();
     EXPECT_TRUE(host->RequestsOf(HM_EXEC_COMMAND).empty());
@@ -158,7 +133,7 @@ TEST_F(BarTest, F2EditsTheLabelAndEnterOrEscapeEndTheEditNotTheHost) {
     hostsim::TypeText(*host, edit, L"renamed");
     Press(VK_RETURN);
     EXPECT_EQ(nullptr, TreeView_GetEditControl(tree));
-    EXPECT_NE(nullptr, FindByLabel(tree, L"renamed"));
+    EXPECT_NE(nullptr, FindItem(tree, L"renamed"));
     EXPECT_TRUE(Opened().empty());  // Enter ended the edit, it did not open the file
 
     Press(VK_F2);
@@ -168,8 +143,8 @@ TEST_F(BarTest, F2EditsTheLabelAndEnterOrEscapeEndTheEditNotTheHost) {
     hostsim::TypeText(*host, edit, L"discarded");
     Press(VK_ESCAPE);
     EXPECT_EQ(nullptr, TreeView_GetEditControl(tree));
-    EXPECT_NE(nullptr, FindByLabel(tree, L"renamed"));
-    EXPECT_EQ(nullptr, FindByLabel(tree, L"discarded"));
+    EXPECT_NE(nullptr, FindItem(tree, L"renamed"));
+    EXPECT_EQ(nullptr, FindItem(tree, L"discarded"));
 
     // Both edits count as changes, saved at the next flush.
     host->Flush();

@@ -1,6 +1,13 @@
 // Long random sequences of edits made through input in the stand-in host,
 // mirrored on a plain reference model of the favourites tree. After every
 // step the tree view, the saved favourites and the model must agree.
+//
+// What the model knows on its own: which items exist, their labels, paths
+// and kinds, and the order edits leave them in. Where an edit lands and what
+// it refuses are the bar's rules, restated here and marked as such; a fault
+// in those rules shows only where the restatement differs. The saved value
+// is read with the test's own reader, and the reloaded tree is compared with
+// the model, never with what the plug-in wrote or decoded.
 #include "tests/win/fixture.h"
 
 #include <commctrl.h>
@@ -9,7 +16,7 @@
 #include <random>
 #include <sstream>
 
-#include "store/favorites_format.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -85,7 +92,10 @@ public:
         return owned;
     }
 
-    // A new item next to or into the target; null when refused.
+    // A new item next to or into the target; null when refused. Restates the
+    // bar's rules: next to a favourite, as the last child of a folder (which
+    // opens), at the end of the top level without a target; no folder below
+    // level 99.
     Node* Insert(Node* target, bool folder, const std::wstring& label, const std::wstring& path) {
         Node* parent = !target ? &root : (target->folder ? target : target->parent);
         if (folder && Level(parent) + 1 > 99) return nullptr;
@@ -99,6 +109,10 @@ public:
         return added;
     }
 
+    // Restates the bar's rules: nothing moves onto itself or into its own
+    // subtree, nor deeper than the 101 levels the store loads back; the
+    // destination folder opens, and so does every moved folder with children
+    // (the bar rebuilds the moved subtree that way).
     bool MoveSubtree(Node* source, Node* target, bool after, bool into) {
         if (source == target || Within(target, source)) return false;
         Node* destination = into ? target : target->parent;
@@ -118,6 +132,8 @@ public:
         return true;
     }
 
+    // Alt+Up and Alt+Down: restates the bar's table of where one step up or
+    // down leads, over the visible items.
     bool MoveUpDown(Node* item, bool down) {
         if (!down) {
             auto vis = Visible();
@@ -170,7 +186,7 @@ std::wstring Describe(Model& model) {
 
 std::wstring DescribeTree(HWND tree) {
     std::wostringstream out;
-    const std::vector<TreeRow> rows = Snapshot(tree);
+    const std::vector<TreeItem> rows = TreeSnapshot(tree);
     for (size_t i = 0; i < rows.size(); ++i) {
         const bool hasKids = i + 1 < rows.size() && rows[i + 1].depth > rows[i].depth;
         out << rows[i].label << L"/" << rows[i].depth << L"/" << rows[i].image;
@@ -180,15 +196,32 @@ std::wstring DescribeTree(HWND tree) {
     return out.str();
 }
 
-// What a flush saved. Folding a folder is no edit, so the expanded states are
-// compared on the tree after each step and in storage after the bar closes.
+// What a flush saved, read with the test's own reader. Folding a folder is
+// no edit, so the expanded states are compared on the tree after each step
+// and in storage after the bar closes.
 std::wstring DescribeStored(const std::vector<BYTE>& value) {
+    if (value.empty()) return L"";  // an empty tree deletes the value
+    const auto records = ParseStoredValue(value);
+    if (!records) return L"(not a whole stored value)";
     std::wostringstream out;
-    const favfmt::DecodeResult decoded = favfmt::Decode(value.data(), value.size(), true);
-    for (size_t i = 0; i < decoded.records.size(); ++i) {
-        const favfmt::Record& r = decoded.records[i];
- out << std::wstring(r.label.begin(), r.label.end()) << L"/" << r.depth << L"/" << (r.folder ? 0 : 2);
-        out << L"=" << std::wstring(r.path.begin(), r.path.end()) << L" ";
+    for (const StoredRecord& r : *records) {
+        out << r.label << L"/" << r.depth << L"/" << (r.folder ? 0 : 2) << L"=" << r.path << L" ";
+    }
+    return out.str();
+}
+
+// The saved tree in the form of Describe(model), open folders marked.
+std::wstring DescribeStoredTree(const std::vector<BYTE>& value) {
+    if (value.empty()) return L"";  // an empty tree deletes the value
+    const auto records = ParseStoredValue(value);
+    if (!records) return L"(not a whole stored value)";
+    std::wostringstream out;
+    for (size_t i = 0; i < records->size(); ++i) {
+        const StoredRecord& r = (*records)[i];
+        const bool hasKids = i + 1 < records->size() && (*records)[i + 1].depth > r.depth;
+        out << r.label << L"/" << r.depth << L"/" << (r.folder ? 0 : 2);
+        if (r.folder && r.expanded && hasKids) out << L"+";
+        out << L" ";
     }
     return out.str();
 }
@@ -224,7 +257,7 @@ protected:
     // The item of a model node: both list the tree in the same pre-order.
     HTREEITEM ItemOf(Node* node) {
         const auto order = model.PreOrder();
-        const auto rows = Snapshot(tree);
+        const auto rows = TreeSnapshot(tree);
         for (size_t i = 0; i < order.size() && i < rows.size(); ++i) {
             if (order[i] == node) return rows[i].handle;
         }
@@ -274,7 +307,7 @@ protected:
             // Nothing to select: the context menu over empty space.
             RECT client;
             ::GetClientRect(tree, &client);
-            responder->ChooseMenuItem(40001);
+            responder->ChooseMenuItem(ID_NEW_TEXT);
             hostsim::RightClick(*host, tree, {client.right / 2, client.bottom - 4});
         } else {
             Press(VK_INSERT);
@@ -286,7 +319,7 @@ protected:
         Node* target = RandomVisible();
         HTREEITEM item = target ? ItemOf(target) : nullptr;
         if (item) TreeView_EnsureVisible(tree, item);
-        responder->ChooseMenuItem(40002);
+        responder->ChooseMenuItem(ID_NEW_FOLDER);
         RECT client;
         ::GetClientRect(tree, &client);
         POINT at = item ? hostsim::ItemCentre(tree, item) : POINT{client.right / 2, client.bottom - 4};
@@ -331,6 +364,8 @@ protected:
         const int h = TreeView_GetItemHeight(tree);
         const int zone = Pick(3);
         const int y = zone == 0 ? 1 : zone == 1 ? h / 2 : h - 2;
+        // Restates the bar's drop zones: the middle half of a folder's row drops
+        // into it, the lower half of a row without children after it, the rest before.
         const bool after = y > h / 2 && target->kids.empty();
         const bool into = y >= h / 4 && y < 3 * h / 4 && target->folder;
         hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, from), hostsim::ItemPoint(tree, to, y));
@@ -352,6 +387,8 @@ protected:
                          bounds.bottom - bounds.top - 6) {
             return;
         }
+        // Restates the bar's rule: files land in the folder under the pointer, or
+        // in the folder of the favourite under it, each added after the last.
         Node* folder = !target ? nullptr : (target->folder ? target : target->parent);
         if (folder == &model.root) folder = nullptr;
         std::vector<std::wstring> paths;
@@ -416,8 +453,9 @@ protected:
                 return;
             }
         }
-        // Saved and loaded again: the same favourites.
+        // Saved and loaded again: the model's favourites, open folders included.
         window->UserCloseBar();
+        EXPECT_EQ(Narrow(Describe(model)), Narrow(DescribeStoredTree(ReadBinary(L"FavoriteArray"))));
         window->Command();
         host->Pump();
         tree = TreeOf(window);

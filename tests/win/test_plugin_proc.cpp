@@ -126,7 +126,7 @@ TEST_F(PlugInProcTest, OkWithoutChangeRewritesAndCancelStoresNothing) {
     EXPECT_EQ(0u, ReadDword(L"CustomBarPos"));
     EXPECT_EQ(0, RequestCount(*host, HM_CLOSE_CUSTOM_BAR));
 
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath().c_str());
+    ClearKey();
     responder.HandleDialog([](HWND dialog) {
         ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, 2, 0);
         ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);

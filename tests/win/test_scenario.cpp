@@ -14,20 +14,11 @@ void ChooseHostMenu(hostsim::Host& host, hostsim::MainWindow* window, UINT id) {
     host.Pump();
 }
 
-void CreateMacroKey() {
-    HKEY key = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, HOST_MACRO_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    ::RegCloseKey(key);
-}
-
 }  // namespace
 
 class ScenarioTest : public BarTest {
 protected:
-    void TearDown() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, HOST_MACRO_KEY);
-        BarTest::TearDown();
-    }
+    hostsim::ScratchKey macros{HOST_MACRO_KEY};
     void Name(const std::wstring& text) {
         HWND edit = TreeView_GetEditControl(tree);
         ASSERT_NE(nullptr, edit);
@@ -45,7 +36,7 @@ protected:
 };
 
 TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {
-    CreateMacroKey();
+    ASSERT_TRUE(macros.Create());
     hostsim::MainWindow* w = StartHost();
     ChooseHostMenu(*host, w, hostsim::ID_PLUGIN_COMMAND);
     ASSERT_NE(nullptr, TreeOf(w));
@@ -70,10 +61,10 @@ TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {
 
     // Both files dragged into the folder, then reordered with Alt+Up.
     const int h = TreeView_GetItemHeight(tree);
-    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Main source")),
-                  hostsim::ItemPoint(tree, FindByLabel(tree, L"Project"), h / 2));
-    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"util.h")),
-                  hostsim::ItemPoint(tree, FindByLabel(tree, L"Project"), h / 2));
+    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Main source")),
+                  hostsim::ItemPoint(tree, FindItem(tree, L"Project"), h / 2));
+    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"util.h")),
+                  hostsim::ItemPoint(tree, FindItem(tree, L"Project"), h / 2));
     EXPECT_EQ(L"Project/1/0+ Main source/2/2 util.h/2/2", Outline(tree));
     Press(VK_UP, true);
     EXPECT_EQ(L"Project/1/0+ util.h/2/2 Main source/2/2", Outline(tree));
@@ -83,7 +74,7 @@ TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {
     Name(L"main.cpp (entry)");
 
     responder.ChooseMenuItem(ID_OPEN_FOLDER);
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"Project")));
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"Project")));
     auto opened = host->RequestsOf(HM_OPEN_FILE);
     ASSERT_EQ(2u, opened.size());
     EXPECT_EQ(L"C:\\src\\util.h", opened[0].text);

@@ -144,7 +144,7 @@ TEST_F(PluginTest, BarEventsForAnotherBarOrAClosedBarChangeNothing) {
 
     window->UserCloseBar();
     EXPECT_FALSE(::IsWindow(tree));
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath().c_str());
+    ClearKey();
     SendBarEvent(*host, window, EV_BAR_CLOSED, 0, 1);
     EXPECT_FALSE(ValueExists(L"OpenStartup"));
 }

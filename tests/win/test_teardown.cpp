@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include "res/resource.h"
+
 namespace {
 
 const std::vector<StoredRecord> kTree = {
@@ -61,8 +63,8 @@ TEST_F(TeardownTest, ClosingTheWindowWhileTheContextMenuIsOpen) {
     hostsim::ModalResponder responder;
     hostsim::MainWindow* closing = window;
     responder.OnModal([&] { host->CloseMainWindow(closing); });
-    responder.ChooseMenuItem(40003);
-    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindByLabel(tree, L"outer.txt")));
+    responder.ChooseMenuItem(ID_DELETE);
+    hostsim::RightClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"outer.txt")));
     ExpectReleasedAndSaved(L"outer.txt");
 }
 
@@ -81,7 +83,7 @@ TEST_F(TeardownTest, ClosingTheWindowDuringALabelEditSavesTheTypedLabel) {
 
 TEST_F(TeardownTest, ClosingTheWindowDuringADragReleasesTheMouse) {
     OpenOn(kTree);
-    const POINT from = hostsim::ItemCentre(tree, FindByLabel(tree, L"outer.txt"));
+    const POINT from = hostsim::ItemCentre(tree, FindItem(tree, L"outer.txt"));
     ::PostMessageW(tree, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(from.x + 20, from.y + 20));
     ::SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
     host->Pump();
