@@ -109,6 +109,19 @@ void BarTest::Press(UINT vk, bool alt, bool ctrl, bool shift) {
     hostsim::PressKey(*host, nullptr, vk, alt, ctrl, shift);
 }
 
+HWND BarTest::TypeOverLabel(const std::wstring& label, const std::wstring& text) {
+    ClickItem(label);
+    Press(VK_F2);
+    HWND edit = TreeView_GetEditControl(tree);
+    if (!edit) {
+        ADD_FAILURE() << "F2 opened no label edit";
+        return nullptr;
+    }
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
+    hostsim::TypeText(*host, edit, text);
+    return edit;
+}
+
 std::wstring BarTest::SelectedLabel() const {
     HTREEITEM item = TreeView_GetSelection(tree);
     for (const TreeItem& row : TreeSnapshot(tree)) {

@@ -70,6 +70,9 @@ protected:
     // Selects an item the way a person does: a click on its label.
     void ClickItem(const std::wstring& label);
     void Press(UINT vk, bool alt = false, bool ctrl = false, bool shift = false);
+    // Renames an item with F2 and types over its label, leaving the edit
+    // open; the edit box, or null (a failure is recorded) if none opened.
+    HWND TypeOverLabel(const std::wstring& label, const std::wstring& text);
     std::vector<Request> Opened() const { return host->RequestsOf(HM_OPEN_FILE); }
     std::wstring SelectedLabel() const;
     HWND tree = nullptr;

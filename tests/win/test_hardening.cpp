@@ -189,44 +189,45 @@ TEST_F(HardeningTest, AnUnchangedWindowDoesNotUndoAnotherWindowsSave) {
     EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
 }
 
-// ---- Edits are saved when the frame goes without a flush.
+// ---- Edits are saved when the frame or its bar goes without the save event.
 
-TEST_F(HardeningTest, EditsAreSavedWhenThePluginIsUnloadedBeforeAFlush) {
+enum class Departure { PluginUnloaded, WindowDestroyed, BarClosedUnsaved, ModuleFreed };
+
+class DepartureTest : public HardeningTest, public ::testing::WithParamInterface<Departure> {};
+
+TEST_P(DepartureTest, EditsSinceTheLastFlushAreSavedAndTheTreeGoes) {
     OpenOn(kFlat);
     ClickItem(L"a.txt");
     Press(VK_DOWN, true);
-    host->UnloadPlugin();
-    EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
-}
-
-TEST_F(HardeningTest, EditsAreSavedWhenTheWindowGoesWithItsBarOpen) {
-    OpenOn(kFlat);
-    ClickItem(L"a.txt");
-    Press(VK_DOWN, true);
-    host->SendEvent(window, EV_WINDOW_DESTROY, 0);  // no bar events first
-    EXPECT_FALSE(::IsWindow(tree));
-    EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
-}
-
-TEST_F(HardeningTest, EditsAreSavedWhenTheHostClosesTheBarWithoutTheSaveEvent) {
-    OpenOn(kFlat);
-    ClickItem(L"a.txt");
-    Press(VK_DOWN, true);
-    BAR_EVENT_INFO info = {window->BarId(), 0, 0};
-    host->SendEvent(window, EV_BAR_CLOSED, reinterpret_cast<LPARAM>(&info));
-    EXPECT_FALSE(::IsWindow(tree));
-    EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
-}
-
-TEST_F(HardeningTest, AModuleFreedWithoutTheUnloadEventReleasesItsBarAndKeepsItsEdits) {
-    OpenOn(kFlat);
-    ClickItem(L"a.txt");
-    Press(VK_DOWN, true);
-    host->FreeWithoutUnload();
-    EXPECT_FALSE(::IsWindow(tree));
+    BAR_EVENT_INFO closed = {window->BarId(), 0, 0};
+    switch (GetParam()) {
+    case Departure::PluginUnloaded:
+        host->UnloadPlugin();
+        break;
+    case Departure::WindowDestroyed:
+        host->SendEvent(window, EV_WINDOW_DESTROY, 0);
+        break;
+    case Departure::BarClosedUnsaved:
+        host->SendEvent(window, EV_BAR_CLOSED, reinterpret_cast<LPARAM>(&closed));
+        break;
+    case Departure::ModuleFreed:
+        host->FreeWithoutUnload();
+        break;
+    }
     host->Pump();
+    EXPECT_FALSE(::IsWindow(tree));
     EXPECT_EQ(StoredValue({kFlat[0], kFlat[2], kFlat[1], kFlat[3], kFlat[4]}), ReadBinary(L"FavoriteArray"));
 }
+
+std::string DepartureName(const ::testing::TestParamInfo<Departure>& info) {
+    static const char* const kNames[] = {"PluginUnloaded", "WindowDestroyed", "BarClosedUnsaved", "ModuleFreed"};
+    return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Hardening, DepartureTest,
+                         ::testing::Values(Departure::PluginUnloaded, Departure::WindowDestroyed,
+                                           Departure::BarClosedUnsaved, Departure::ModuleFreed),
+                         DepartureName);
 
 // ---- Host code that runs inside the bar's requests.
 
@@ -276,12 +277,7 @@ TEST_F(HardeningTest, AHostThatTrustsTheAnnouncedPathCapacityStaysInsideTheBuffe
 
 TEST_F(HardeningTest, ClosingTheBarWithTheCommandDuringARenameSavesTheTypedLabel) {
     OpenOn(kFlat);
-    ClickItem(L"b.txt");
-    Press(VK_F2);
-    HWND edit = TreeView_GetEditControl(tree);
-    ASSERT_NE(nullptr, edit);
-    ::SendMessageW(edit, EM_SETSEL, 0, -1);
-    hostsim::TypeText(*host, edit, L"renamed");
+    ASSERT_NE(nullptr, TypeOverLabel(L"b.txt", L"renamed"));
     window->Command();
     host->Pump();
     EXPECT_EQ(nullptr, TreeOf(window));

@@ -125,19 +125,14 @@ TEST_F(BarTest, OpenAllCommandsOpenTheFolderInTreeOrder) {
 
 TEST_F(BarTest, F2EditsTheLabelAndEnterOrEscapeEndTheEditNotTheHost) {
     OpenOn(kFolderTree);
-    ClickItem(L"top.txt");
-    Press(VK_F2);
-    HWND edit = TreeView_GetEditControl(tree);
-    ASSERT_NE(nullptr, edit);
-    ::SendMessageW(edit, EM_SETSEL, 0, -1);
-    hostsim::TypeText(*host, edit, L"renamed");
+    ASSERT_NE(nullptr, TypeOverLabel(L"top.txt", L"renamed"));
     Press(VK_RETURN);
     EXPECT_EQ(nullptr, TreeView_GetEditControl(tree));
     EXPECT_NE(nullptr, FindItem(tree, L"renamed"));
     EXPECT_TRUE(Opened().empty());  // Enter ended the edit, it did not open the file
 
-    Press(VK_F2);
-    edit = TreeView_GetEditControl(tree);
+    Press(VK_F2);  // the renamed item is still selected
+    HWND edit = TreeView_GetEditControl(tree);
     ASSERT_NE(nullptr, edit);
     ::SendMessageW(edit, EM_SETSEL, 0, -1);
     hostsim::TypeText(*host, edit, L"discarded");

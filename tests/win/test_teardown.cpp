@@ -70,12 +70,8 @@ TEST_F(TeardownTest, ClosingTheWindowWhileTheContextMenuIsOpen) {
 
 TEST_F(TeardownTest, ClosingTheWindowDuringALabelEditSavesTheTypedLabel) {
     OpenOn(kTree);
-    ClickItem(L"outer.txt");
-    Press(VK_F2);
-    HWND edit = TreeView_GetEditControl(tree);
+    HWND edit = TypeOverLabel(L"outer.txt", L"unfinished");
     ASSERT_NE(nullptr, edit);
-    ::SendMessageW(edit, EM_SETSEL, 0, -1);
-    hostsim::TypeText(*host, edit, L"unfinished");
     host->CloseMainWindow(window);
     EXPECT_FALSE(::IsWindow(edit));
     ExpectReleasedAndSaved(L"unfinished");
@@ -96,12 +92,7 @@ TEST_F(TeardownTest, UnloadingWithTheBarOpenAndAnEditRunningLeavesNothingBehind)
     const int before = ThreadWindowCount();
     {
         OpenOn(kTree);
-        ClickItem(L"outer.txt");
-        Press(VK_F2);
-        HWND edit = TreeView_GetEditControl(tree);
-        ASSERT_NE(nullptr, edit);
-        ::SendMessageW(edit, EM_SETSEL, 0, -1);
-        hostsim::TypeText(*host, edit, L"typed");
+        ASSERT_NE(nullptr, TypeOverLabel(L"outer.txt", L"typed"));
         host->UnloadPlugin();
         EXPECT_FALSE(::IsWindow(tree));
         host->Pump();
