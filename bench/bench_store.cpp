@@ -464,10 +464,13 @@ public:
         m_window.UserCloseBar();  // the host removes its empty bar
     }
 
-    // What opening the bar does after docking the tree.
+    // The load of the bar's opening: on the docked tree, before the bar's
+    // procedure goes in.
     void Load() {
+        m_frame->m_subclass.Restore();
         TreeView tree = m_frame->Tree();
         LoadFavorites(tree, m_frame->m_mapItems, m_frame->m_keeper);
+        m_frame->m_subclass.Install(tree.Window(), &CMyFrame::TreeWndProc);
     }
     // The host's save event, as the DLL's export passes it on.
     void Save() {
