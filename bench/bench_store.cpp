@@ -494,14 +494,6 @@ private:
 // ---------------------------------------------------------------------------
 // The figures.
 
-struct SideRun {
-    double first = 0, second = 0;  // load and save, or move and delete
-};
-
-struct SideTallies {
-    MessageTally first, second;
-};
-
 struct Bench {
     hostsim::Host& host;
     hostsim::MainWindow& window;
@@ -510,110 +502,185 @@ struct Bench {
     int pairs;
 };
 
-// One round of load then save on each side. With tallies, the messages are
-// counted instead of timed.
-SideRun PluginLoadSave(Bench& b, const Workload& w, SideTallies* tallies) {
+// The times of the steps of one round on one side, in order. With tallies,
+// the messages of each step are counted instead (and the times, which the
+// hook inflates, are not used).
+using StepTimes = std::vector<double>;
+using StepTallies = std::vector<MessageTally>;
+
+class Round {
+public:
+    Round(HWND tree, StepTallies* tallies) : m_tree(tree), m_tallies(tallies) {}
+    void Step(const std::function<void()>& work) {
+        MessageTally* tally = nullptr;
+        if (m_tallies) {
+            m_tallies->resize(m_times.size() + 1);
+            tally = &m_tallies->back();
+        }
+        m_times.push_back(Measure(m_tree, tally, work));
+    }
+    const StepTimes& Times() const { return m_times; }
+
+private:
+    HWND m_tree;
+    StepTallies* m_tallies;
+    StepTimes m_times;
+};
+
+// Load, save on the host's event, save after an edit (which does not read
+// the stored value back first).
+StepTimes PluginLoadSave(Bench& b, const Workload& w, StepTallies* tallies) {
     b.plugin.OpenEmptyBar(w.value);
-    HWND tree = b.plugin.Tree();
-    SideRun run;
-    run.first = Measure(tree, tallies ? &tallies->first : nullptr, [&] { b.plugin.Load(); });
-    run.second = Measure(tree, tallies ? &tallies->second : nullptr, [&] { b.plugin.Save(); });
+    Round round(b.plugin.Tree(), tallies);
+    round.Step([&] { b.plugin.Load(); });
+    round.Step([&] { b.plugin.Save(); });
+    b.plugin.Frame().m_bModified = true;
+    round.Step([&] { b.plugin.Save(); });
     b.plugin.CloseBar();
     b.host.Pump();
-    return run;
+    return round.Times();
 }
 
-SideRun BareLoadSave(Bench& b, const Workload& w, SideTallies* tallies) {
-    SideRun run;
+StepTimes BareLoadSave(Bench& b, const Workload& w, StepTallies* tallies) {
+    StepTimes times;
     {
         BareBar bare(b.window);
         HWND tree = bare.Tree();
-        run.first = Measure(tree, tallies ? &tallies->first : nullptr, [&] { BareLoad(tree, b.registry, w.records); });
-        run.second = Measure(tree, tallies ? &tallies->second : nullptr, [&] { BareSave(tree, b.registry, w.value); });
+        Round round(tree, tallies);
+        round.Step([&] { BareLoad(tree, b.registry, w.records); });
+        round.Step([&] { BareSave(tree, b.registry, w.value); });
+        round.Step([&] { BareSave(tree, b.registry, w.value); });
+        times = round.Times();
     }
     b.host.Pump();
-    return run;
+    return times;
 }
 
-SideRun PluginMoveDelete(Bench& b, const Workload& w, SideTallies* tallies) {
+// Moving the first top-level folder after the last top-level item, then
+// deleting it.
+StepTimes PluginMoveDelete(Bench& b, const Workload& w, StepTallies* tallies) {
     b.registry.WriteFavorites(w.value);
     b.plugin.OpenBar();
     HWND tree = b.plugin.Tree();
     HTREEITEM source = TreeView_GetRoot(tree);
     HTREEITEM target = LastTopLevel(tree);
-    SideRun run;
-    run.first = Measure(tree, tallies ? &tallies->first : nullptr, [&] { b.plugin.MoveAfter(source, target); });
+    Round round(tree, tallies);
+    round.Step([&] { b.plugin.MoveAfter(source, target); });
     HTREEITEM moved = LastTopLevel(tree);
-    run.second = Measure(tree, tallies ? &tallies->second : nullptr, [&] { b.plugin.Delete(moved); });
+    round.Step([&] { b.plugin.Delete(moved); });
     b.plugin.CloseBar();
     b.host.Pump();
-    return run;
+    return round.Times();
 }
 
-SideRun BareMoveDelete(Bench& b, const Workload& w, SideTallies* tallies) {
-    SideRun run;
+StepTimes BareMoveDelete(Bench& b, const Workload& w, StepTallies* tallies) {
+    StepTimes times;
     {
         BareBar bare(b.window);
         HWND tree = bare.Tree();
         BareInsert(tree, w.records);
         HTREEITEM source = TreeView_GetRoot(tree);
         HTREEITEM target = LastTopLevel(tree);
-        run.first = Measure(tree, tallies ? &tallies->first : nullptr, [&] { BareMove(tree, source, target); });
+        Round round(tree, tallies);
+        round.Step([&] { BareMove(tree, source, target); });
         HTREEITEM moved = LastTopLevel(tree);
-        run.second = Measure(tree, tallies ? &tallies->second : nullptr, [&] { TreeView_DeleteItem(tree, moved); });
+        round.Step([&] { TreeView_DeleteItem(tree, moved); });
+        times = round.Times();
     }
     b.host.Pump();
-    return run;
+    return times;
 }
 
-using SideFunction = SideRun (*)(Bench&, const Workload&, SideTallies*);
+// The cost of one message that the bar's procedure passes on, against one
+// sent straight to the control: a navigation that needs no item.
+constexpr int kCostMessages = 20000;
+
+void SendNavigations(HWND tree) {
+    for (int i = 0; i < kCostMessages; ++i) ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+}
+
+StepTimes PluginMessageCost(Bench& b, const Workload& w, StepTallies* tallies) {
+    b.registry.WriteFavorites(w.value);
+    b.plugin.OpenBar();
+    Round round(b.plugin.Tree(), tallies);
+    round.Step([&] { SendNavigations(b.plugin.Tree()); });
+    b.plugin.CloseBar();
+    b.host.Pump();
+    return round.Times();
+}
+
+StepTimes BareMessageCost(Bench& b, const Workload& w, StepTallies* tallies) {
+    StepTimes times;
+    {
+        BareBar bare(b.window);
+        BareInsert(bare.Tree(), w.records);
+        Round round(bare.Tree(), tallies);
+        round.Step([&] { SendNavigations(bare.Tree()); });
+        times = round.Times();
+    }
+    b.host.Pump();
+    return times;
+}
+
+using SideFunction = StepTimes (*)(Bench&, const Workload&, StepTallies*);
 
 struct Figure {
-    PairSummary first, second, both;  // both: the two operations together
-    SideTallies pluginTally, bareTally;
+    std::vector<Pairs> steps;
+    StepTallies pluginTallies, bareTallies;
 };
 
 // One untimed round that counts the messages (and warms up both sides), then
 // the timed pairs, plug-in first in each.
 Figure MeasureFigure(Bench& b, const Workload& w, SideFunction pluginSide, SideFunction bareSide) {
     Figure f;
-    pluginSide(b, w, &f.pluginTally);
-    bareSide(b, w, &f.bareTally);
-    Pairs first, second, both;
+    pluginSide(b, w, &f.pluginTallies);
+    bareSide(b, w, &f.bareTallies);
+    f.steps.resize(f.pluginTallies.size());
     for (int i = 0; i < b.pairs; ++i) {
-        const SideRun p = pluginSide(b, w, nullptr);
-        const SideRun q = bareSide(b, w, nullptr);
-        first.Add(p.first, q.first);
-        second.Add(p.second, q.second);
-        both.Add(p.first + p.second, q.first + q.second);
+        const StepTimes p = pluginSide(b, w, nullptr);
+        const StepTimes q = bareSide(b, w, nullptr);
+        for (size_t step = 0; step < f.steps.size(); ++step) f.steps[step].Add(p[step], q[step]);
     }
-    f.first = Summarize(first);
-    f.second = Summarize(second);
-    f.both = Summarize(both);
     return f;
+}
+
+// Two steps of the same pairs taken together.
+Pairs Sum(const Pairs& a, const Pairs& b) {
+    Pairs sum;
+    for (size_t i = 0; i < a.plugin.size(); ++i) sum.Add(a.plugin[i] + b.plugin[i], a.bare[i] + b.bare[i]);
+    return sum;
 }
 
 // ---------------------------------------------------------------------------
 // Output.
 
-bool PrintTimed(const char* name, const PairSummary& s, double target) {
+bool PrintTimed(const std::string& name, const Pairs& pairs, double target) {
+    const PairSummary s = Summarize(pairs);
     const bool met = target <= 0 || s.ratio <= target;
-    std::printf("  %-22s %9.1f %9.1f   %5.2f  (%4.2f-%4.2f)", name, s.pluginMs, s.bareMs, s.ratio, s.ratioMin,
-                s.ratioMax);
+    std::printf("  %-24s %9.1f %9.1f   %5.2f  (%4.2f-%4.2f)", name.c_str(), s.pluginMs, s.bareMs, s.ratio,
+                s.ratioMin, s.ratioMax);
     if (target > 0) std::printf("   <= %.2f %s", target, met ? "met" : "NOT met");
     std::printf("\n");
     return met;
 }
 
-void PrintMessages(const char* name, const MessageTally& plugin, const MessageTally& bare, int favourites) {
-    std::printf("  %-22s %9.2f %9.2f   (%zu against %zu)\n", name, static_cast<double>(plugin.total) / favourites,
-                static_cast<double>(bare.total) / favourites, plugin.total, bare.total);
+void PrintMessages(const std::string& name, const MessageTally& plugin, const MessageTally& bare, int favourites) {
+    std::printf("  %-24s %9.2f %9.2f   (%zu against %zu)\n", name.c_str(),
+                static_cast<double>(plugin.total) / favourites, static_cast<double>(bare.total) / favourites,
+                plugin.total, bare.total);
+}
+
+void PrintMessageCost(const Pairs& pairs) {
+    const PairSummary s = Summarize(pairs);
+    const double scale = 1e6 / kCostMessages;  // ms per batch to ns per message
+    std::printf("  %-24s %9.0f %9.0f   %5.2f  (%4.2f-%4.2f)   ns per message\n", "one message passed on",
+                s.pluginMs * scale, s.bareMs * scale, s.ratio, s.ratioMin, s.ratioMax);
 }
 
 void PrintTimedHeader(int pairs) {
     std::printf("%d interleaved pairs per figure; medians in ms, median ratio (range of the per-pair ratios)\n",
                 pairs);
-    std::printf("  %-22s %9s %9s   %s\n", "", "plug-in", "bare", "ratio");
+    std::printf("  %-24s %9s %9s   %s\n", "", "plug-in", "bare", "ratio");
 }
 
 struct Options {
@@ -663,7 +730,7 @@ int wmain(int argc, wchar_t** argv) {
         hostsim::Host host;
         hostsim::MainWindow* window = host.CreateMainWindow();
         std::vector<std::pair<int, Figure>> loadSave;
-        Figure move;
+        Figure move, messageCost;
         {
             PluginSide plugin(*window, registry);
             Bench bench{host, *window, registry, plugin, options.pairs};
@@ -673,44 +740,48 @@ int wmain(int argc, wchar_t** argv) {
             }
             const Workload moveWork = MakeWorkload(MakeTreeWithBigFolder(kMoveTreeItems, kMoveFolderItems));
             move = MeasureFigure(bench, moveWork, PluginMoveDelete, BareMoveDelete);
+            messageCost = MeasureFigure(bench, MakeWorkload(MakeFavorites(1000)), PluginMessageCost, BareMessageCost);
         }
         host.CloseMainWindow(window);
 
+        const char* const kLoadSaveSteps[] = {"load", "save", "save after an edit"};
         PrintTimedHeader(options.pairs);
         for (const auto& entry : loadSave) {
-            char name[64];
-            std::snprintf(name, sizeof(name), "load %d", entry.first);
-            allMet = PrintTimed(name, entry.second.first, kLoadSaveTarget) && allMet;
-            std::snprintf(name, sizeof(name), "save %d", entry.first);
-            allMet = PrintTimed(name, entry.second.second, kLoadSaveTarget) && allMet;
+            for (size_t step = 0; step < entry.second.steps.size(); ++step) {
+                const std::string name = std::string(kLoadSaveSteps[step]) + " " + std::to_string(entry.first);
+                const bool targeted = step < 2;
+                const bool met = PrintTimed(name, entry.second.steps[step], targeted ? kLoadSaveTarget : 0);
+                allMet = allMet && met;
+            }
         }
-        PrintTimed("move 1000 in 10000", move.first, 0);
-        PrintTimed("delete it", move.second, 0);
-        allMet = PrintTimed("move + delete", move.both, kMoveTarget) && allMet;
-        std::printf("  (bare load: one read of the value + insertion; bare save: walk + one write)\n");
+        PrintTimed("move 1000 in 10000", move.steps[0], 0);
+        PrintTimed("delete it", move.steps[1], 0);
+        allMet = PrintTimed("move + delete", Sum(move.steps[0], move.steps[1]), kMoveTarget) && allMet;
+        PrintMessageCost(messageCost.steps[0]);
+        std::printf("  (bare load: one read of the value + insertion; bare save: walk + one write;\n"
+                    "   the plug-in's save on the host's event first reads the stored value back)\n");
 
         std::printf("\nmessages arriving at the tree window, per favourite (loaded, saved, moved or deleted)\n");
-        std::printf("  %-22s %9s %9s\n", "", "plug-in", "bare");
+        std::printf("  %-24s %9s %9s\n", "", "plug-in", "bare");
         for (const auto& entry : loadSave) {
-            char name[64];
-            std::snprintf(name, sizeof(name), "load %d", entry.first);
-            PrintMessages(name, entry.second.pluginTally.first, entry.second.bareTally.first, entry.first);
-            std::snprintf(name, sizeof(name), "save %d", entry.first);
-            PrintMessages(name, entry.second.pluginTally.second, entry.second.bareTally.second, entry.first);
+            for (size_t step = 0; step < 2; ++step) {
+                const std::string name = std::string(kLoadSaveSteps[step]) + " " + std::to_string(entry.first);
+                PrintMessages(name, entry.second.pluginTallies[step], entry.second.bareTallies[step], entry.first);
+            }
         }
-        PrintMessages("move 1000 in 10000", move.pluginTally.first, move.bareTally.first, kMoveFolderItems);
-        PrintMessages("delete it", move.pluginTally.second, move.bareTally.second, kMoveFolderItems);
+        PrintMessages("move 1000 in 10000", move.pluginTallies[0], move.bareTallies[0], kMoveFolderItems);
+        PrintMessages("delete it", move.pluginTallies[1], move.bareTallies[1], kMoveFolderItems);
 
         if (options.detail) {
             std::printf("\nmessages by kind (plug-in, bare)\n");
             for (const auto& entry : loadSave) {
-                const std::string load = "load " + std::to_string(entry.first);
-                const std::string save = "save " + std::to_string(entry.first);
-                PrintTallyDetail(load.c_str(), entry.second.pluginTally.first, entry.second.bareTally.first);
-                PrintTallyDetail(save.c_str(), entry.second.pluginTally.second, entry.second.bareTally.second);
+                for (size_t step = 0; step < entry.second.steps.size(); ++step) {
+                    const std::string name = std::string(kLoadSaveSteps[step]) + " " + std::to_string(entry.first);
+                    PrintTallyDetail(name.c_str(), entry.second.pluginTallies[step], entry.second.bareTallies[step]);
+                }
             }
-            PrintTallyDetail("move", move.pluginTally.first, move.bareTally.first);
-            PrintTallyDetail("delete", move.pluginTally.second, move.bareTally.second);
+            PrintTallyDetail("move", move.pluginTallies[0], move.bareTallies[0]);
+            PrintTallyDetail("delete", move.pluginTallies[1], move.bareTallies[1]);
         }
         std::printf("\ntargets (medians: load and save <= %.2f x bare, move + delete <= %.2f x bare): %s\n",
                     kLoadSaveTarget, kMoveTarget, allMet ? "met" : "NOT met");
