@@ -319,10 +319,14 @@ public:
         ::ImageList_SetBkColor(m_images, CLR_NONE);
         TreeView_SetImageList(m_tree, m_images, TVSIL_NORMAL);
     }
-    ~BareBar() {
+    ~BareBar() { Close(); }
+    void Close() {
+        if (!m_tree) return;
         m_window.UserCloseBar();
         if (::IsWindow(m_tree)) ::DestroyWindow(m_tree);
         ::ImageList_Destroy(m_images);
+        m_tree = nullptr;
+        m_images = nullptr;
     }
     BareBar(const BareBar&) = delete;
     BareBar& operator=(const BareBar&) = delete;
@@ -496,99 +500,93 @@ private:
 
 struct Bench {
     hostsim::Host& host;
-    hostsim::MainWindow& window;
+    hostsim::MainWindow& bareWindow;  // the plug-in's bar is docked in a window of its own
     const Registry& registry;
     PluginSide& plugin;
     int pairs;
 };
 
-// The times of the steps of one round on one side, in order. With tallies,
-// the messages of each step are counted instead (and the times, which the
-// hook inflates, are not used).
-using StepTimes = std::vector<double>;
-using StepTallies = std::vector<MessageTally>;
-
-class Round {
-public:
-    Round(HWND tree, StepTallies* tallies) : m_tree(tree), m_tallies(tallies) {}
-    void Step(const std::function<void()>& work) {
-        MessageTally* tally = nullptr;
-        if (m_tallies) {
-            m_tallies->resize(m_times.size() + 1);
-            tally = &m_tallies->back();
-        }
-        m_times.push_back(Measure(m_tree, tally, work));
-    }
-    const StepTimes& Times() const { return m_times; }
-
-private:
-    HWND m_tree;
-    StepTallies* m_tallies;
-    StepTimes m_times;
+// One timed step: what must be ready just before it, untimed, then the work.
+struct Step {
+    std::function<void()> prepare;
+    std::function<void()> work;
 };
+
+// One side of a round: its tree, ready for the steps, and what clears it away.
+struct SideRound {
+    HWND tree = nullptr;
+    std::vector<Step> steps;
+    std::function<void()> finish;
+};
+
+using SideSetup = SideRound (*)(Bench&, const Workload&);
 
 // Load, save on the host's event, save after an edit (which does not read
 // the stored value back first).
-StepTimes PluginLoadSave(Bench& b, const Workload& w, StepTallies* tallies) {
-    b.plugin.OpenEmptyBar(w.value);
-    Round round(b.plugin.Tree(), tallies);
-    round.Step([&] { b.plugin.Load(); });
-    round.Step([&] { b.plugin.Save(); });
-    b.plugin.Frame().m_bModified = true;
-    round.Step([&] { b.plugin.Save(); });
-    b.plugin.CloseBar();
-    b.host.Pump();
-    return round.Times();
+SideRound PluginLoadSave(Bench& b, const Workload& w) {
+    PluginSide& plugin = b.plugin;
+    plugin.OpenEmptyBar(w.value);
+    SideRound side;
+    side.tree = plugin.Tree();
+    side.steps = {
+        {nullptr, [&plugin] { plugin.Load(); }},
+        {nullptr, [&plugin] { plugin.Save(); }},
+        {[&plugin] { plugin.Frame().m_bModified = true; }, [&plugin] { plugin.Save(); }},
+    };
+    side.finish = [&plugin] { plugin.CloseBar(); };
+    return side;
 }
 
-StepTimes BareLoadSave(Bench& b, const Workload& w, StepTallies* tallies) {
-    StepTimes times;
-    {
-        BareBar bare(b.window);
-        HWND tree = bare.Tree();
-        Round round(tree, tallies);
-        round.Step([&] { BareLoad(tree, b.registry, w.records); });
-        round.Step([&] { BareSave(tree, b.registry, w.value); });
-        round.Step([&] { BareSave(tree, b.registry, w.value); });
-        times = round.Times();
-    }
-    b.host.Pump();
-    return times;
+SideRound BareLoadSave(Bench& b, const Workload& w) {
+    auto bare = std::make_shared<BareBar>(b.bareWindow);
+    const HWND tree = bare->Tree();
+    const Registry& registry = b.registry;
+    SideRound side;
+    side.tree = tree;
+    side.steps = {
+        {nullptr, [tree, &registry, &w] { BareLoad(tree, registry, w.records); }},
+        {nullptr, [tree, &registry, &w] { BareSave(tree, registry, w.value); }},
+        {nullptr, [tree, &registry, &w] { BareSave(tree, registry, w.value); }},
+    };
+    side.finish = [bare] { bare->Close(); };
+    return side;
 }
 
 // Moving the first top-level folder after the last top-level item, then
 // deleting it.
-StepTimes PluginMoveDelete(Bench& b, const Workload& w, StepTallies* tallies) {
+SideRound PluginMoveDelete(Bench& b, const Workload& w) {
+    PluginSide& plugin = b.plugin;
     b.registry.WriteFavorites(w.value);
-    b.plugin.OpenBar();
-    HWND tree = b.plugin.Tree();
-    HTREEITEM source = TreeView_GetRoot(tree);
-    HTREEITEM target = LastTopLevel(tree);
-    Round round(tree, tallies);
-    round.Step([&] { b.plugin.MoveAfter(source, target); });
-    HTREEITEM moved = LastTopLevel(tree);
-    round.Step([&] { b.plugin.Delete(moved); });
-    b.plugin.CloseBar();
-    b.host.Pump();
-    return round.Times();
+    plugin.OpenBar();
+    const HWND tree = plugin.Tree();
+    const HTREEITEM source = TreeView_GetRoot(tree);
+    const HTREEITEM target = LastTopLevel(tree);
+    auto moved = std::make_shared<HTREEITEM>();
+    SideRound side;
+    side.tree = tree;
+    side.steps = {
+        {nullptr, [&plugin, source, target] { plugin.MoveAfter(source, target); }},
+        {[tree, moved] { *moved = LastTopLevel(tree); }, [&plugin, moved] { plugin.Delete(*moved); }},
+    };
+    side.finish = [&plugin] { plugin.CloseBar(); };
+    return side;
 }
 
-StepTimes BareMoveDelete(Bench& b, const Workload& w, StepTallies* tallies) {
-    StepTimes times;
-    {
-        BareBar bare(b.window);
-        HWND tree = bare.Tree();
-        BareInsert(tree, w.records);
-        HTREEITEM source = TreeView_GetRoot(tree);
-        HTREEITEM target = LastTopLevel(tree);
-        Round round(tree, tallies);
-        round.Step([&] { BareMove(tree, source, target); });
-        HTREEITEM moved = LastTopLevel(tree);
-        round.Step([&] { TreeView_DeleteItem(tree, moved); });
-        times = round.Times();
-    }
-    b.host.Pump();
-    return times;
+SideRound BareMoveDelete(Bench& b, const Workload& w) {
+    auto bare = std::make_shared<BareBar>(b.bareWindow);
+    const HWND tree = bare->Tree();
+    BareInsert(tree, w.records);
+    const HTREEITEM source = TreeView_GetRoot(tree);
+    const HTREEITEM target = LastTopLevel(tree);
+    auto moved = std::make_shared<HTREEITEM>();
+    SideRound side;
+    side.tree = tree;
+    side.steps = {
+        {nullptr, [tree, source, target] { BareMove(tree, source, target); }},
+        {[tree, moved] { *moved = LastTopLevel(tree); }, [tree, moved] { TreeView_DeleteItem(tree, *moved); }},
+    };
+    side.finish = [bare] { bare->Close(); };
+    return side;
 }
 
 // The cost of one message that the bar's procedure passes on, against one
@@ -599,47 +597,63 @@ void SendNavigations(HWND tree) {
     for (int i = 0; i < kCostMessages; ++i) ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
 }
 
-StepTimes PluginMessageCost(Bench& b, const Workload& w, StepTallies* tallies) {
+SideRound PluginMessageCost(Bench& b, const Workload& w) {
+    PluginSide& plugin = b.plugin;
     b.registry.WriteFavorites(w.value);
-    b.plugin.OpenBar();
-    Round round(b.plugin.Tree(), tallies);
-    round.Step([&] { SendNavigations(b.plugin.Tree()); });
-    b.plugin.CloseBar();
-    b.host.Pump();
-    return round.Times();
+    plugin.OpenBar();
+    const HWND tree = plugin.Tree();
+    SideRound side;
+    side.tree = tree;
+    side.steps = {{nullptr, [tree] { SendNavigations(tree); }}};
+    side.finish = [&plugin] { plugin.CloseBar(); };
+    return side;
 }
 
-StepTimes BareMessageCost(Bench& b, const Workload& w, StepTallies* tallies) {
-    StepTimes times;
-    {
-        BareBar bare(b.window);
-        BareInsert(bare.Tree(), w.records);
-        Round round(bare.Tree(), tallies);
-        round.Step([&] { SendNavigations(bare.Tree()); });
-        times = round.Times();
-    }
-    b.host.Pump();
-    return times;
+SideRound BareMessageCost(Bench& b, const Workload& w) {
+    auto bare = std::make_shared<BareBar>(b.bareWindow);
+    const HWND tree = bare->Tree();
+    BareInsert(tree, w.records);
+    SideRound side;
+    side.tree = tree;
+    side.steps = {{nullptr, [tree] { SendNavigations(tree); }}};
+    side.finish = [bare] { bare->Close(); };
+    return side;
 }
 
-using SideFunction = StepTimes (*)(Bench&, const Workload&, StepTallies*);
+// Runs one step of a side; with a tally, its messages are counted (and the
+// time, which the hook inflates, is not used).
+double RunStep(const SideRound& side, size_t step, MessageTally* tally) {
+    if (side.steps[step].prepare) side.steps[step].prepare();
+    return Measure(side.tree, tally, side.steps[step].work);
+}
 
 struct Figure {
     std::vector<Pairs> steps;
-    StepTallies pluginTallies, bareTallies;
+    std::vector<MessageTally> pluginTallies, bareTallies;
 };
 
-// One untimed round that counts the messages (and warms up both sides), then
-// the timed pairs, plug-in first in each.
-Figure MeasureFigure(Bench& b, const Workload& w, SideFunction pluginSide, SideFunction bareSide) {
+// Each round sets up both sides, then runs every step on the plug-in and at
+// once on the bare tree, so that the two halves of a pair lie close in time.
+// The first round counts the messages (and warms both sides up); the timed
+// pairs follow.
+Figure MeasureFigure(Bench& b, const Workload& w, SideSetup pluginSetup, SideSetup bareSetup) {
     Figure f;
-    pluginSide(b, w, &f.pluginTallies);
-    bareSide(b, w, &f.bareTallies);
-    f.steps.resize(f.pluginTallies.size());
-    for (int i = 0; i < b.pairs; ++i) {
-        const StepTimes p = pluginSide(b, w, nullptr);
-        const StepTimes q = bareSide(b, w, nullptr);
-        for (size_t step = 0; step < f.steps.size(); ++step) f.steps[step].Add(p[step], q[step]);
+    for (int round = 0; round <= b.pairs; ++round) {
+        const bool counting = round == 0;
+        SideRound plugin = pluginSetup(b, w);
+        SideRound bare = bareSetup(b, w);
+        const size_t steps = plugin.steps.size();
+        f.steps.resize(steps);
+        f.pluginTallies.resize(steps);
+        f.bareTallies.resize(steps);
+        for (size_t step = 0; step < steps; ++step) {
+            const double pluginMs = RunStep(plugin, step, counting ? &f.pluginTallies[step] : nullptr);
+            const double bareMs = RunStep(bare, step, counting ? &f.bareTallies[step] : nullptr);
+            if (!counting) f.steps[step].Add(pluginMs, bareMs);
+        }
+        plugin.finish();
+        bare.finish();
+        b.host.Pump();
     }
     return f;
 }
@@ -729,11 +743,12 @@ int wmain(int argc, wchar_t** argv) {
         registry.Write(kValueCheck, REG_DWORD, &currentLayout, sizeof(currentLayout));
         hostsim::Host host;
         hostsim::MainWindow* window = host.CreateMainWindow();
+        hostsim::MainWindow* bareWindow = host.CreateMainWindow();
         std::vector<std::pair<int, Figure>> loadSave;
         Figure move, messageCost;
         {
             PluginSide plugin(*window, registry);
-            Bench bench{host, *window, registry, plugin, options.pairs};
+            Bench bench{host, *bareWindow, registry, plugin, options.pairs};
             for (int count : {1000, 10000}) {
                 const Workload w = MakeWorkload(MakeFavorites(count));
                 loadSave.emplace_back(count, MeasureFigure(bench, w, PluginLoadSave, BareLoadSave));
@@ -742,6 +757,7 @@ int wmain(int argc, wchar_t** argv) {
             move = MeasureFigure(bench, moveWork, PluginMoveDelete, BareMoveDelete);
             messageCost = MeasureFigure(bench, MakeWorkload(MakeFavorites(1000)), PluginMessageCost, BareMessageCost);
         }
+        host.CloseMainWindow(bareWindow);
         host.CloseMainWindow(window);
 
         const char* const kLoadSaveSteps[] = {"load", "save", "save after an edit"};
