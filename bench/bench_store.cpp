@@ -101,21 +101,30 @@ PairSummary Summarize(const Pairs& pairs) {
 using MessageKind = std::pair<UINT, UINT>;
 
 struct MessageTally {
-    std::map<MessageKind, size_t> byKind;
-    size_t total = 0;
+    std::map<MessageKind, size_t> byKind;  // every message that arrived
+    size_t total = 0;                      // every message that arrived
+    // Those sent while the tree was not handling another message: what the
+    // code under test sent it, without the tree's own notices coming back as
+    // reflections and what the system sends it while it works.
+    size_t sent = 0;
 };
 
 // Counts what is sent to one window of this thread, whoever sends it, as it
 // arrives: a WH_CALLWNDPROC hook sees each SendMessage to the window once, and
-// not the calls a subclassing procedure makes down its chain.
+// not the calls a subclassing procedure makes down its chain. A
+// WH_CALLWNDPROCRET hook tells when the window is done with a message, so
+// that what arrives while it handles another one is known as such.
 class MessageCounter {
 public:
     MessageCounter(HWND hwnd, MessageTally& tally) : m_hwnd(hwnd), m_tally(tally) {
         s_active = this;
-        m_hook = ::SetWindowsHookExW(WH_CALLWNDPROC, &MessageCounter::Hook, nullptr, ::GetCurrentThreadId());
+        const DWORD thread = ::GetCurrentThreadId();
+        m_callHook = ::SetWindowsHookExW(WH_CALLWNDPROC, &MessageCounter::OnCall, nullptr, thread);
+        m_returnHook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, &MessageCounter::OnReturn, nullptr, thread);
     }
     ~MessageCounter() {
-        if (m_hook) ::UnhookWindowsHookEx(m_hook);
+        if (m_callHook) ::UnhookWindowsHookEx(m_callHook);
+        if (m_returnHook) ::UnhookWindowsHookEx(m_returnHook);
         s_active = nullptr;
     }
     MessageCounter(const MessageCounter&) = delete;
@@ -128,11 +137,21 @@ private:
         return 0;
     }
 
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    static LRESULT CALLBACK OnCall(int code, WPARAM wParam, LPARAM lParam) {
         const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
         if (code == HC_ACTION && s_active && sent->hwnd == s_active->m_hwnd) {
-            ++s_active->m_tally.byKind[{sent->message, DetailOf(*sent)}];
-            ++s_active->m_tally.total;
+            MessageTally& tally = s_active->m_tally;
+            ++tally.byKind[{sent->message, DetailOf(*sent)}];
+            ++tally.total;
+            if (s_active->m_depth++ == 0) ++tally.sent;
+        }
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static LRESULT CALLBACK OnReturn(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* returned = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (code == HC_ACTION && s_active && returned->hwnd == s_active->m_hwnd && s_active->m_depth > 0) {
+            --s_active->m_depth;
         }
         return ::CallNextHookEx(nullptr, code, wParam, lParam);
     }
@@ -140,7 +159,9 @@ private:
     static MessageCounter* s_active;
     HWND m_hwnd;
     MessageTally& m_tally;
-    HHOOK m_hook = nullptr;
+    HHOOK m_callHook = nullptr;
+    HHOOK m_returnHook = nullptr;
+    int m_depth = 0;  // messages the window is handling, nested
 };
 MessageCounter* MessageCounter::s_active = nullptr;
 
@@ -679,9 +700,9 @@ bool PrintTimed(const std::string& name, const Pairs& pairs, double target) {
 }
 
 void PrintMessages(const std::string& name, const MessageTally& plugin, const MessageTally& bare, int favourites) {
-    std::printf("  %-24s %9.2f %9.2f   (%zu against %zu)\n", name.c_str(),
-                static_cast<double>(plugin.total) / favourites, static_cast<double>(bare.total) / favourites,
-                plugin.total, bare.total);
+    auto per = [favourites](size_t n) { return static_cast<double>(n) / favourites; };
+    std::printf("  %-24s %9.2f %9.2f   %9.2f %9.2f   (%zu, %zu against %zu, %zu)\n", name.c_str(), per(plugin.sent),
+                per(bare.sent), per(plugin.total), per(bare.total), plugin.sent, plugin.total, bare.sent, bare.total);
 }
 
 void PrintMessageCost(const Pairs& pairs) {
@@ -777,8 +798,9 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("  (bare load: one read of the value + insertion; bare save: walk + one write;\n"
                     "   the plug-in's save on the host's event first reads the stored value back)\n");
 
-        std::printf("\nmessages arriving at the tree window, per favourite (loaded, saved, moved or deleted)\n");
-        std::printf("  %-24s %9s %9s\n", "", "plug-in", "bare");
+        std::printf("\nmessages to the tree window, per favourite (loaded, saved, moved or deleted)\n");
+        std::printf("  %-24s %19s   %19s\n", "", "sent by the code", "all that arrive");
+        std::printf("  %-24s %9s %9s   %9s %9s\n", "", "plug-in", "bare", "plug-in", "bare");
         for (const auto& entry : loadSave) {
             for (size_t step = 0; step < 2; ++step) {
                 const std::string name = std::string(kLoadSaveSteps[step]) + " " + std::to_string(entry.first);
@@ -787,6 +809,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         PrintMessages("move 1000 in 10000", move.pluginTallies[0], move.bareTallies[0], kMoveFolderItems);
         PrintMessages("delete it", move.pluginTallies[1], move.bareTallies[1], kMoveFolderItems);
+        std::printf("  (all: also the tree's notices reflected back by the host, and what the system sends\n"
+                    "   the tree while it handles a message)\n");
 
         if (options.detail) {
             std::printf("\nmessages by kind (plug-in, bare)\n");
