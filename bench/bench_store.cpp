@@ -2,11 +2,13 @@
 // code in the stand-in host, against the bare work of the same kind done on a
 // tree view docked the same way, in the same process.
 //
-// Timings come in interleaved pairs (plug-in, bare, plug-in, bare, ...), so a
-// disturbance of the machine falls on both sides of a pair; the figure is the
-// median of the per-pair ratios, with their range. Beside them stands a figure
-// that does not depend on timing at all: the messages that arrive at the tree
-// window per favourite, counted by a hook in one untimed round.
+// Timings come in interleaved pairs (plug-in, bare, plug-in, bare, ...), each
+// step timed on one side and at once on the other, so a disturbance of the
+// machine mostly falls on both halves of a pair; the figure is the median of
+// the per-pair ratios, with their range. Beside them stands a figure that does
+// not depend on timing at all: the messages per favourite that the code sends
+// the tree window, and all that arrive there, counted by hooks in one untimed
+// round.
 //
 //   favorites_bench [--pairs N] [--detail]
 //     --pairs N   timed pairs per figure (at least 15; 21 by default)
