@@ -50,11 +50,16 @@ void CMyFrame::OpenBar() {
     if (!watch.StillOpen()) return;
     m_nBarID = nBarID;
 
-    m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
     if (!m_himl) LoadImageList();
     TreeView tree = Tree();
     tree.SetImageList(m_himl.get());
+    // The new tree is filled before the bar's procedure goes in: nothing a
+    // load makes an empty tree send is the bar's business, and each of its
+    // messages then reaches the control without a second window procedure.
     LoadFavorites(tree, m_mapItems, m_keeper);
+    // The host hears the tree's notices during the load and may close the
+    // bar in answer.
+    if (watch.StillOpen()) m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
 }
 
 bool CMyFrame::CreateTreeView() {

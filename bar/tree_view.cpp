@@ -33,7 +33,10 @@ HTREEITEM TreeView::NextSibling(HTREEITEM hItem) const {
 }
 
 bool TreeView::ReadItem(HTREEITEM hItem, std::wstring& strLabel, bool& bFolder, bool& bExpanded) const {
-    wchar_t text[kTextBufferChars] = {};
+    // Read for every item of a save or a move: only the first and the last
+    // character need a terminator, the control writes the rest.
+    wchar_t text[kTextBufferChars];
+    text[0] = L'\0';
     TVITEMW item = {};
     item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_STATE;
     item.stateMask = TVIS_EXPANDED;

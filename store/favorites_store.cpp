@@ -107,13 +107,18 @@ bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector
 // when, short of memory, nothing could be built: nothing is written then.
 bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vector<BYTE>& encoded) {
     FlatList list;
+    list.reserve(items.size());  // a record per item, as a rule
     CollectTree(tree, list);
     encoded.clear();
     if (list.empty()) return true;
 
+    // Each path is looked up once: for the value's size, then for writing it.
+    std::vector<const std::wstring*> paths;
+    paths.reserve(list.size());
     size_t size = favfmt::kHeaderSize;
     for (const FlatEntry& entry : list) {
-        size += favfmt::RecordSize(entry.strLabel.size(), items.PathOf(entry.hItem).size(), entry.bFolder != 0);
+        paths.push_back(&items.PathOf(entry.hItem));
+        size += favfmt::RecordSize(entry.strLabel.size(), paths.back()->size(), entry.bFolder != 0);
     }
     try {
         encoded.resize(size);
@@ -122,8 +127,9 @@ bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vec
     }
     favfmt::Writer writer(encoded.data(), encoded.size());
     writer.WriteHeader(static_cast<int32_t>(list.size()));
-    for (const FlatEntry& entry : list) {
-        const std::wstring& path = items.PathOf(entry.hItem);
+    for (size_t i = 0; i < list.size(); ++i) {
+        const FlatEntry& entry = list[i];
+        const std::wstring& path = *paths[i];
         const bool expanded = entry.bFolder && entry.bExpanded;
         writer.WriteRecord(entry.strLabel.data(), entry.strLabel.size(), path.data(), path.size(), entry.nDepth,
                            entry.bFolder != 0, expanded);
