@@ -1,43 +1,31 @@
 #include "store/favorites_keeper.h"
 
+#include <utility>
+
 namespace favstore {
 
-namespace {
-
-// A value that exists but cannot be read has this fingerprint size; no
-// readable value is that large.
-constexpr std::size_t kUnreadableSize = static_cast<std::size_t>(-1);
-
-}  // namespace
-
-FavoritesKeeper::Fingerprint FavoritesKeeper::FingerprintOf(const std::vector<std::uint8_t>& bytes) {
-    // FNV-1a: enough to tell whether someone else rewrote the value.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (std::uint8_t b : bytes) {
-        hash ^= b;
-        hash *= 1099511628211ull;
-    }
-    return Fingerprint{true, bytes.size(), hash};
-}
-
-void FavoritesKeeper::Loaded(ReadOutcome read, const StoredValue& value, bool loadedWhole) {
+void FavoritesKeeper::Loaded(ReadOutcome read, StoredValue value, bool loadedWhole) {
     m_unloaded = StoredValue{};
     m_bUnloadedKept = false;
     m_bUnloadedUnread = false;
+    m_syncedBytes.clear();
     switch (read) {
     case ReadOutcome::Missing:
-        m_synced = Fingerprint{};
+        m_synced = Synced::Missing;
         break;
     case ReadOutcome::Unreadable:
-        m_synced = Fingerprint{true, kUnreadableSize, 0};
+        m_synced = Synced::Unreadable;
         m_bUnloadedUnread = true;
         break;
     case ReadOutcome::Read:
-        m_synced = FingerprintOf(value.bytes);
+        m_synced = Synced::Bytes;
         // A value without bytes holds no favourites: nothing to keep.
         if (!loadedWhole && !value.bytes.empty()) {
-            m_unloaded = value;
+            m_syncedBytes = value.bytes;
+            m_unloaded = std::move(value);
             m_bUnloadedKept = true;
+        } else {
+            m_syncedBytes = std::move(value.bytes);
         }
         break;
     }
@@ -49,11 +37,11 @@ bool FavoritesKeeper::ChangedByOthers(StoredValues& store) const {
     case ReadOutcome::Missing:
         return false;  // written again, as when this window saves any tree
     case ReadOutcome::Unreadable:
-        return !(m_synced.present && m_synced.size == kUnreadableSize);
+        return m_synced != Synced::Unreadable;
     case ReadOutcome::Read:
         break;
     }
-    return !(FingerprintOf(now.bytes) == m_synced);
+    return m_synced != Synced::Bytes || now.bytes != m_syncedBytes;
 }
 
 // Copies what did not load to the backup value. A value that could not be
@@ -82,16 +70,18 @@ bool FavoritesKeeper::SecureUnloadedValue(StoredValues& store) {
     return true;
 }
 
-SaveOutcome FavoritesKeeper::Save(StoredValues& store, const std::vector<std::uint8_t>& encoded, bool edited) {
+SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t> encoded, bool edited) {
     if (!edited && ChangedByOthers(store)) return SaveOutcome::Skipped;
     if (!SecureUnloadedValue(store)) return SaveOutcome::Failed;
     if (encoded.empty()) {
         if (!store.DeleteFavorites()) return SaveOutcome::Failed;
-        m_synced = Fingerprint{};
+        m_synced = Synced::Missing;
+        m_syncedBytes.clear();
         return SaveOutcome::Deleted;
     }
     if (!store.WriteFavorites(encoded)) return SaveOutcome::Failed;
-    m_synced = FingerprintOf(encoded);
+    m_synced = Synced::Bytes;
+    m_syncedBytes = std::move(encoded);
     // Only now is the stored value in the current layout.
     store.MarkCurrentLayout();
     return SaveOutcome::Written;

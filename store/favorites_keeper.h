@@ -54,30 +54,25 @@ class FavoritesKeeper {
 public:
     // After a load. read/value: what the load found; loadedWhole: every
     // stored record went into the tree (ignored unless the value was read).
-    void Loaded(ReadOutcome read, const StoredValue& value, bool loadedWhole);
+    void Loaded(ReadOutcome read, StoredValue value, bool loadedWhole);
 
     // Replaces the stored value with encoded, or deletes it when encoded is
     // empty (the tree has no items). edited: the tree changed since this
     // window last loaded or saved.
-    SaveOutcome Save(StoredValues& store, const std::vector<std::uint8_t>& encoded, bool edited);
+    SaveOutcome Save(StoredValues& store, std::vector<std::uint8_t> encoded, bool edited);
 
     // Whether a value that did not load is still waiting for its backup.
     bool HoldsUnloadedValue() const { return m_bUnloadedKept || m_bUnloadedUnread; }
 
 private:
-    struct Fingerprint {
-        bool present = false;
-        std::size_t size = 0;
-        std::uint64_t hash = 0;
-        bool operator==(const Fingerprint& o) const {
-            return present == o.present && size == o.size && hash == o.hash;
-        }
-    };
-    static Fingerprint FingerprintOf(const std::vector<std::uint8_t>& bytes);
     bool ChangedByOthers(StoredValues& store) const;
     bool SecureUnloadedValue(StoredValues& store);
 
-    Fingerprint m_synced;  // the stored value as this window last loaded or saved it
+    // The stored value as this window last loaded or saved it: its bytes are
+    // kept whole, since comparing them costs less than hashing them.
+    enum class Synced { Missing, Bytes, Unreadable };
+    Synced m_synced = Synced::Missing;
+    std::vector<std::uint8_t> m_syncedBytes;
     StoredValue m_unloaded;
     bool m_bUnloadedKept = false;    // m_unloaded holds bytes that did not load
     bool m_bUnloadedUnread = false;  // a value that could not even be read

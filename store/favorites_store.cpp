@@ -3,6 +3,7 @@
 #include "store/favorites_store.h"
 
 #include <new>
+#include <utility>
 
 #include "common/handles.h"
 #include "store/favorites_format.h"
@@ -141,7 +142,7 @@ favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree&
                              favstore::FavoritesKeeper& keeper, bool bEdited) {
     std::vector<BYTE> encoded;
     if (!EncodeTree(tree, items, encoded)) return favstore::SaveOutcome::Failed;
-    return keeper.Save(values, encoded, bEdited);
+    return keeper.Save(values, std::move(encoded), bEdited);
 }
 
 }  // namespace
@@ -162,7 +163,7 @@ void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::Favorit
         const bool currentLayout = ReadDwordValue(key.get(), kValueCheck) == kCurrentLayout;
         const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
         const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
-        keeper.Loaded(read, value, loadedWhole);
+        keeper.Loaded(read, std::move(value), loadedWhole);
         if (loadedWhole && !currentLayout) {
             // Rewritten at once in the current layout; an emptied value is
             // gone, which converts it too.

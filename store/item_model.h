@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "store/favorite_tree.h"
@@ -62,9 +62,13 @@ public:
     std::size_t size() const { return m_items.size(); }
 
 private:
-    // Found by handle only, never walked in order: hashing spares a load of
-    // 10,000 favourites the tree rebalancing of an ordered map.
-    std::unordered_map<HTREEITEM, FavoriteItem> m_items;
+    // Tree item handles ordered as unsigned numbers.
+    struct TreeItemLess {
+        bool operator()(HTREEITEM a, HTREEITEM b) const {
+            return reinterpret_cast<UINT_PTR>(a) < reinterpret_cast<UINT_PTR>(b);
+        }
+    };
+    std::map<HTREEITEM, FavoriteItem, TreeItemLess> m_items;
 };
 
 // Appends the item and everything below it to the list, in pre-order, with
