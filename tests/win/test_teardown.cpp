@@ -126,9 +126,10 @@ TEST_F(TeardownTest, OpeningAndClosingTheBarRepeatedlyLeaksNoObjects) {
         host->Pump();
     }
     EXPECT_EQ(static_cast<size_t>(cycles), responder.Menus().size());
-    // The platform caches a few GDI objects of its own at times; anything
-    // the bar failed to release would grow with every cycle.
-    EXPECT_LT(static_cast<long>(hostsim::GdiObjects()) - static_cast<long>(gdi), cycles / 2);
+    // The platform caches a few GDI objects of its own (11 under Wine 8, all
+    // within the first 20 cycles, however many follow); anything the bar
+    // failed to release would grow with every cycle.
+    EXPECT_LT(static_cast<long>(hostsim::GdiObjects()) - static_cast<long>(gdi), 15);
     EXPECT_EQ(user, hostsim::UserObjects());
     EXPECT_EQ(windows, ThreadWindowCount());
 }
