@@ -10,12 +10,23 @@ winenv_start() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
     WINENV_XVFB_PID=""
     if [ "$want_display" != "interactive" ] || [ -z "${DISPLAY:-}" ]; then
-        local n=90
-        while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+        # Xvfb picks a display that no server holds and reports it once it
+        # listens. Lock files alone miss servers of other root directories
+        # (a chroot, a container): they share the abstract socket names, so
+        # Wine would draw on their display.
+        local number_file
+        number_file=$(mktemp)
+        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
         WINENV_XVFB_PID=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+        for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
+        if [ ! -s "$number_file" ]; then
+            echo "Xvfb did not start"
+            rm -f "$number_file"
+            return 1
+        fi
+        DISPLAY=":$(tr -d '[:space:]' <"$number_file")"
+        export DISPLAY
+        rm -f "$number_file"
     fi
     mkdir -p "$top/build"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then

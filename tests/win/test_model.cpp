@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "res/resource.h"
+#include "tests/win/sizing.h"
 
 namespace {
 
@@ -464,7 +465,21 @@ protected:
     }
 };
 
-// Each seed reproduces its sequence exactly.
-TEST_F(ModelTest, Seed1) { Run(1, 1000); }
-TEST_F(ModelTest, Seed2) { Run(2, 1000); }
-TEST_F(ModelTest, Seed3) { Run(3, 1000); }
+// Each seed reproduces its sequence exactly. Seeds 1 to FAV_MODEL_SEEDS (3 by
+// default) run FAV_MODEL_STEPS steps each (1,000 by default).
+class ModelSeedTest : public ModelTest, public ::testing::WithParamInterface<unsigned> {};
+
+namespace {
+std::vector<unsigned> ModelSeeds() {
+    std::vector<unsigned> seeds;
+    for (unsigned seed = 1; seed <= SizeFromEnvironment("FAV_MODEL_SEEDS", 3); ++seed) seeds.push_back(seed);
+    return seeds;
+}
+}  // namespace
+
+TEST_P(ModelSeedTest, Edits) { Run(GetParam(), static_cast<int>(SizeFromEnvironment("FAV_MODEL_STEPS", 1000))); }
+
+INSTANTIATE_TEST_SUITE_P(Random, ModelSeedTest, ::testing::ValuesIn(ModelSeeds()),
+                         [](const ::testing::TestParamInfo<unsigned>& seed) {
+                             return "Seed" + std::to_string(seed.param);
+                         });

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "res/resource.h"
+#include "tests/win/sizing.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ TEST_F(TeardownTest, OpeningAndClosingTheBarRepeatedlyLeaksNoObjects) {
     const DWORD gdi = hostsim::GdiObjects();
     const DWORD user = hostsim::UserObjects();
     const int windows = ThreadWindowCount();
-    const int cycles = 30;
+    const int cycles = static_cast<int>(SizeFromEnvironment("FAV_LEAK_CYCLES", 30));
     for (int i = 0; i < cycles; ++i) {
         window->Command();
         host->Pump();
@@ -123,9 +124,10 @@ TEST_F(TeardownTest, OpeningAndClosingTheBarRepeatedlyLeaksNoObjects) {
         host->Pump();
     }
     EXPECT_EQ(static_cast<size_t>(cycles), responder.Menus().size());
-    // The platform caches a few GDI objects of its own at times; anything
-    // the bar failed to release would grow with every cycle.
-    EXPECT_LT(hostsim::GdiObjects() - gdi, static_cast<DWORD>(cycles / 2));
+    // The platform caches a few GDI objects of its own (11 under Wine 8, all
+    // within the first 20 cycles, however many follow); anything the bar
+    // failed to release would grow with every cycle.
+    EXPECT_LT(static_cast<long>(hostsim::GdiObjects()) - static_cast<long>(gdi), 15);
     EXPECT_EQ(user, hostsim::UserObjects());
     EXPECT_EQ(windows, ThreadWindowCount());
 }
