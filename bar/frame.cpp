@@ -146,6 +146,9 @@ void CMyFrame::ReleaseBar() {
     m_nBarID = 0;
     if (hwndTree) ::DestroyWindow(hwndTree);
     m_himl.reset();
+    // Edits that could not be saved went with the tree; the next tree is
+    // loaded from the store and owes it nothing.
+    m_bModified = false;
 }
 
 bool CMyFrame::IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const {
