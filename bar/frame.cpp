@@ -4,6 +4,7 @@
 
 #include "common/module.h"
 #include "res/resource.h"
+#include "store/bounded_copy.h"
 #include "store/favorites_store.h"
 
 namespace {
@@ -152,14 +153,12 @@ void CMyFrame::ReleaseBar() {
 }
 
 bool CMyFrame::IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const {
-    pszText[0] = L'\0';
-    TVITEMW item = {};
-    item.mask = TVIF_TEXT | TVIF_IMAGE;
-    item.hItem = hItem;
-    item.pszText = pszText;
-    item.cchTextMax = kTextBufferChars;
-    if (!::SendMessageW(m_hwndTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
-    return item.iImage != kImageDocument;
+    std::wstring label;
+    bool bFolder = false;
+    bool bExpanded = false;
+    const bool bRead = Tree().ReadItem(hItem, label, bFolder, bExpanded);
+    bounded::Copy(pszText, kTextBufferChars, label.c_str());
+    return bRead && bFolder;
 }
 
 HTREEITEM CMyFrame::GetSelectedItem() const {

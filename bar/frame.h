@@ -82,7 +82,7 @@ public:
     void OnDragMove(int x, int y);
     void OnEndDrag();
     void OnDropFiles(HTREEITEM hDropFolder, HDROP hDrop);
-    // The tree deleted an item: its record goes, and a drag holds none of it.
+    // The tree deleted an item: its record goes.
     void OnItemDeleted(HTREEITEM hItem);
 
     FavoriteItemMap m_mapItems;

@@ -32,16 +32,6 @@ void CMyFrame::ForgetDeletedSubtree(HTREEITEM hRoot) {
     }
 }
 
-void CMyFrame::OnItemDeleted(HTREEITEM hItem) {
-    m_mapItems.EraseItem(hItem);
-    m_bTreeReportsDeletions = true;
-    if (hItem == m_hDragItem) {
-        EndDrag();
-    } else if (hItem == m_hDropTarget) {
-        m_hDropTarget = nullptr;
-    }
-}
-
 void CMyFrame::OnBeginDrag(NMTREEVIEWW* pInfo) {
     if (!IsBarOpen()) return;
     // A drag still flagged (its capture lost on the way) gives way to this one.

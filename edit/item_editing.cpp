@@ -100,6 +100,12 @@ BOOL CMyFrame::OnEndLabelEdit(NMTVDISPINFOW* pInfo) {
     return TRUE;
 }
 
+void CMyFrame::OnItemDeleted(HTREEITEM hItem) {
+    // The drag has already let go of the subtree (ForgetDeletedSubtree).
+    m_mapItems.EraseItem(hItem);
+    m_bTreeReportsDeletions = true;
+}
+
 void CMyFrame::FinishLabelEdit() {
     if (!IsBarOpen() || !Tree().IsEditingLabel()) return;
     // Ends as Enter would: the tree reports the end, and OnEndLabelEdit takes

@@ -75,21 +75,19 @@ void Host::CloseMainWindow(MainWindow* window) {
 void Host::UnloadPlugin() {
     if (!m_module) return;
     SendEvent(m_windows.empty() ? nullptr : m_windows.front().get(), EV_UNLOAD, 0);
-    // A bar whose window the plug-in destroyed is the host's to remove; one
-    // it left docked stays, with whatever the plug-in left in it.
-    for (auto& w : m_windows) {
-        if (w->BarContainer() && !w->BarClient()) w->RemoveBar();
-    }
-    ::FreeLibrary(m_module);
-    m_module = nullptr;
-    m_exports = PluginExports{};
+    ReleaseModule();
 }
 
 void Host::FreeWithoutUnload() {
-    if (!m_module) return;
+    if (m_module) ReleaseModule();
+}
+
+void Host::ReleaseModule() {
     ::FreeLibrary(m_module);
     m_module = nullptr;
     m_exports = PluginExports{};
+    // A bar whose window the plug-in destroyed is the host's to remove; one
+    // it left docked stays, with whatever the plug-in left in it.
     for (auto& w : m_windows) {
         if (w->BarContainer() && !::IsWindow(w->BarClient())) w->RemoveBar();
     }

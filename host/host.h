@@ -80,6 +80,8 @@ public:
     MainWindow* WindowOf(HWND hwnd) const;
 
 private:
+    // Frees the loaded module and removes the bars it left without a window.
+    void ReleaseModule();
     // What the windows ask of their host.
     void Record(Request request) override { m_requests.Add(std::move(request)); }
     void RunRequestHook(MainWindow& window, const Request& request) override;
