@@ -2,11 +2,47 @@
 # prefix, an X display (Xvfb unless one is set and wanted) and a warm,
 # persistent wineserver. Call winenv_start, and winenv_stop when done.
 
+# 32 where this machine runs 32-bit programs (and so 32-bit Wine), else 64:
+# some virtual machines' kernels refuse 32-bit code, and the Windows
+# programs are then built and tested for 64-bit Windows instead.
+winenv_bits() {
+    if [ -z "${WINENV_BITS:-}" ]; then
+        if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 \
+                && /usr/lib/wine/wine --version 2>&1 | grep -q 'Exec format error\|cannot execute'; then
+            WINENV_BITS=64
+        elif [ -x /usr/lib/wine/wine ] || ! command -v wine64 >/dev/null; then
+            WINENV_BITS=32
+        else
+            WINENV_BITS=64
+        fi
+    fi
+    echo "$WINENV_BITS"
+}
+
+# The CMake preset of the Windows build that runs here.
+winenv_preset() {
+    if [ "$(winenv_bits)" = 64 ]; then echo mingw64; else echo mingw; fi
+}
+
 winenv_start() {
     local top="$1" want_display="${2:-headless}" prefix="${3:-wineprefix}"
-    export WINEPREFIX="$top/build/$prefix"
     export WINEDEBUG=-all
-    export WINEARCH=win32
+    if [ "$(winenv_bits)" = 64 ]; then
+        export WINEARCH=win64
+        prefix="${prefix}64"
+        # Debian's wine and wineboot start the 32-bit loader whenever it is
+        # installed, even where it cannot run: these start the 64-bit one.
+        local shims="$top/build/wine64-bin"
+        mkdir -p "$shims"
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shims/wine"
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot.exe "$@"\n' >"$shims/wineboot"
+        chmod +x "$shims/wine" "$shims/wineboot"
+        export WINELOADER=/usr/lib/wine/wine64
+        case ":$PATH:" in *":$shims:"*) ;; *) export PATH="$shims:$PATH" ;; esac
+    else
+        export WINEARCH=win32
+    fi
+    export WINEPREFIX="$top/build/$prefix"
     export WINEDLLOVERRIDES="mscoree,mshtml="
     WINENV_XVFB_PID=""
     if [ "$want_display" != "interactive" ] || [ -z "${DISPLAY:-}" ]; then

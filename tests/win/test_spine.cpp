@@ -99,7 +99,7 @@ TEST_F(PluginTest, CommandOpensATreeViewInACustomBarAndClosesItThroughTheHost) {
     ASSERT_NE(nullptr, tree);
     const std::vector<UINT>& record = opens[0].record;
     ASSERT_EQ(5u, record.size());
-    EXPECT_EQ(20u, record[0]);
+    EXPECT_EQ(sizeof(BAR_OPEN_INFO), record[0]);  // 20 in the 32-bit plug-in
     EXPECT_EQ(0u, record[1]);
     EXPECT_EQ(reinterpret_cast<UINT_PTR>(tree), record[2]);
     EXPECT_EQ(0u, record[4]);
