@@ -18,6 +18,43 @@ constexpr COLORREF kImageMaskColour = RGB(255, 0, 255);
 
 }  // namespace
 
+// An item by the labels on its way from the top, each with how many siblings
+// before it carry the same label, so that it is found again in a reloaded tree.
+ShownItem ShownItem::Of(const TreeView& tree, HTREEITEM hItem) {
+    ShownItem shown;
+    for (; hItem; hItem = tree.Parent(hItem)) {
+        const std::wstring label = tree.ItemLabel(hItem);
+        unsigned same = 0;
+        for (HTREEITEM h = tree.FirstChild(tree.Parent(hItem)); h && h != hItem; h = tree.NextSibling(h)) {
+            if (tree.ItemLabel(h) == label) ++same;
+        }
+        shown.m_steps.insert(shown.m_steps.begin(), Step{label, same});
+    }
+    return shown;
+}
+
+// As far as the way leads through items that are shown: an item inside a
+// collapsed folder gives way to that folder, since selecting it would open
+// folders the stored value keeps closed.
+HTREEITEM ShownItem::FindIn(const TreeView& tree) const {
+    HTREEITEM hFound = nullptr;
+    HTREEITEM hParent = nullptr;
+    for (const Step& step : m_steps) {
+        if (hParent && !tree.IsExpanded(hParent)) break;
+        HTREEITEM hMatch = nullptr;
+        unsigned same = 0;
+        for (HTREEITEM h = tree.FirstChild(hParent); h; h = tree.NextSibling(h)) {
+            if (tree.ItemLabel(h) == step.label && same++ == step.nSameBefore) {
+                hMatch = h;
+                break;
+            }
+        }
+        if (!hMatch) break;
+        hFound = hParent = hMatch;
+    }
+    return hFound;
+}
+
 CMyFrame::~CMyFrame() {
     ReleaseBar();
 }
@@ -87,7 +124,7 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
     }
     if ((nEvent & EV_BAR_SAVE) && IsThisBar(pBar)) {
         FinishLabelEdit();
-        if (SaveTree()) m_bModified = false;
+        SaveTree();
     }
     if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar)) CloseBarFromHost(pBar);
     if (nEvent & EV_FLUSH) {
@@ -97,6 +134,7 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
         m_bOpened = false;
         if (IsBarOpen()) {
             SaveFavoritesIfModified();
+            FollowStoredFavorites();
             // The host may close the bar or the window in answer; nothing of
             // the frame is touched after it.
             if (bOpened) ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
@@ -105,12 +143,38 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
 }
 
 bool CMyFrame::SaveTree() {
-    return IsBarOpen() && SaveFavorites(Tree(), m_mapItems, m_keeper, m_bModified);
+    if (!IsBarOpen()) return false;
+    // A save that could not secure what is stored leaves the edits pending.
+    // One the keeper skipped had nothing to save: the window's edits
+    // changed no favourite, and another writer's value is newer.
+    if (SaveFavorites(Tree(), m_mapItems, m_keeper) == favstore::SaveOutcome::Failed) return false;
+    m_bModified = false;
+    return true;
 }
 
 void CMyFrame::SaveFavoritesIfModified() {
-    // A save that could not secure what is stored leaves the edits pending.
-    if (m_bModified && SaveTree()) m_bModified = false;
+    if (m_bModified) SaveTree();
+}
+
+bool CMyFrame::MayFollowStore() const {
+    // Nothing the user is in the middle of is taken away: an edit being
+    // typed, a drag, a menu or question about an item, a request to the host.
+    return IsBarOpen() && !m_bModified && m_nNestedLoops == 0 && !m_drag.Active() && !m_hDragItem &&
+           !Tree().IsEditingLabel();
+}
+
+void CMyFrame::FollowStoredFavorites() {
+    if (!MayFollowStore() || !StoredFavoritesChanged(m_keeper)) return;
+    TreeView tree = Tree();
+    const ShownItem selected = ShownItem::Of(tree, tree.Selected());
+    const ShownItem firstVisible = ShownItem::Of(tree, tree.FirstVisible());
+    const BarWatch watch(*this);
+    LoadFavorites(tree, m_mapItems, m_keeper);
+    // The host hears the tree's notices during the load and may close the
+    // bar in answer.
+    if (!watch.StillOpen()) return;
+    if (HTREEITEM hItem = selected.FindIn(tree)) tree.Select(hItem);
+    if (HTREEITEM hItem = firstVisible.FindIn(tree)) tree.SetFirstVisible(hItem);
 }
 
 void CMyFrame::SaveBeforeLeaving() {

@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "bar/frame_lookup.h"
 #include "bar/tree_view.h"
@@ -27,6 +28,23 @@ struct NewItemInfo {
     bool bFolder = false;
     std::wstring strTitle;  // empty: derive the names from the host's current document
     std::wstring strPath;
+};
+
+// An item of the bar as the user finds it: by the labels on its way from the
+// top. Kept across a reload of the tree.
+class ShownItem {
+public:
+    static ShownItem Of(const TreeView& tree, HTREEITEM hItem);
+    // The item on the same way in the tree now, or the deepest shown item on
+    // it; null when not even the first step is there.
+    HTREEITEM FindIn(const TreeView& tree) const;
+
+private:
+    struct Step {
+        std::wstring label;
+        unsigned nSameBefore = 0;  // earlier siblings with the same label
+    };
+    std::vector<Step> m_steps;
 };
 
 class CMyFrame : public CQorFrame<CMyFrame> {
@@ -110,6 +128,9 @@ public:
     // host: deleted items then drop their records as they go, and a delete
     // needs no walk over its subtree first.
     bool m_bTreeReportsDeletions = false;
+    // Menus, message boxes and host requests of this frame that are running
+    // (BarWatch counts them): the tree is not reloaded under them.
+    mutable int m_nNestedLoops = 0;
 
 private:
     void OpenBar();
@@ -118,9 +139,13 @@ private:
     bool CreateTreeView();
     void LoadImageList();
     bool SendOpenFile(const std::wstring& strPath);
-    // Saves the tree as far as the keeper allows; true when it was stored.
+    // Saves the tree as far as the keeper allows; false when nothing could
+    // be secured and the edits stay pending.
     bool SaveTree();
     void SaveFavoritesIfModified();
+    // An unchanged bar shows what another window or program stored since.
+    bool MayFollowStore() const;
+    void FollowStoredFavorites();
     void EndDrag();
     void ForgetDeletedSubtree(HTREEITEM hRoot);
     HTREEITEM DropFolderAt(POINT ptScreen) const;
@@ -132,12 +157,21 @@ private:
 // registry still holds it.
 class BarWatch {
 public:
-    explicit BarWatch(const CMyFrame& frame) : m_pFrame(&frame), m_hWnd(frame.m_hWnd), m_hwndTree(frame.m_hwndTree) {}
+    explicit BarWatch(const CMyFrame& frame) : m_pFrame(&frame), m_hWnd(frame.m_hWnd), m_hwndTree(frame.m_hwndTree) {
+        ++m_pFrame->m_nNestedLoops;
+    }
+    ~BarWatch() {
+        if (FrameStillThere()) --m_pFrame->m_nNestedLoops;
+    }
+    BarWatch(const BarWatch&) = delete;
+    BarWatch& operator=(const BarWatch&) = delete;
     bool StillOpen() const {
-        return GetFrame(m_hWnd) == m_pFrame && m_pFrame->m_hwndTree == m_hwndTree && ::IsWindow(m_hwndTree);
+        return FrameStillThere() && m_pFrame->m_hwndTree == m_hwndTree && ::IsWindow(m_hwndTree);
     }
 
 private:
+    bool FrameStillThere() const { return GetFrame(m_hWnd) == m_pFrame; }
+
     const CMyFrame* m_pFrame;
     HWND m_hWnd;
     HWND m_hwndTree;

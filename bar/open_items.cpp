@@ -26,6 +26,8 @@ void CMyFrame::OpenFolderItems(HTREEITEM hItem, UINT nDepthLimit) {
     const TreeView tree = Tree();
     if (hItem) hFolder = m_mapItems.GetItem(hItem).bFolder ? hItem : tree.Parent(hItem);
     HTREEITEM hFirst = tree.FirstChild(hFolder);
+    // The walk holds item handles across requests to the host.
+    const BarWatch watch(*this);
     OpenItems(hFirst, nDepthLimit, 0);
 }
 

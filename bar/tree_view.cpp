@@ -133,6 +133,14 @@ HTREEITEM TreeView::InsertTreeItem(HTREEITEM hParent, HTREEITEM hInsertAfter, co
     return reinterpret_cast<HTREEITEM>(Send(m_hwnd, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
+void TreeView::SetFirstVisible(HTREEITEM hItem) {
+    Send(m_hwnd, TVM_SELECTITEM, TVGN_FIRSTVISIBLE, ItemParam(hItem));
+}
+
+bool TreeView::IsExpanded(HTREEITEM hItem) const {
+    return (Send(m_hwnd, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(hItem), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+}
+
 void TreeView::Select(HTREEITEM hItem) {
     Send(m_hwnd, TVM_SELECTITEM, TVGN_CARET, ItemParam(hItem));
 }

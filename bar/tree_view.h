@@ -32,9 +32,11 @@ public:
     HTREEITEM Next(HTREEITEM hItem, UINT nCode) const;
     HTREEITEM Parent(HTREEITEM hItem) const { return Next(hItem, TVGN_PARENT); }
     HTREEITEM Selected() const { return Next(nullptr, TVGN_CARET); }
+    HTREEITEM FirstVisible() const { return Next(nullptr, TVGN_FIRSTVISIBLE); }
     bool HasChildren(HTREEITEM hItem) const { return FirstChild(hItem) != nullptr; }
     // Level of an item: 1 at the top, 0 for none (the invisible root).
     int LevelOf(HTREEITEM hItem) const;
+    bool IsExpanded(HTREEITEM hItem) const;
     // Whether hItem is hRoot or lies below it.
     bool IsInSubtree(HTREEITEM hItem, HTREEITEM hRoot) const;
 
@@ -55,6 +57,7 @@ public:
     void DeleteItem(HTREEITEM hItem);
     void Collapse(HTREEITEM hItem);
     void Select(HTREEITEM hItem);
+    void SetFirstVisible(HTREEITEM hItem);  // scrolls it to the top
     void SetImageList(HIMAGELIST himl);
 
     // Label editing.

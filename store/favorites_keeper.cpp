@@ -1,14 +1,100 @@
 #include "store/favorites_keeper.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
+
+#include "store/favorites_format.h"
+#include "store/favorites_history.h"
+#include "store/parent_table.h"
 
 namespace favstore {
 
-void FavoritesKeeper::Loaded(ReadOutcome read, StoredValue value, bool loadedWhole) {
+namespace {
+
+// The registry keeps last-write times to the clock's tick (about 16 ms on
+// Windows): two writes within one tick leave the same time. Once this much
+// has passed since a time was noted, a later write must show.
+constexpr Ticks kSameTickGuard = 2 * kTicksPerSecond;
+constexpr std::size_t kTreeLabelUnits = 259;  // what the tree gives back of a label
+
+// A label as the tree keeps it: up to its first NUL, at most 259 units.
+std::uint32_t KeptLabelUnits(const favfmt::RecordView& r) {
+    std::uint32_t n = 0;
+    while (n < r.labelLen && n < kTreeLabelUnits && (r.label[2 * n] | r.label[2 * n + 1]) != 0) ++n;
+    return n;
+}
+
+// Reads records with the level each lands on when the bar loads it.
+class ShapeReader {
+public:
+    ShapeReader(const std::vector<std::uint8_t>& value, bool currentLayout)
+        : m_reader(value.data(), value.size(), currentLayout), m_empty(value.empty()) {
+        m_levels.Reset(0);
+    }
+    bool Next(favfmt::RecordView& record, unsigned& level) {
+        if (m_empty || !m_reader.Next(record) || record.depth == 0) return false;
+        level = m_levels.ParentFor(record.depth) + 1;
+        m_levels.Inserted(record.depth, level);
+        return true;
+    }
+    bool Complete() const { return m_empty || m_reader.Complete(); }
+
+private:
+    favfmt::Reader m_reader;
+    bool m_empty;
+    ParentTable<unsigned> m_levels;
+};
+
+bool SameRecord(const favfmt::RecordView& a, unsigned aLevel, const favfmt::RecordView& b, unsigned bLevel) {
+    const std::uint32_t aLabel = KeptLabelUnits(a);
+    return aLevel == bLevel && a.folder == b.folder && aLabel == KeptLabelUnits(b) && a.pathLen == b.pathLen &&
+           std::memcmp(a.label, b.label, 2u * aLabel) == 0 && std::memcmp(a.path, b.path, 2u * a.pathLen) == 0;
+}
+
+}  // namespace
+
+bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
+                   bool bCurrentLayout) {
+    if (a == b) return true;
+    ShapeReader ra(a, aCurrentLayout);
+    ShapeReader rb(b, bCurrentLayout);
+    favfmt::RecordView va;
+    favfmt::RecordView vb;
+    unsigned la = 0;
+    unsigned lb = 0;
+    for (;;) {
+        const bool moreA = ra.Next(va, la);
+        const bool moreB = rb.Next(vb, lb);
+        if (moreA != moreB) return false;
+        if (!moreA) break;
+        if (!SameRecord(va, la, vb, lb)) return false;
+    }
+    return ra.Complete() && rb.Complete();
+}
+
+std::size_t CountedItems(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) return 0;
+    favfmt::Reader reader(bytes.data(), bytes.size(), true);
+    if (!reader.HasTag()) return 1;
+    return reader.Count() > 0 ? static_cast<std::size_t>(reader.Count()) : 0;
+}
+
+ReadOutcome FavoritesKeeper::Read(StoredValues& store, StoredValue& value) {
+    m_pendingSeenAt = store.Now();
+    m_pendingStamp = store.LastWritten();
+    return store.ReadFavorites(value);
+}
+
+void FavoritesKeeper::Loaded(ReadOutcome read, StoredValue value, bool loadedWhole, bool currentLayout) {
     m_unloaded = StoredValue{};
     m_bUnloadedKept = false;
     m_bUnloadedUnread = false;
-    m_syncedBytes.clear();
+    m_bSyncedCurrentLayout = currentLayout;
+    m_stamp = m_pendingStamp;
+    m_bStampSettled = m_stamp != 0 && m_pendingSeenAt >= m_stamp + kSameTickGuard;
+    m_pendingStamp = 0;
+    m_syncedValue = StoredValue{};
     switch (read) {
     case ReadOutcome::Missing:
         m_synced = Synced::Missing;
@@ -21,69 +107,181 @@ void FavoritesKeeper::Loaded(ReadOutcome read, StoredValue value, bool loadedWho
         m_synced = Synced::Bytes;
         // A value without bytes holds no favourites: nothing to keep.
         if (!loadedWhole && !value.bytes.empty()) {
-            m_syncedBytes = value.bytes;
+            m_syncedValue = value;
             m_unloaded = std::move(value);
             m_bUnloadedKept = true;
         } else {
-            m_syncedBytes = std::move(value.bytes);
+            m_syncedValue = std::move(value);
         }
         break;
     }
 }
 
-bool FavoritesKeeper::ChangedByOthers(StoredValues& store) const {
-    StoredValue now;
-    switch (store.ReadFavorites(now)) {
+bool FavoritesKeeper::SameAsSynced(ReadOutcome read, const StoredValue& value) const {
+    switch (read) {
     case ReadOutcome::Missing:
-        return false;  // written again, as when this window saves any tree
+        return m_synced == Synced::Missing;
     case ReadOutcome::Unreadable:
-        return m_synced != Synced::Unreadable;
+        return m_synced == Synced::Unreadable;
     case ReadOutcome::Read:
         break;
     }
-    return m_synced != Synced::Bytes || now.bytes != m_syncedBytes;
+    return m_synced == Synced::Bytes && value == m_syncedValue;
+}
+
+bool FavoritesKeeper::ChangedHere(const std::vector<std::uint8_t>& encoded) const {
+    switch (m_synced) {
+    case Synced::Missing:
+    case Synced::Unreadable:
+        return !encoded.empty();
+    case Synced::Bytes:
+        break;
+    }
+    if (m_syncedValue.type != kBinaryType) return !encoded.empty();
+    return !SameFavorites(encoded, true, m_syncedValue.bytes, m_bSyncedCurrentLayout);
+}
+
+bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
+    const Ticks seenAt = store.Now();
+    const Ticks stamp = store.LastWritten();
+    if (stamp != 0 && stamp == m_stamp) {
+        if (m_bStampSettled) return false;
+        // Right after a write, another one in the same tick would not show
+        // yet; look at the bytes once that can no longer happen.
+        if (seenAt < stamp + kSameTickGuard) return false;
+    }
+    StoredValue now;
+    const ReadOutcome read = store.ReadFavorites(now);
+    if (!SameAsSynced(read, now)) return true;
+    m_stamp = stamp;
+    m_bStampSettled = stamp != 0 && seenAt >= stamp + kSameTickGuard;
+    return false;
 }
 
 // Copies what did not load to the backup value. A value that could not be
 // read at load time is read again now; if that still fails, nothing may
-// replace it.
+// replace it. The backup holds one rescue: an earlier one goes to the
+// history before it is written over.
 bool FavoritesKeeper::SecureUnloadedValue(StoredValues& store) {
+    StoredValue written;
+    return SecureUnloadedValue(store, written);
+}
+
+bool FavoritesKeeper::SecureUnloadedValue(StoredValues& store, StoredValue& written) {
+    if (!HoldsUnloadedValue()) return true;
+    StoredValue rescue;
     if (m_bUnloadedUnread) {
-        StoredValue now;
-        switch (store.ReadFavorites(now)) {
+        switch (store.ReadFavorites(rescue)) {
         case ReadOutcome::Missing:
             m_bUnloadedUnread = false;  // gone already: nothing left to keep
             return true;
         case ReadOutcome::Unreadable:
             return false;
         case ReadOutcome::Read:
-            if (!now.bytes.empty() && !store.WriteBackup(now)) return false;
-            m_bUnloadedUnread = false;
-            return true;
+            break;
         }
+    } else {
+        rescue = m_unloaded;
     }
-    if (m_bUnloadedKept) {
-        if (!store.WriteBackup(m_unloaded)) return false;
-        m_unloaded = StoredValue{};
-        m_bUnloadedKept = false;
+    if (!rescue.bytes.empty()) {
+        StoredValue earlier;
+        switch (store.ReadBackup(earlier)) {
+        case ReadOutcome::Missing:
+            break;
+        case ReadOutcome::Unreadable:
+            return false;
+        case ReadOutcome::Read:
+            if (earlier != rescue && !earlier.bytes.empty() &&
+                FavoritesHistory(store).Add(earlier.bytes, "backup") == FavoritesHistory::AddOutcome::Failed) {
+                return false;
+            }
+            break;
+        }
+        if (!store.WriteBackup(rescue)) return false;
+        written = std::move(rescue);
     }
+    m_unloaded = StoredValue{};
+    m_bUnloadedKept = false;
+    m_bUnloadedUnread = false;
     return true;
 }
 
-SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t> encoded, bool edited) {
-    if (!edited && ChangedByOthers(store)) return SaveOutcome::Skipped;
-    if (!SecureUnloadedValue(store)) return SaveOutcome::Failed;
+// Before current is replaced: the history gets it when it cannot be rebuilt
+// from what this writer holds. False when that entry could not be made.
+bool FavoritesKeeper::KeepReplaced(StoredValues& store, const StoredValue& current,
+                                   const std::vector<std::uint8_t>& encoded, bool byOthers,
+                                   const SaveOptions& options) {
+    if (current.bytes == encoded) return true;
+    const std::size_t held = CountedItems(current.bytes);
+    if (held == 0) return true;
+    FavoritesHistory history(store);
+    std::string reason;
+    if (options.keepReplaced) {
+        reason = options.reason;
+    } else if (byOthers) {
+        reason = "other writer";
+    } else if (CountedItems(encoded) < held) {
+        reason = "delete";
+    } else {
+        const std::int64_t today = store.LocalDay(store.Now());
+        if (m_historyDay == today) return true;
+        if (history.MadeToday()) {
+            m_historyDay = today;
+            return true;
+        }
+        reason = "daily";
+    }
+    if (history.Add(current.bytes, reason) == FavoritesHistory::AddOutcome::Failed) return false;
+    m_historyDay = store.LocalDay(store.Now());
+    return true;
+}
+
+void FavoritesKeeper::Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store) {
+    m_synced = synced;
+    m_syncedValue = StoredValue{kBinaryType, std::move(bytes)};
+    m_bSyncedCurrentLayout = true;
+    // Noted after the write: until the same-tick guard has passed, the next
+    // look compares bytes, so a write that slipped in between still shows.
+    m_stamp = store.LastWritten();
+    m_bStampSettled = false;
+}
+
+SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t> encoded,
+                                  const SaveOptions& options) {
+    // What is stored now. While the key's last-write time is the settled one
+    // noted, that is what this writer last saw, and no value data is read.
+    StoredValue read;
+    ReadOutcome outcome = ReadOutcome::Read;
+    const StoredValue* current = &m_syncedValue;
+    const Ticks stamp = store.LastWritten();
+    const bool knownUnchanged = m_bStampSettled && stamp != 0 && stamp == m_stamp && m_synced != Synced::Unreadable;
+    if (knownUnchanged) {
+        if (m_synced == Synced::Missing) outcome = ReadOutcome::Missing;
+    } else {
+        outcome = store.ReadFavorites(read);
+        current = &read;
+    }
+    const bool byOthers = !SameAsSynced(outcome, *current);
+    if (byOthers && !ChangedHere(encoded)) return SaveOutcome::Skipped;
+    // What cannot be read cannot be kept: it is not replaced either.
+    if (outcome == ReadOutcome::Unreadable && !m_bUnloadedUnread) return SaveOutcome::Failed;
+    StoredValue rescued;
+    if (!SecureUnloadedValue(store, rescued)) return SaveOutcome::Failed;
+    // A value that went to the backup just now needs no second copy.
+    const bool inBackup = !rescued.bytes.empty() && rescued == *current;
+    if (outcome == ReadOutcome::Read && !inBackup && !KeepReplaced(store, *current, encoded, byOthers, options)) {
+        return SaveOutcome::Failed;
+    }
+
     if (encoded.empty()) {
         if (!store.DeleteFavorites()) return SaveOutcome::Failed;
-        m_synced = Synced::Missing;
-        m_syncedBytes.clear();
+        Synchronised(Synced::Missing, {}, store);
         return SaveOutcome::Deleted;
     }
     if (!store.WriteFavorites(encoded)) return SaveOutcome::Failed;
-    m_synced = Synced::Bytes;
-    m_syncedBytes = std::move(encoded);
     // Only now is the stored value in the current layout.
     store.MarkCurrentLayout();
+    Synchronised(Synced::Bytes, std::move(encoded), store);
     return SaveOutcome::Written;
 }
 

@@ -1,18 +1,22 @@
 // The one place that decides whether, and how, the stored favourites value is
-// replaced or deleted. Window-free and registry-free: the plug-in gives it the
-// key's values through StoredValues, the native tests give it a fake.
+// replaced or deleted, for every writer: each window's bar and favtool.
+// Window-free and registry-free: the writers give it the key's values through
+// StoredValues (store/registry_values.h), the native tests give it a fake.
 //
 // What it guards against:
 // - a value that did not load completely (damaged, of another type, or not
 //   readable at all) is copied to the backup value before anything replaces
 //   or deletes it, and nothing is replaced while that copy cannot be made;
-// - a window without edits of its own does not undo what another window (or
-//   another program) stored after this window last loaded or saved;
+// - a writer without changes of its own never undoes what another window or
+//   program stored (or deleted) since this writer last loaded or saved;
+// - a replaced value that cannot be rebuilt (another writer's, one that held
+//   more favourites, the first of the day) goes to the history first;
 // - the layout marker is set only once the value was written.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace favstore {
@@ -23,19 +27,47 @@ enum class ReadOutcome {
     Unreadable,  // it exists, but its bytes could not be read
 };
 
+constexpr std::uint32_t kBinaryType = 3;  // REG_BINARY
+
 struct StoredValue {
-    std::uint32_t type = 0;  // the registry type it was stored with
+    std::uint32_t type = kBinaryType;  // the registry type it was stored with
     std::vector<std::uint8_t> bytes;
+    bool operator==(const StoredValue& o) const { return type == o.type && bytes == o.bytes; }
+    bool operator!=(const StoredValue& o) const { return !(*this == o); }
 };
 
-// The plug-in key's favourites values.
+// Times as the registry keeps them: 100-ns ticks since 1601-01-01, UTC.
+using Ticks = std::uint64_t;
+constexpr Ticks kTicksPerSecond = 10'000'000;
+
+struct HistoryEntry {
+    std::string name;  // UTF-8
+    std::size_t size = 0;
+};
+
+// The plug-in key's favourites values, its history and the clock.
 class StoredValues {
 public:
     virtual ReadOutcome ReadFavorites(StoredValue& value) = 0;
     virtual bool WriteFavorites(const std::vector<std::uint8_t>& bytes) = 0;  // as REG_BINARY
     virtual bool DeleteFavorites() = 0;                                       // true when it is gone
+    virtual ReadOutcome ReadBackup(StoredValue& value) = 0;
     virtual bool WriteBackup(const StoredValue& value) = 0;                   // with the value's own type
     virtual bool MarkCurrentLayout() = 0;                                     // check = 1
+    // When any value of the key was last written; 0 when that cannot be
+    // told. Reads no value data, so asking costs next to nothing.
+    virtual Ticks LastWritten() = 0;
+
+    // The history subkey: binary values, any order.
+    virtual bool ListHistory(std::vector<HistoryEntry>& entries) = 0;
+    virtual bool ReadHistory(const std::string& name, std::vector<std::uint8_t>& bytes) = 0;
+    virtual bool WriteHistory(const std::string& name, const std::vector<std::uint8_t>& bytes) = 0;
+    virtual bool DeleteHistory(const std::string& name) = 0;
+
+    // The clock: now, and the user's local calendar day of a time (days
+    // counted from any fixed day).
+    virtual Ticks Now() = 0;
+    virtual std::int64_t LocalDay(Ticks utc) = 0;
 
 protected:
     ~StoredValues() = default;
@@ -44,35 +76,81 @@ protected:
 enum class SaveOutcome {
     Written,  // the value holds the tree
     Deleted,  // the tree was empty; the value is gone
-    Skipped,  // another writer's value is newer than this window's unchanged tree
+    Skipped,  // another writer's value is newer, and this writer changed nothing
     Failed,   // nothing replaced or deleted; what could not be secured is still kept
 };
 
-// Per window: what it last saw of the stored value and what it still owes
+struct SaveOptions {
+    // Every value this save replaces goes to the history (favtool's writes,
+    // which a user asked for and may want to undo); reason names the entry.
+    bool keepReplaced = false;
+    std::string reason;
+};
+
+// Whether two stored values hold the same favourites as the bar shows them:
+// labels (as far as the tree keeps them), paths, kinds, order and nesting.
+// Which folders are open, filler bytes and skipped levels do not count. A
+// value that does not read completely equals only the same bytes.
+bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
+                   bool bCurrentLayout);
+// The favourites a value holds by its header; values without the tag count
+// as holding some, since what they hold cannot be told.
+std::size_t CountedItems(const std::vector<std::uint8_t>& bytes);
+
+// Per writer: what it last saw of the stored value and what it still owes
 // the backup.
 class FavoritesKeeper {
 public:
-    // After a load. read/value: what the load found; loadedWhole: every
-    // stored record went into the tree (ignored unless the value was read).
-    void Loaded(ReadOutcome read, StoredValue value, bool loadedWhole);
+    // A load: the stored value, with the key's last-write time noted first,
+    // so that a write between the two shows as a change later on.
+    ReadOutcome Read(StoredValues& store, StoredValue& value);
+    // After a load. read/value: what Read found; loadedWhole: every stored
+    // record went into the tree (ignored unless the value was read);
+    // currentLayout: the marker said the current layout.
+    void Loaded(ReadOutcome read, StoredValue value, bool loadedWhole, bool currentLayout = true);
 
     // Replaces the stored value with encoded, or deletes it when encoded is
-    // empty (the tree has no items). edited: the tree changed since this
-    // window last loaded or saved.
-    SaveOutcome Save(StoredValues& store, std::vector<std::uint8_t> encoded, bool edited);
+    // empty (the tree has no items), as far as the rules allow.
+    SaveOutcome Save(StoredValues& store, std::vector<std::uint8_t> encoded, const SaveOptions& options = {});
 
-    // Whether a value that did not load is still waiting for its backup.
+    // Whether the stored value is no longer what this writer last loaded or
+    // saved. Reads no value data while the key's last-write time is the one
+    // noted; right after this writer's own write it waits until a write in
+    // the same clock tick would have shown, then compares the bytes once.
+    bool StoredValueChanged(StoredValues& store);
+
+    // Copies a value that did not load to the backup now (a rescue already
+    // there goes to the history first); false while it is still owed.
+    bool SecureUnloadedValue(StoredValues& store);
     bool HoldsUnloadedValue() const { return m_bUnloadedKept || m_bUnloadedUnread; }
 
-private:
-    bool ChangedByOthers(StoredValues& store) const;
-    bool SecureUnloadedValue(StoredValues& store);
+    // Whether encoded holds other favourites than this writer last loaded or
+    // saved.
+    bool ChangedHere(const std::vector<std::uint8_t>& encoded) const;
 
-    // The stored value as this window last loaded or saved it: its bytes are
-    // kept whole, since comparing them costs less than hashing them.
+private:
     enum class Synced { Missing, Bytes, Unreadable };
+    bool SameAsSynced(ReadOutcome read, const StoredValue& value) const;
+    // written: what went to the backup, if anything did.
+    bool SecureUnloadedValue(StoredValues& store, StoredValue& written);
+    bool KeepReplaced(StoredValues& store, const StoredValue& current, const std::vector<std::uint8_t>& encoded,
+                      bool byOthers, const SaveOptions& options);
+    void Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store);
+
+    // The stored value as this writer last loaded or saved it: its bytes are
+    // kept whole, since comparing them costs less than hashing them.
     Synced m_synced = Synced::Missing;
-    std::vector<std::uint8_t> m_syncedBytes;
+    StoredValue m_syncedValue;
+    bool m_bSyncedCurrentLayout = true;
+    // The key's last-write time when that was seen, and whether it was seen
+    // long enough after that time that any later write must change it.
+    Ticks m_stamp = 0;
+    bool m_bStampSettled = false;
+    Ticks m_pendingStamp = 0;  // noted by Read for the Loaded that follows
+    Ticks m_pendingSeenAt = 0;
+    // The local day on which a history entry is known to exist.
+    std::int64_t m_historyDay = -1;
+
     StoredValue m_unloaded;
     bool m_bUnloadedKept = false;    // m_unloaded holds bytes that did not load
     bool m_bUnloadedUnread = false;  // a value that could not even be read

@@ -8,68 +8,12 @@
 #include "common/handles.h"
 #include "store/favorites_format.h"
 #include "store/parent_table.h"
+#include "store/registry_values.h"
 #include "store/settings.h"
 
 namespace {
 
 constexpr DWORD kCurrentLayout = 1;
-
-// Reads a value whole, of any type: one query for type and size, one for the
-// data. A value that changes size between the two, or does not fit in
-// memory, is unreadable rather than missing.
-favstore::ReadOutcome ReadWholeValue(HKEY hKey, const wchar_t* pszName, favstore::StoredValue& value) {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    LSTATUS status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, nullptr, &size);
-    if (status == ERROR_FILE_NOT_FOUND) return favstore::ReadOutcome::Missing;
-    if (status != ERROR_SUCCESS) return favstore::ReadOutcome::Unreadable;
-    value.type = type;
-    try {
-        value.bytes.resize(size);
-    } catch (const std::bad_alloc&) {
-        return favstore::ReadOutcome::Unreadable;
-    }
-    if (size != 0) {
-        status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, value.bytes.data(), &size);
-        if (status == ERROR_FILE_NOT_FOUND) return favstore::ReadOutcome::Missing;
-        if (status != ERROR_SUCCESS || type != value.type) return favstore::ReadOutcome::Unreadable;
-        value.bytes.resize(size);
-    }
-    return favstore::ReadOutcome::Read;
-}
-
-// The plug-in key's favourites values, as the keeper sees them.
-class RegistryValues final : public favstore::StoredValues {
-public:
-    explicit RegistryValues(HKEY hKey) : m_hKey(hKey) {}
-
-    favstore::ReadOutcome ReadFavorites(favstore::StoredValue& value) override {
-        return ReadWholeValue(m_hKey, kValueFavorites, value);
-    }
-    bool WriteFavorites(const std::vector<std::uint8_t>& bytes) override {
-        return Write(kValueFavorites, REG_BINARY, bytes);
-    }
-    bool DeleteFavorites() override {
-        const LSTATUS status = ::RegDeleteValueW(m_hKey, kValueFavorites);
-        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-    }
-    bool WriteBackup(const favstore::StoredValue& value) override {
-        return Write(kValueFavoritesBackup, value.type, value.bytes);
-    }
-    bool MarkCurrentLayout() override {
-        const DWORD layout = kCurrentLayout;
-        return ::RegSetValueExW(m_hKey, kValueCheck, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&layout),
-                                sizeof(layout)) == ERROR_SUCCESS;
-    }
-
-private:
-    bool Write(const wchar_t* pszName, DWORD type, const std::vector<std::uint8_t>& bytes) {
-        return ::RegSetValueExW(m_hKey, pszName, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())) ==
-               ERROR_SUCCESS;
-    }
-
-    HKEY m_hKey;
-};
 
 // Inserts the stored records; returns true when every one of them loaded.
 bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector<BYTE>& value,
@@ -139,10 +83,10 @@ bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vec
 }
 
 favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree& tree, const FavoriteItemMap& items,
-                             favstore::FavoritesKeeper& keeper, bool bEdited) {
+                             favstore::FavoritesKeeper& keeper) {
     std::vector<BYTE> encoded;
     if (!EncodeTree(tree, items, encoded)) return favstore::SaveOutcome::Failed;
-    return keeper.Save(values, std::move(encoded), bEdited);
+    return keeper.Save(values, std::move(encoded));
 }
 
 }  // namespace
@@ -158,17 +102,17 @@ void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::Favorit
         // Nothing is known about what is stored: no save may replace it.
         keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
     } else {
+        favstore::RegistryValues values(key.get());
         favstore::StoredValue value;
-        const favstore::ReadOutcome read = ReadWholeValue(key.get(), kValueFavorites, value);
+        const favstore::ReadOutcome read = keeper.Read(values, value);
         const bool currentLayout = ReadDwordValue(key.get(), kValueCheck) == kCurrentLayout;
         const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
         const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
-        keeper.Loaded(read, std::move(value), loadedWhole);
+        keeper.Loaded(read, std::move(value), loadedWhole, currentLayout);
         if (loadedWhole && !currentLayout) {
             // Rewritten at once in the current layout; an emptied value is
             // gone, which converts it too.
-            RegistryValues values(key.get());
-            if (SaveTo(values, tree, items, keeper, true) == favstore::SaveOutcome::Deleted) {
+            if (SaveTo(values, tree, items, keeper) == favstore::SaveOutcome::Deleted) {
                 values.MarkCurrentLayout();
             }
         }
@@ -176,14 +120,22 @@ void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::Favorit
     tree.SetRedraw(true);
 }
 
-bool SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items, favstore::FavoritesKeeper& keeper,
-                   bool bEdited) {
+favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items,
+                                    favstore::FavoritesKeeper& keeper) {
     // Without its window the tree reads as empty, which is no reason to
     // delete anything.
-    if (!tree.Exists()) return false;
+    if (!tree.Exists()) return favstore::SaveOutcome::Failed;
+    UniqueRegKey key(OpenPlugInKey());
+    if (!key) return favstore::SaveOutcome::Failed;
+    favstore::RegistryValues values(key.get());
+    return SaveTo(values, tree, items, keeper);
+}
+
+bool StoredFavoritesChanged(favstore::FavoritesKeeper& keeper) {
     UniqueRegKey key(OpenPlugInKey());
     if (!key) return false;
-    RegistryValues values(key.get());
-    const favstore::SaveOutcome outcome = SaveTo(values, tree, items, keeper, bEdited);
-    return outcome == favstore::SaveOutcome::Written || outcome == favstore::SaveOutcome::Deleted;
+    favstore::RegistryValues values(key.get());
+    // What this window still owes the backup is written before a reload
+    // forgets it; until then the bar keeps showing what it has.
+    return keeper.StoredValueChanged(values) && keeper.SecureUnloadedValue(values);
 }

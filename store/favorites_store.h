@@ -10,7 +10,12 @@
 void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper);
 
 // Replaces the stored value with the tree, or deletes it when the tree is
-// empty, as far as the keeper allows. bEdited: the tree changed since it was
-// last loaded or saved. True when the stored value now holds the tree.
-bool SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items, favstore::FavoritesKeeper& keeper,
-                   bool bEdited);
+// empty, as far as the keeper allows.
+favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items,
+                                    favstore::FavoritesKeeper& keeper);
+
+// Whether another window or program has rewritten or deleted the stored
+// value since the keeper last loaded or saved it, and the window may load it
+// again: what it owes the backup is secured first. Reads no value data while
+// the key's last-write time says nothing was written.
+bool StoredFavoritesChanged(favstore::FavoritesKeeper& keeper);

@@ -27,3 +27,5 @@ constexpr const wchar_t* kValueBarPos = L"CustomBarPos";
 constexpr const wchar_t* kValueFavorites = L"FavoriteArray";
 constexpr const wchar_t* kValueFavoritesBackup = L"FavoriteArrayBackup";
 constexpr const wchar_t* kValueCheck = L"check";
+// The subkey that keeps replaced favourites values (store/favorites_history.h).
+constexpr const wchar_t* kKeyHistory = L"History";

@@ -1,22 +1,31 @@
 // The rules for replacing or deleting the stored favourites, against a fake
-// key whose reads and writes can be made to fail.
+// key whose reads and writes can be made to fail, with a clock the tests set.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "store/favorites_format.h"
+#include "store/favorites_history.h"
 #include "store/favorites_keeper.h"
 
 namespace {
 
+using favfmt::Record;
 using favstore::FavoritesKeeper;
 using favstore::ReadOutcome;
 using favstore::SaveOutcome;
 using favstore::StoredValue;
+using favstore::Ticks;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kBinary = 3;  // REG_BINARY
 constexpr std::uint32_t kText = 1;    // REG_SZ
+constexpr Ticks kSecond = favstore::kTicksPerSecond;
+constexpr Ticks kDay = 86'400 * kSecond;
+// 2026-12-08T10:00:00Z in registry ticks.
+constexpr Ticks kMorning = 134411976000000000ULL;
 
 class FakeValues final : public favstore::StoredValues {
 public:
@@ -26,19 +35,38 @@ public:
     bool hasBackup = false;
     StoredValue backup;
     bool marked = false;
+    Ticks written = 0;  // the key's last-write time
+    std::map<std::string, Bytes> history;
+    Ticks now = kMorning;
     // Faults to inject.
     bool unreadable = false;
     bool failBackup = false;
     bool failWrite = false;
     bool failDelete = false;
-    // Every change, in order.
+    bool failHistory = false;
+    // Every change, in order, and how often value data was read.
     std::vector<std::string> log;
+    int favoritesReads = 0;
 
+    // Another writer's value, stored at the current time.
     void Store(std::uint32_t type, Bytes bytes) {
         hasFavorites = true;
         favorites = StoredValue{type, std::move(bytes)};
+        written = now;
     }
+    void Remove() {
+        hasFavorites = false;
+        written = now;
+    }
+    std::vector<std::string> HistoryNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : history) names.push_back(entry.first);
+        return names;
+    }
+    Bytes Newest() const { return history.empty() ? Bytes{} : history.rbegin()->second; }
+
     ReadOutcome ReadFavorites(StoredValue& value) override {
+        ++favoritesReads;
         if (!hasFavorites) return ReadOutcome::Missing;
         if (unreadable) return ReadOutcome::Unreadable;
         value = favorites;
@@ -52,53 +80,93 @@ public:
     }
     bool DeleteFavorites() override {
         if (failDelete) return false;
-        hasFavorites = false;
+        Remove();
         log.push_back("delete");
         return true;
+    }
+    ReadOutcome ReadBackup(StoredValue& value) override {
+        if (!hasBackup) return ReadOutcome::Missing;
+        value = backup;
+        return ReadOutcome::Read;
     }
     bool WriteBackup(const StoredValue& value) override {
         if (failBackup) return false;
         hasBackup = true;
         backup = value;
+        written = now;
         log.push_back("backup");
         return true;
     }
     bool MarkCurrentLayout() override {
         marked = true;
+        written = now;
         log.push_back("mark");
         return true;
     }
+    Ticks LastWritten() override { return written; }
+    bool ListHistory(std::vector<favstore::HistoryEntry>& entries) override {
+        for (const auto& entry : history) entries.push_back({entry.first, entry.second.size()});
+        return true;
+    }
+    bool ReadHistory(const std::string& name, Bytes& bytes) override {
+        auto it = history.find(name);
+        if (it == history.end()) return false;
+        bytes = it->second;
+        return true;
+    }
+    bool WriteHistory(const std::string& name, const Bytes& bytes) override {
+        if (failHistory) return false;
+        history[name] = bytes;
+        log.push_back("history");
+        return true;
+    }
+    bool DeleteHistory(const std::string& name) override {
+        history.erase(name);
+        return true;
+    }
+    Ticks Now() override { return now; }
+    std::int64_t LocalDay(Ticks utc) override { return static_cast<std::int64_t>(utc / kDay); }
 };
 
+Record Item(const char16_t* label, int depth = 1) { return {label, std::u16string(u"C:\\") + label, static_cast<std::uint8_t>(depth), false, false}; }
+Record Folder(const char16_t* label, int depth = 1, bool expanded = false) {
+    return {label, u"", static_cast<std::uint8_t>(depth), true, expanded};
+}
+
+const Bytes kA = favfmt::Encode({Item(u"a")});
+const Bytes kAB = favfmt::Encode({Item(u"a"), Item(u"b")});
+const Bytes kABC = favfmt::Encode({Item(u"a"), Item(u"b"), Item(u"c")});
 const Bytes kDamaged = {8, 15, 239, 0, 9, 0, 0, 0, 1};
-const Bytes kTree = {8, 15, 239, 0, 0, 0, 0, 0};
-const Bytes kOtherTree = {8, 15, 239, 0, 0, 0, 0, 0, 0};
+const Bytes kNoItems = {8, 15, 239, 0, 0, 0, 0, 0};
 
 // A keeper that has loaded what the key holds now.
-FavoritesKeeper LoadedFrom(FakeValues& key, bool loadedWhole) {
+FavoritesKeeper LoadedFrom(FakeValues& key, bool loadedWhole = true) {
     FavoritesKeeper keeper;
     StoredValue value;
-    const ReadOutcome read = key.ReadFavorites(value);
+    const ReadOutcome read = keeper.Read(key, value);
     keeper.Loaded(read, value, loadedWhole);
     return keeper;
 }
 
 }  // namespace
 
+// ---- what did not load is kept
+
 TEST(FavoritesKeeper, AValueThatDidNotLoadGoesToTheBackupFirstWithItsType) {
     FakeValues key;
     key.Store(kText, kDamaged);
     FavoritesKeeper keeper = LoadedFrom(key, false);
-    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kTree, false));
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
     EXPECT_EQ((std::vector<std::string>{"backup", "write", "mark"}), key.log);
     EXPECT_EQ(kText, key.backup.type);
     EXPECT_EQ(kDamaged, key.backup.bytes);
-    EXPECT_EQ(kTree, key.favorites.bytes);
+    EXPECT_EQ(kA, key.favorites.bytes);
 
-    // Once kept, it is not written over again by the next save.
+    // Once kept, it is not written over again by the next save (which, the
+    // day's first change, keeps what it replaces in the history).
     key.log.clear();
-    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kOtherTree, true));
-    EXPECT_EQ((std::vector<std::string>{"write", "mark"}), key.log);
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ((std::vector<std::string>{"history", "write", "mark"}), key.log);
 }
 
 TEST(FavoritesKeeper, AFailedBackupLeavesTheValueAndKeepsTheBytesForTheNextSave) {
@@ -106,51 +174,76 @@ TEST(FavoritesKeeper, AFailedBackupLeavesTheValueAndKeepsTheBytesForTheNextSave)
     key.Store(kBinary, kDamaged);
     FavoritesKeeper keeper = LoadedFrom(key, false);
     key.failBackup = true;
-    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kTree, true));
-    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, {}, true));  // nor deleted
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kA));
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, {}));  // nor deleted
     EXPECT_TRUE(key.log.empty());
     EXPECT_EQ(kDamaged, key.favorites.bytes);
     EXPECT_FALSE(key.marked);
     EXPECT_TRUE(keeper.HoldsUnloadedValue());
 
     key.failBackup = false;
-    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kTree, true));
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
     EXPECT_EQ(kDamaged, key.backup.bytes);
     EXPECT_FALSE(keeper.HoldsUnloadedValue());
 }
 
+TEST(FavoritesKeeper, AnEarlierRescueGoesToTheHistoryBeforeTheBackupIsWrittenOver) {
+    FakeValues key;
+    key.hasBackup = true;
+    key.backup = StoredValue{kBinary, kABC};
+    key.Store(kBinary, kDamaged);
+    FavoritesKeeper keeper = LoadedFrom(key, false);
+    key.failHistory = true;
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kA));
+    EXPECT_EQ(kABC, key.backup.bytes);
+    key.failHistory = false;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
+    EXPECT_EQ(kDamaged, key.backup.bytes);
+    // The damaged value itself is in the backup now: no second copy.
+    ASSERT_EQ(1u, key.history.size());
+    EXPECT_EQ(kABC, key.Newest());
+    EXPECT_NE(std::string::npos, key.history.begin()->first.find("backup"));
+}
+
 TEST(FavoritesKeeper, TheLayoutIsMarkedOnlyAfterTheValueWasWritten) {
     FakeValues key;
-    key.Store(kBinary, kTree);
-    FavoritesKeeper keeper = LoadedFrom(key, true);
+    key.Store(kBinary, kA);
+    FavoritesKeeper keeper = LoadedFrom(key);
     key.failWrite = true;
-    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kOtherTree, true));
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kAB));
     EXPECT_FALSE(key.marked);
 
     // An emptied tree deletes the value and leaves the marker as it was.
     key.failWrite = false;
-    EXPECT_EQ(SaveOutcome::Deleted, keeper.Save(key, {}, true));
+    EXPECT_EQ(SaveOutcome::Deleted, keeper.Save(key, {}));
     EXPECT_FALSE(key.hasFavorites);
     EXPECT_FALSE(key.marked);
-    key.Store(kBinary, kTree);
+    key.Store(kBinary, kA);
     key.failDelete = true;
-    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, {}, true));
+    EXPECT_EQ(SaveOutcome::Failed, LoadedFrom(key).Save(key, {}));
     EXPECT_TRUE(key.hasFavorites);
 }
 
-TEST(FavoritesKeeper, AValueThatCouldNotBeReadIsReadAgainBeforeItIsReplaced) {
+TEST(FavoritesKeeper, AValueThatCouldNotBeReadIsNeitherReplacedNorForgotten) {
     FakeValues key;
     key.Store(kBinary, kDamaged);
     key.unreadable = true;
     FavoritesKeeper keeper = LoadedFrom(key, false);
     EXPECT_TRUE(keeper.HoldsUnloadedValue());
-    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kTree, true));
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kA));
     EXPECT_TRUE(key.log.empty());
 
     key.unreadable = false;
-    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kTree, true));
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
     EXPECT_EQ((std::vector<std::string>{"backup", "write", "mark"}), key.log);
     EXPECT_EQ(kDamaged, key.backup.bytes);
+
+    // One that became unreadable after it loaded cannot be kept either.
+    FavoritesKeeper other = LoadedFrom(key);
+    key.unreadable = true;
+    key.log.clear();
+    EXPECT_EQ(SaveOutcome::Failed, other.Save(key, kAB));
+    EXPECT_TRUE(key.log.empty());
 }
 
 TEST(FavoritesKeeper, AnEmptyValueHoldsNothingToKeep) {
@@ -158,42 +251,259 @@ TEST(FavoritesKeeper, AnEmptyValueHoldsNothingToKeep) {
     key.Store(kBinary, {});
     FavoritesKeeper keeper = LoadedFrom(key, false);
     EXPECT_FALSE(keeper.HoldsUnloadedValue());
-    EXPECT_EQ(SaveOutcome::Deleted, keeper.Save(key, {}, false));
+    EXPECT_EQ(SaveOutcome::Deleted, keeper.Save(key, {}));
     EXPECT_FALSE(key.hasBackup);
+    EXPECT_TRUE(key.history.empty());
 }
 
-TEST(FavoritesKeeper, AnUnchangedWindowSkipsOnlyWhenSomeoneElseRewroteTheValue) {
+// ---- several writers
+
+TEST(FavoritesKeeper, AWriterWithoutChangesNeverUndoesAnotherWritersValueOrDelete) {
     FakeValues key;
-    key.Store(kBinary, kTree);
-    FavoritesKeeper unchanged = LoadedFrom(key, true);
-    FavoritesKeeper edited = LoadedFrom(key, true);
+    key.Store(kBinary, kA);
+    FavoritesKeeper unchanged = LoadedFrom(key);
+    FavoritesKeeper other = LoadedFrom(key);
 
-    // Same value as loaded: saved again (it records which folders are open).
-    EXPECT_EQ(SaveOutcome::Written, unchanged.Save(key, kTree, false));
+    // Nobody else wrote: saved again (it records which folders are open).
+    EXPECT_EQ(SaveOutcome::Written, unchanged.Save(key, kA));
 
-    // Another window saves its edits; the unchanged one no longer writes...
-    EXPECT_EQ(SaveOutcome::Written, edited.Save(key, kOtherTree, true));
+    // Another window adds a favourite; the unchanged one writes nothing.
+    EXPECT_EQ(SaveOutcome::Written, other.Save(key, kAB));
     key.log.clear();
-    EXPECT_EQ(SaveOutcome::Skipped, unchanged.Save(key, kTree, false));
-    EXPECT_EQ(SaveOutcome::Skipped, unchanged.Save(key, {}, false));
+    EXPECT_EQ(SaveOutcome::Skipped, unchanged.Save(key, kA));
     EXPECT_TRUE(key.log.empty());
-    EXPECT_EQ(kOtherTree, key.favorites.bytes);
+    EXPECT_EQ(kAB, key.favorites.bytes);
 
-    // ...unless it has edits of its own: then the last save wins.
-    EXPECT_EQ(SaveOutcome::Written, unchanged.Save(key, kTree, true));
-    EXPECT_EQ(kTree, key.favorites.bytes);
-
-    // A value that has gone is written again.
-    key.hasFavorites = false;
-    EXPECT_EQ(SaveOutcome::Written, edited.Save(key, kOtherTree, false));
-    EXPECT_EQ(kOtherTree, key.favorites.bytes);
+    // Another window deletes the value: an unchanged window does not bring
+    // it back.
+    FavoritesKeeper reloaded = LoadedFrom(key);
+    EXPECT_EQ(SaveOutcome::Deleted, other.Save(key, {}));
+    EXPECT_EQ(SaveOutcome::Skipped, reloaded.Save(key, kAB));
+    EXPECT_FALSE(key.hasFavorites);
 }
 
-TEST(FavoritesKeeper, AWindowThatLoadedNothingDoesNotDeleteWhatAnotherWindowSaved) {
+TEST(FavoritesKeeper, WithChangesOfItsOwnTheLastSaveWinsAndTheOtherValueIsInTheHistory) {
     FakeValues key;
-    FavoritesKeeper empty = LoadedFrom(key, true);
-    FavoritesKeeper other = LoadedFrom(key, true);
-    EXPECT_EQ(SaveOutcome::Written, other.Save(key, kTree, true));
-    EXPECT_EQ(SaveOutcome::Skipped, empty.Save(key, {}, false));
-    EXPECT_TRUE(key.hasFavorites);
+    key.Store(kBinary, kA);
+    FavoritesKeeper first = LoadedFrom(key);
+    FavoritesKeeper second = LoadedFrom(key);
+    key.now += kSecond;
+    EXPECT_EQ(SaveOutcome::Written, second.Save(key, kAB));
+    key.history.clear();
+    key.now += kSecond;
+    EXPECT_EQ(SaveOutcome::Written, first.Save(key, favfmt::Encode({Item(u"a"), Item(u"z")})));
+    ASSERT_EQ(1u, key.history.size());
+    EXPECT_EQ(kAB, key.Newest());
+    EXPECT_NE(std::string::npos, key.history.begin()->first.find("other writer"));
+
+    // A writer that loaded nothing does not delete what another saved.
+    FakeValues empty;
+    FavoritesKeeper nothing = LoadedFrom(empty);
+    EXPECT_EQ(SaveOutcome::Written, LoadedFrom(empty).Save(empty, kA));
+    EXPECT_EQ(SaveOutcome::Skipped, nothing.Save(empty, {}));
+    EXPECT_TRUE(empty.hasFavorites);
+}
+
+TEST(FavoritesKeeper, OnlyOtherFavouritesCountAsAChange) {
+    const std::vector<Record> tree = {Folder(u"F", 1, true), Item(u"x", 2), Item(u"y", 1)};
+    FakeValues key;
+    key.Store(kBinary, favfmt::Encode(tree));
+    const FavoritesKeeper keeper = LoadedFrom(key);
+
+    // Folders opened or closed, and what the bar reads back of odd values.
+    std::vector<Record> collapsed = tree;
+    collapsed[0].expanded = false;
+    EXPECT_FALSE(keeper.ChangedHere(favfmt::Encode(tree)));
+    EXPECT_FALSE(keeper.ChangedHere(favfmt::Encode(collapsed)));
+
+    auto changed = [&](void (*edit)(std::vector<Record>&)) {
+        std::vector<Record> records = tree;
+        edit(records);
+        return keeper.ChangedHere(favfmt::Encode(records));
+    };
+    EXPECT_TRUE(changed([](std::vector<Record>& r) { r[1].label = u"x2"; }));
+    EXPECT_TRUE(changed([](std::vector<Record>& r) { r[1].path = u"C:\\other"; }));
+    EXPECT_TRUE(changed([](std::vector<Record>& r) { r[2].folder = true; r[2].path.clear(); }));
+    EXPECT_TRUE(changed([](std::vector<Record>& r) { r[2].depth = 2; }));          // nesting
+    EXPECT_TRUE(changed([](std::vector<Record>& r) { std::swap(r[0], r[2]); }));  // order
+    EXPECT_TRUE(changed([](std::vector<Record>& r) { r.pop_back(); }));
+    EXPECT_TRUE(keeper.ChangedHere({}));
+
+    // A stored jump of levels, a folder flag of 2 and a label longer than
+    // the tree keeps read back as the bar saves them.
+    FakeValues odd;
+    std::vector<Record> stored = {Folder(u"F"), Item(u"x", 4)};
+    stored[0].label = std::u16string(300, u'L');
+    Bytes bytes = favfmt::Encode(stored);
+    bytes[8 + 4 + 600 + 4 + 1] = 2;  // the folder flag
+    odd.Store(kBinary, bytes);
+    std::vector<Record> asSaved = {Folder(u"F"), Item(u"x", 2)};
+    asSaved[0].label = std::u16string(259, u'L');
+    EXPECT_FALSE(LoadedFrom(odd).ChangedHere(favfmt::Encode(asSaved)));
+}
+
+// ---- the history
+
+TEST(FavoritesKeeper, ADeleteKeepsWhatItReplacedAndTheLastItemsValueToo) {
+    FakeValues key;
+    key.Store(kBinary, kABC);
+    FavoritesKeeper keeper = LoadedFrom(key);
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));  // the day's first change
+    key.history.clear();
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
+    ASSERT_EQ(1u, key.history.size());
+    EXPECT_EQ(kAB, key.Newest());
+    EXPECT_EQ(SaveOutcome::Deleted, keeper.Save(key, {}));
+    ASSERT_EQ(2u, key.history.size());
+    EXPECT_EQ(kA, key.Newest());
+    EXPECT_NE(std::string::npos, key.HistoryNames().back().find("delete"));
+
+    // Adding favourites the same day keeps nothing more; a value without
+    // items is never kept.
+    key.Store(kBinary, kNoItems);
+    FavoritesKeeper fresh = LoadedFrom(key);
+    key.history.clear();
+    EXPECT_EQ(SaveOutcome::Written, fresh.Save(key, kA));
+    EXPECT_TRUE(key.history.empty());
+}
+
+TEST(FavoritesKeeper, TheFirstChangeOfALocalDayIsKeptOnceThatDay) {
+    FakeValues key;
+    key.Store(kBinary, kA);
+    FavoritesKeeper keeper = LoadedFrom(key);
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ(1u, key.history.size());
+    EXPECT_EQ(kA, key.Newest());
+    key.now += 3600 * kSecond;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    EXPECT_EQ(1u, key.history.size());
+    // A save that changes nothing keeps nothing, on a new day too.
+    key.now += kDay;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    EXPECT_EQ(1u, key.history.size());
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, favfmt::Encode({Item(u"a"), Item(u"b"), Item(u"d")})));
+    EXPECT_EQ(2u, key.history.size());
+    EXPECT_EQ(kABC, key.Newest());
+    EXPECT_NE(std::string::npos, key.HistoryNames().back().find("daily"));
+}
+
+TEST(FavoritesKeeper, AFailedHistoryWriteReplacesNothing) {
+    FakeValues key;
+    key.Store(kBinary, kAB);
+    FavoritesKeeper keeper = LoadedFrom(key);
+    key.failHistory = true;
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kA));
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, {}));
+    EXPECT_EQ(kAB, key.favorites.bytes);
+    key.failHistory = false;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
+    EXPECT_EQ(kAB, key.Newest());
+}
+
+TEST(FavoritesKeeper, AWriterThatAsksKeepsEveryReplacedValueButNoCopyOfTheNewest) {
+    FakeValues key;
+    key.Store(kBinary, kA);
+    const favstore::SaveOptions tool{true, "import"};
+    EXPECT_EQ(SaveOutcome::Written, LoadedFrom(key).Save(key, kAB, tool));
+    EXPECT_EQ(SaveOutcome::Written, LoadedFrom(key).Save(key, kABC, tool));
+    ASSERT_EQ(2u, key.history.size());
+    EXPECT_NE(std::string::npos, key.HistoryNames().back().find("import"));
+    EXPECT_EQ(kAB, key.Newest());
+    // The newest entry's bytes stored again and replaced: kept once only.
+    key.Store(kBinary, kAB);
+    EXPECT_EQ(SaveOutcome::Written, LoadedFrom(key).Save(key, kA, tool));
+    EXPECT_EQ(2u, key.history.size());
+}
+
+TEST(FavoritesHistory, KeepsTheNewestFifteenWithinFourMebibytesInTheOrderMade) {
+    FakeValues key;
+    favstore::FavoritesHistory history(key);
+    // Twenty entries within one millisecond, and one after the clock went back.
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(favstore::FavoritesHistory::AddOutcome::Added,
+                  history.Add(favfmt::Encode({Item(std::u16string(1, char16_t(u'a' + i)).c_str())}), "t"));
+    }
+    key.now -= kDay;
+    ASSERT_EQ(favstore::FavoritesHistory::AddOutcome::Added, history.Add(kABC, "late"));
+    std::vector<favstore::HistoryEntry> entries;
+    ASSERT_TRUE(history.List(entries));
+    ASSERT_EQ(15u, entries.size());
+    Bytes newest;
+    ASSERT_TRUE(key.ReadHistory(entries.back().name, newest));
+    EXPECT_EQ(kABC, newest);
+    Bytes oldest;
+    ASSERT_TRUE(key.ReadHistory(entries.front().name, oldest));
+    EXPECT_EQ(favfmt::Encode({Item(u"g")}), oldest);  // a to f dropped
+    EXPECT_EQ(favstore::FavoritesHistory::AddOutcome::AlreadyNewest, history.Add(kABC, "again"));
+
+    // Big values: the oldest go until 4 MiB are left; the newest stays
+    // even when it alone is larger.
+    const Bytes big(1536 * 1024, 7);
+    for (int i = 0; i < 3; ++i) history.Add(Bytes(big.size(), static_cast<std::uint8_t>(i)), "big");
+    ASSERT_TRUE(history.List(entries));
+    std::size_t total = 0;
+    for (const auto& e : entries) total += e.size;
+    EXPECT_LE(total, favstore::kHistoryMaxBytes);
+    EXPECT_EQ(2u, entries.size());
+    history.Add(Bytes(5 * 1024 * 1024, 9), "huge");
+    ASSERT_TRUE(history.List(entries));
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_NE(std::string::npos, entries[0].name.find("huge"));
+}
+
+TEST(FavoritesHistory, NamesCarryTheUtcTimeToTheMillisecondAndReadBack) {
+    const favstore::HistoryName name{kMorning + 123 * 10'000, 42, "delete"};
+    const std::string text = favstore::FormatHistoryName(name);
+    EXPECT_EQ("2026-12-08T10:00:00.123Z-0042 delete", text);
+    favstore::HistoryName back;
+    ASSERT_TRUE(favstore::ParseHistoryName(text, back));
+    EXPECT_EQ(name.utc, back.utc);
+    EXPECT_EQ(42u, back.sequence);
+    EXPECT_EQ("delete", back.reason);
+    EXPECT_FALSE(favstore::ParseHistoryName("my own copy", back));
+    EXPECT_TRUE(favstore::ParseHistoryName("2024-02-29T23:59:59.999Z-0000", back));
+    EXPECT_EQ("", back.reason);
+}
+
+// ---- the cheap look at the stored value
+
+TEST(FavoritesKeeper, ALookAtAnUnwrittenKeyReadsNoValueData) {
+    FakeValues key;
+    key.Store(kBinary, kA);
+    key.now += 10 * kSecond;
+    FavoritesKeeper keeper = LoadedFrom(key);
+    key.favoritesReads = 0;
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_EQ(0, key.favoritesReads);
+    // Nor does a save when nothing was written since.
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
+    EXPECT_EQ(0, key.favoritesReads);
+
+    // Another setting written: the bytes are compared once, then settled.
+    key.now += 10 * kSecond;
+    key.written = key.now - 5 * kSecond;
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_EQ(1, key.favoritesReads);
+    key.Store(kBinary, kAB);
+    EXPECT_TRUE(keeper.StoredValueChanged(key));
+}
+
+TEST(FavoritesKeeper, AWriteInTheSameClockTickAsItsOwnStillShows) {
+    FakeValues key;
+    key.Store(kBinary, kA);
+    FavoritesKeeper keeper = LoadedFrom(key);
+    FavoritesKeeper other = LoadedFrom(key);
+    key.now += 10 * kSecond;
+    ASSERT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    // The other writer's save lands in the same tick: the time stays.
+    const Ticks tick = key.written;
+    ASSERT_EQ(SaveOutcome::Written, other.Save(key, kABC));
+    key.written = tick;
+    // Within the guard the look waits, and a save reads the bytes; after
+    // the guard the look reads them too.
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_EQ(SaveOutcome::Skipped, keeper.Save(key, kAB));
+    key.now += 3 * kSecond;
+    EXPECT_TRUE(keeper.StoredValueChanged(key));
 }

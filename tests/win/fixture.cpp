@@ -129,3 +129,30 @@ std::wstring BarTest::SelectedLabel() const {
     }
     return L"(none)";
 }
+
+std::map<std::wstring, std::vector<BYTE>> PluginTest::History() const {
+    std::map<std::wstring, std::vector<BYTE>> entries;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, (KeyPath() + L"\\History").c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return entries;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLen = 256;
+        DWORD size = 0;
+        if (::RegEnumValueW(key, i, name, &nameLen, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) break;
+        std::vector<BYTE> data(size);
+        nameLen = 256;
+        if (::RegEnumValueW(key, i, name, &nameLen, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) break;
+        entries[std::wstring(name, nameLen)] = std::move(data);
+    }
+    ::RegCloseKey(key);
+    return entries;
+}
+
+bool PluginTest::InHistory(const std::vector<BYTE>& bytes) const {
+    for (const auto& entry : History()) {
+        if (entry.second == bytes) return true;
+    }
+    return false;
+}

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ protected:
         WriteRaw(name, REG_BINARY, data.data(), static_cast<DWORD>(data.size()));
     }
     void DeleteValue(const wchar_t* name) const { m_key->DeleteValue(name); }
+    // The entries of the key's History subkey, by name (so oldest first).
+    std::map<std::wstring, std::vector<BYTE>> History() const;
+    bool InHistory(const std::vector<BYTE>& bytes) const;
 
     std::unique_ptr<hostsim::Host> host;
 

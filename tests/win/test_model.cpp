@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -244,12 +245,36 @@ std::string Narrow(const std::wstring& text) {
 
 }  // namespace
 
+// The tree without which folders are open.
+std::wstring Shape(std::wstring described) {
+    described.erase(std::remove(described.begin(), described.end(), L'+'), described.end());
+    return described;
+}
+
+std::vector<StoredRecord> Records(Model& model) {
+    std::vector<StoredRecord> records;
+    for (Node* n : model.PreOrder()) {
+        records.push_back({n->label, n->path, Model::Level(n), n->folder, n->folder && n->expanded});
+    }
+    return records;
+}
+
+size_t RecordCount(const std::vector<BYTE>& value) {
+    if (value.empty()) return 0;
+    const auto records = ParseStoredValue(value);
+    return records ? records->size() : 0;
+}
+
 class ModelTest : public BarTest {
 protected:
     std::mt19937 rng;
     Model model;
     hostsim::ModalResponder* responder = nullptr;
     int counter = 0;
+    // Two windows edit the one stored value in turn; another program writes it too.
+    hostsim::MainWindow* windows[2] = {};
+    int active = 0;
+    unsigned outsideWrites = 0;
 
     int Pick(int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
     bool Chance(int percent) { return Pick(100) < percent; }
@@ -400,12 +425,51 @@ protected:
         Press(VK_RETURN);
     }
 
-    void Check(const char* step, int index) {
+    // The other window's bar takes the input from now on, with the folders
+    // it shows open.
+    void StepSwitchWindow() {
+        active = 1 - active;
+        window = windows[active];
+        tree = TreeOf(window);
+        hostsim::Focus(tree);
+        host->Pump();
+        const auto order = model.PreOrder();
+        const auto rows = TreeSnapshot(tree);
+        for (size_t i = 0; i < order.size() && i < rows.size(); ++i) order[i]->expanded = rows[i].expanded;
+    }
+    // Another program adds a favourite at the end, or deletes the last one.
+    void StepOutsideWrite() {
+        if (!model.root.kids.empty() && Chance(30)) {
+            model.Remove(model.root.kids.back().get());
+        } else {
+            const std::wstring name = L"out" + NewName() + L".txt";
+            model.Insert(nullptr, false, name, L"D:\\outside\\" + name);
+        }
+        WriteBinary(L"FavoriteArray", StoredValue(Records(model)));
+        ++outsideWrites;
+    }
+
+    // prev: the stored value before the step; outside: the test wrote it.
+    void Check(const char* step, int index, const std::vector<BYTE>& prev, bool outside) {
         ASSERT_EQ(nullptr, TreeView_GetEditControl(tree)) << step << " #" << index;
-        ASSERT_EQ(Narrow(Describe(model)), Narrow(DescribeTree(tree))) << step << " #" << index;
+        if (!outside) ASSERT_EQ(Narrow(Describe(model)), Narrow(DescribeTree(tree))) << step << " #" << index;
         host->Flush();
         ASSERT_EQ(Narrow(DescribeWithPaths(model)), Narrow(DescribeStored(ReadBinary(L"FavoriteArray"))))
             << step << " #" << index;
+        // Windows flush in turn: by the second flush both show what was saved.
+        host->Flush();
+        for (hostsim::MainWindow* w : windows) {
+            ASSERT_EQ(Narrow(Shape(Describe(model))), Narrow(Shape(DescribeTree(TreeOf(w)))))
+                << step << " #" << index << " in window " << (w == windows[0] ? 1 : 2);
+        }
+        ASSERT_EQ(Narrow(DescribeWithPaths(model)), Narrow(DescribeStored(ReadBinary(L"FavoriteArray"))))
+            << step << " #" << index << ": a window without edits rewrote the value";
+        // A save that left fewer favourites kept what it replaced.
+        const std::vector<BYTE> now = ReadBinary(L"FavoriteArray");
+        if (!outside && now != prev && RecordCount(now) < RecordCount(prev)) {
+            ASSERT_TRUE(InHistory(prev)) << step << " #" << index << ": replaced without a history entry";
+        }
+        ASSERT_LE(History().size(), 15u);
     }
 
     void Run(unsigned seed, int steps) {
@@ -414,13 +478,28 @@ protected:
         model.Insert(nullptr, true, L"Start", L"");
         model.Insert(model.root.kids[0].get(), false, L"first.txt", L"C:\\first.txt");
         model.Insert(nullptr, false, L"top.txt", L"C:\\top.txt");
+        windows[0] = window;
+        windows[1] = host->CreateMainWindow();
+        windows[1]->Command();
+        host->Pump();
+        ASSERT_NE(nullptr, TreeOf(windows[1]));
+        hostsim::Focus(tree);
+        host->Pump();
         hostsim::ModalResponder modal;
         responder = &modal;
         for (int i = 0; i < steps; ++i) {
             const size_t size = model.PreOrder().size();
+            const std::vector<BYTE> prev = ReadBinary(L"FavoriteArray");
+            const int writer = Pick(100);
             const int roll = Pick(100);
             const char* step = "";
-            if (size > 16 && roll < 30) {
+            if (writer < 3) {
+                step = "outside write";
+                StepOutsideWrite();
+            } else if (writer < 9) {
+                step = "switch window";
+                StepSwitchWindow();
+            } else if (size > 16 && roll < 30) {
                 step = "delete";
                 StepDelete();
             } else if (roll < 14 || size < 3) {
@@ -448,7 +527,7 @@ protected:
                 step = "shell drop";
                 StepShellDrop();
             }
-            Check(step, i);
+            Check(step, i, prev, writer < 3);
             if (HasFatalFailure()) {
                 ADD_FAILURE() << "seed " << seed << " failed at step " << i << " (" << step << ")";
                 return;
@@ -462,6 +541,7 @@ protected:
         tree = TreeOf(window);
         EXPECT_EQ(Narrow(Describe(model)), Narrow(DescribeTree(tree)));
         EXPECT_GT(model.moves, static_cast<unsigned>(steps) / 100);  // about 40% of the steps move
+        EXPECT_GT(outsideWrites, static_cast<unsigned>(steps) / 100);
     }
 };
 

@@ -108,7 +108,7 @@ TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {
     EXPECT_EQ(L"Project/1/0+ util.h/2/2 main.cpp (entry)/2/2", Outline(TreeOf(again)));
 }
 
-TEST_F(ScenarioTest, TwoWindowsKeepTheirOwnBarsAndTheLastSaveWins) {
+TEST_F(ScenarioTest, TwoWindowsKeepTheirOwnBarsAndEachShowsWhatTheOtherSaved) {
     OpenOn({{L"shared.txt", L"C:\\shared.txt", 1}, {L"other.txt", L"C:\\other.txt", 1}});
     hostsim::MainWindow* first = window;
     hostsim::MainWindow* second = host->CreateMainWindow();
@@ -123,20 +123,29 @@ TEST_F(ScenarioTest, TwoWindowsKeepTheirOwnBarsAndTheLastSaveWins) {
     Press(VK_INSERT);
     Press(VK_RETURN);
     host->Flush();
-    EXPECT_EQ(StoredValue({{L"shared.txt", L"C:\\shared.txt", 1}, {L"other.txt", L"C:\\other.txt", 1},
-                           {L"first.txt", L"C:\\first.txt", 1}}),
-              ReadBinary(L"FavoriteArray"));
+    const auto firstSaved = StoredValue({{L"shared.txt", L"C:\\shared.txt", 1}, {L"other.txt", L"C:\\other.txt", 1},
+                                         {L"first.txt", L"C:\\first.txt", 1}});
+    EXPECT_EQ(firstSaved, ReadBinary(L"FavoriteArray"));
+    // The second bar, unchanged, shows it at the same flush.
+    EXPECT_EQ(L"shared.txt/1/2 other.txt/1/2 first.txt/1/2", Outline(TreeOf(second)));
 
     UseBarOf(second);
     responder.AnswerBox(IDYES);
     ClickItem(L"shared.txt");
     Press(VK_DELETE);
+    ClickItem(L"first.txt");
     host->Flush();
-    EXPECT_EQ(StoredValue({{L"other.txt", L"C:\\other.txt", 1}}), ReadBinary(L"FavoriteArray"));
-    EXPECT_EQ(L"shared.txt/1/2 other.txt/1/2 first.txt/1/2", Outline(TreeOf(first)));
+    const auto secondSaved =
+        StoredValue({{L"other.txt", L"C:\\other.txt", 1}, {L"first.txt", L"C:\\first.txt", 1}});
+    EXPECT_EQ(secondSaved, ReadBinary(L"FavoriteArray"));
+    // The first window follows at its next flush and keeps its selection.
+    UseBarOf(first);
+    ClickItem(L"first.txt");
+    host->Flush();
+    EXPECT_EQ(L"other.txt/1/2 first.txt/1/2", Outline(TreeOf(first)));
+    EXPECT_EQ(L"first.txt", SelectedLabel());
 
-    // Closing a window saves its bar; the first window has no edits since
-    // its own save, so closing it last does not undo the second's.
+    // Closing the windows saves their bars and loses nothing.
     ::PostMessageW(second->Main(), WM_CLOSE, 0, 0);
     host->Pump();
     BOOL checked = FALSE;
@@ -144,5 +153,5 @@ TEST_F(ScenarioTest, TwoWindowsKeepTheirOwnBarsAndTheLastSaveWins) {
     EXPECT_TRUE(checked);
     ::PostMessageW(first->Main(), WM_CLOSE, 0, 0);
     host->Pump();
-    EXPECT_EQ(StoredValue({{L"other.txt", L"C:\\other.txt", 1}}), ReadBinary(L"FavoriteArray"));
+    EXPECT_EQ(secondSaved, ReadBinary(L"FavoriteArray"));
 }

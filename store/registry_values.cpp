@@ -1,0 +1,179 @@
+#include "store/registry_values.h"
+
+#include <new>
+#include <string>
+
+#include "common/handles.h"
+#include "store/favorites_history.h"
+#include "store/settings.h"
+
+namespace favstore {
+
+namespace {
+
+constexpr DWORD kCurrentLayout = 1;
+
+bool WriteValue(HKEY hKey, const wchar_t* pszName, DWORD type, const std::vector<std::uint8_t>& bytes) {
+    return ::RegSetValueExW(hKey, pszName, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())) ==
+           ERROR_SUCCESS;
+}
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    return out;
+}
+
+std::string Utf8(const wchar_t* text, size_t len) {
+    if (len == 0) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(len), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+Ticks FromFileTime(const FILETIME& ft) {
+    return (static_cast<Ticks>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+UniqueRegKey OpenHistory(HKEY hKey, bool create) {
+    HKEY raw = nullptr;
+    const wchar_t* name = kKeyHistory;
+    const LSTATUS status =
+        create ? ::RegCreateKeyExW(hKey, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                                   &raw, nullptr)
+               : ::RegOpenKeyExW(hKey, name, 0, KEY_READ | KEY_WRITE, &raw);
+    return UniqueRegKey(status == ERROR_SUCCESS ? raw : nullptr);
+}
+
+}  // namespace
+
+ReadOutcome ReadWholeValue(HKEY hKey, const wchar_t* pszName, StoredValue& value) {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LSTATUS status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return ReadOutcome::Missing;
+    if (status != ERROR_SUCCESS) return ReadOutcome::Unreadable;
+    value.type = type;
+    try {
+        value.bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        return ReadOutcome::Unreadable;
+    }
+    if (size != 0) {
+        status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, value.bytes.data(), &size);
+        if (status == ERROR_FILE_NOT_FOUND) return ReadOutcome::Missing;
+        if (status != ERROR_SUCCESS || type != value.type) return ReadOutcome::Unreadable;
+        value.bytes.resize(size);
+    }
+    return ReadOutcome::Read;
+}
+
+ReadOutcome RegistryValues::ReadFavorites(StoredValue& value) {
+    return ReadWholeValue(m_hKey, kValueFavorites, value);
+}
+
+bool RegistryValues::WriteFavorites(const std::vector<std::uint8_t>& bytes) {
+    return WriteValue(m_hKey, kValueFavorites, REG_BINARY, bytes);
+}
+
+bool RegistryValues::DeleteFavorites() {
+    const LSTATUS status = ::RegDeleteValueW(m_hKey, kValueFavorites);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+ReadOutcome RegistryValues::ReadBackup(StoredValue& value) {
+    return ReadWholeValue(m_hKey, kValueFavoritesBackup, value);
+}
+
+bool RegistryValues::WriteBackup(const StoredValue& value) {
+    return WriteValue(m_hKey, kValueFavoritesBackup, value.type, value.bytes);
+}
+
+bool RegistryValues::MarkCurrentLayout() {
+    const DWORD layout = kCurrentLayout;
+    return ::RegSetValueExW(m_hKey, kValueCheck, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&layout),
+                            sizeof(layout)) == ERROR_SUCCESS;
+}
+
+Ticks RegistryValues::LastWritten() {
+    FILETIME written = {};
+    if (::RegQueryInfoKeyW(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, &written) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return FromFileTime(written);
+}
+
+bool RegistryValues::ListHistory(std::vector<HistoryEntry>& entries) {
+    UniqueRegKey history = OpenHistory(m_hKey, false);
+    if (!history) return true;  // no entries yet
+    DWORD count = 0;
+    DWORD longestName = 0;
+    if (::RegQueryInfoKeyW(history.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                           &longestName, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    std::wstring name(longestName + 1, L'\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLen = static_cast<DWORD>(name.size());
+        DWORD size = 0;
+        const LSTATUS status =
+            ::RegEnumValueW(history.get(), i, &name[0], &nameLen, nullptr, nullptr, nullptr, &size);
+        if (status == ERROR_NO_MORE_ITEMS) return true;
+        if (status == ERROR_MORE_DATA) {  // a longer name arrived meanwhile
+            name.resize(name.size() * 2 + 256);
+            --i;
+            continue;
+        }
+        if (status != ERROR_SUCCESS) return false;
+        entries.push_back({Utf8(name.data(), nameLen), size});
+    }
+}
+
+bool RegistryValues::ReadHistory(const std::string& name, std::vector<std::uint8_t>& bytes) {
+    UniqueRegKey history = OpenHistory(m_hKey, false);
+    StoredValue value;
+    if (!history || ReadWholeValue(history.get(), Wide(name).c_str(), value) != ReadOutcome::Read) return false;
+    bytes = std::move(value.bytes);
+    return true;
+}
+
+bool RegistryValues::WriteHistory(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    UniqueRegKey history = OpenHistory(m_hKey, true);
+    return history && WriteValue(history.get(), Wide(name).c_str(), REG_BINARY, bytes);
+}
+
+bool RegistryValues::DeleteHistory(const std::string& name) {
+    UniqueRegKey history = OpenHistory(m_hKey, false);
+    if (!history) return true;
+    const LSTATUS status = ::RegDeleteValueW(history.get(), Wide(name).c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+Ticks RegistryValues::Now() {
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
+    return FromFileTime(now);
+}
+
+std::int64_t RegistryValues::LocalDay(Ticks utc) {
+    FILETIME ft = {static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+    SYSTEMTIME universal = {};
+    SYSTEMTIME local = {};
+    if (!::FileTimeToSystemTime(&ft, &universal) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        return static_cast<std::int64_t>(utc / (kTicksPerSecond * 86'400));
+    }
+    FILETIME localFt = {};
+    SYSTEMTIME midnight = local;
+    midnight.wHour = midnight.wMinute = midnight.wSecond = midnight.wMilliseconds = 0;
+    if (!::SystemTimeToFileTime(&midnight, &localFt)) {
+        return static_cast<std::int64_t>(utc / (kTicksPerSecond * 86'400));
+    }
+    return static_cast<std::int64_t>(FromFileTime(localFt) / (kTicksPerSecond * 86'400));
+}
+
+}  // namespace favstore
