@@ -504,6 +504,8 @@ public:
         BAR_EVENT_INFO info = {static_cast<UINT>(m_frame->m_nBarID), 0, 0};
         DispatchEvents(m_window.View(), EV_BAR_SAVE, reinterpret_cast<LPARAM>(&info));
     }
+    // The host's idle event.
+    void Flush() { DispatchEvents(m_window.View(), EV_FLUSH, 0); }
     // Drops the item after the target, as a drag does.
     void MoveAfter(HTREEITEM source, HTREEITEM target) { m_frame->MoveSubtree(source, target, true, false); }
     // What deleting an item does once its question is answered Yes.
@@ -681,6 +683,46 @@ Figure MeasureFigure(Bench& b, const Workload& w, SideSetup pluginSetup, SideSet
     return f;
 }
 
+// The flush of an open bar of w's favourites, against the bar's own load as
+// its opening does it: with nothing stored since (it looks at the key's
+// last-write time only), and after another program stored the same
+// favourites in other bytes (it reads the value and loads the bar again).
+// Steps: 0 nothing changed, 1 reload; each paired with a load in the same
+// round.
+Figure MeasureFlush(Bench& b, const Workload& w) {
+    PluginSide& plugin = b.plugin;
+    plugin.OpenEmptyBar(w.value);
+    plugin.Load();
+    // Past the guard against writes within one clock tick, so that the first
+    // flush settles the time it saw, as on a bar open for a while.
+    ::Sleep(2200);
+    plugin.Flush();
+    Figure f;
+    f.steps.resize(2);
+    f.pluginTallies.resize(2);
+    f.bareTallies.resize(2);
+    std::vector<BYTE> other = w.value;
+    for (int round = 0; round <= b.pairs; ++round) {
+        const bool counting = round == 0;
+        const HWND tree = plugin.Tree();
+        const double unchanged =
+            Measure(tree, counting ? &f.pluginTallies[0] : nullptr, [&plugin] { plugin.Flush(); });
+        const double load0 = Measure(tree, counting ? &f.bareTallies[0] : nullptr, [&plugin] { plugin.Load(); });
+        other.back() ^= 1;  // a filler byte: the same favourites, other bytes
+        b.registry.WriteFavorites(other);
+        const double reload =
+            Measure(tree, counting ? &f.pluginTallies[1] : nullptr, [&plugin] { plugin.Flush(); });
+        const double load1 = Measure(tree, counting ? &f.bareTallies[1] : nullptr, [&plugin] { plugin.Load(); });
+        if (!counting) {
+            f.steps[0].Add(unchanged, load0);
+            f.steps[1].Add(reload, load1);
+        }
+        b.host.Pump();
+    }
+    plugin.CloseBar();
+    return f;
+}
+
 // Two steps of the same pairs taken together.
 Pairs Sum(const Pairs& a, const Pairs& b) {
     Pairs sum;
@@ -768,7 +810,7 @@ int wmain(int argc, wchar_t** argv) {
         hostsim::MainWindow* window = host.CreateMainWindow();
         hostsim::MainWindow* bareWindow = host.CreateMainWindow();
         std::vector<std::pair<int, Figure>> loadSave;
-        Figure move, messageCost;
+        Figure move, messageCost, flush;
         {
             PluginSide plugin(*window, registry);
             Bench bench{host, *bareWindow, registry, plugin, options.pairs};
@@ -779,6 +821,7 @@ int wmain(int argc, wchar_t** argv) {
             const Workload moveWork = MakeWorkload(MakeTreeWithBigFolder(kMoveTreeItems, kMoveFolderItems));
             move = MeasureFigure(bench, moveWork, PluginMoveDelete, BareMoveDelete);
             messageCost = MeasureFigure(bench, MakeWorkload(MakeFavorites(1000)), PluginMessageCost, BareMessageCost);
+            flush = MeasureFlush(bench, MakeWorkload(MakeFavorites(10000)));
         }
         host.CloseMainWindow(bareWindow);
         host.CloseMainWindow(window);
@@ -799,6 +842,13 @@ int wmain(int argc, wchar_t** argv) {
         PrintMessageCost(messageCost.steps[0]);
         std::printf("  (bare load: one read of the value + insertion; bare save: walk + one write;\n"
                     "   the plug-in's save on the host's event first reads the stored value back)\n");
+
+        std::printf("\nthe flush of an open bar of 10000 favourites, against the bar's own load (same pairs)\n");
+        std::printf("  %-24s %9s %9s   %s\n", "", "flush", "load", "ratio");
+        PrintTimed("flush, nothing stored", flush.steps[0], 0);
+        PrintTimed("flush that reloads", flush.steps[1], 0);
+        std::printf("  messages to the tree: %zu for the flush with nothing stored, %zu for the reload, %zu for a load\n",
+                    flush.pluginTallies[0].total, flush.pluginTallies[1].total, flush.bareTallies[1].total);
 
         std::printf("\nmessages to the tree window, per favourite (loaded, saved, moved or deleted)\n");
         std::printf("  %-24s %19s   %19s\n", "", "sent by the code", "all that arrive");

@@ -7,8 +7,9 @@
 # programs are then built and tested for 64-bit Windows instead.
 winenv_bits() {
     if [ -z "${WINENV_BITS:-}" ]; then
-        if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 \
-                && /usr/lib/wine/wine --version 2>&1 | grep -q 'Exec format error\|cannot execute'; then
+        local answer=""
+        [ -x /usr/lib/wine/wine ] && answer=$(/usr/lib/wine/wine --version 2>&1)
+        if [ -x /usr/lib/wine/wine ] && [[ "$answer" == *"Exec format error"* || "$answer" == *"cannot execute"* ]]; then
             WINENV_BITS=64
         elif [ -x /usr/lib/wine/wine ] || ! command -v wine64 >/dev/null; then
             WINENV_BITS=32

@@ -452,7 +452,9 @@ protected:
     // prev: the stored value before the step; outside: the test wrote it.
     void Check(const char* step, int index, const std::vector<BYTE>& prev, bool outside) {
         ASSERT_EQ(nullptr, TreeView_GetEditControl(tree)) << step << " #" << index;
-        if (!outside) ASSERT_EQ(Narrow(Describe(model)), Narrow(DescribeTree(tree))) << step << " #" << index;
+        if (!outside) {
+            ASSERT_EQ(Narrow(Describe(model)), Narrow(DescribeTree(tree))) << step << " #" << index;
+        }
         host->Flush();
         ASSERT_EQ(Narrow(DescribeWithPaths(model)), Narrow(DescribeStored(ReadBinary(L"FavoriteArray"))))
             << step << " #" << index;
