@@ -449,7 +449,9 @@ int ImportCommand(const Options& options, const std::wstring& file) {
     const bool unchanged = records.empty() ? !stored.value
                                            : (stored.value == value && stored.marker == kMarkerCurrentLayout);
     if (unchanged) return NothingToDo("import", "FavoriteArray already holds this tree" + Where(options));
-    const std::string change = "replacing " + Replaced(stored) + " with " + With(Count(tree));
+    const bool hadFavorites = stored.state == Stored::State::Binary || stored.state == Stored::State::Ignored;
+    const std::string change = hadFavorites ? "replacing " + Replaced(stored) + " with " + With(Count(tree))
+                                            : "writing " + Describe(Count(tree));
     if (options.dryRun) {
         PrintOut("import: would be " + change + Where(options) + "; dry run, nothing written\n");
         return kExitSuccess;

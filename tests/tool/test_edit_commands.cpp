@@ -72,13 +72,13 @@ TEST_F(FavtoolTest, RelocateMatchesWholeComponentsIgnoringCase) {
     PutFavorites(kScattered);
     const ToolRun run = Favtool({L"relocate", L"C:\\PROJ\\", L"E:\\新しい"});
     ASSERT_EQ(0u, run.status) << run.err;
-    EXPECT_EQ("  a: C:\\Proj\\a.txt -> E:\\新しい\\a.txt\n"
-              "  b: c:\\PROJ\\sub\\b.txt -> E:\\新しい\\sub\\b.txt\n"
-              "  exact: c:\\proj -> E:\\新しい\n"
-              "  メモ: C:\\pRoj\\資料\\メモ.txt -> E:\\新しい\\資料\\メモ.txt\n"
-              "relocate: rewrote 4 paths in FavoriteArray (module " + Utf8(module) +
-                  "); the replaced value is in FavoriteArrayBackup: favtool restore puts it back\n",
-              run.out);
+    EXPECT_EQ(0u, run.out.find("  a: C:\\Proj\\a.txt -> E:\\新しい\\a.txt\n"
+                               "  b: c:\\PROJ\\sub\\b.txt -> E:\\新しい\\sub\\b.txt\n"
+                               "  exact: c:\\proj -> E:\\新しい\n"
+                               "  メモ: C:\\pRoj\\資料\\メモ.txt -> E:\\新しい\\資料\\メモ.txt\n"
+                               "relocate: rewrote 4 paths"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "favtool restore puts it back"));
     std::vector<StoredRecord> moved = kScattered;
     moved[1].path = L"E:\\新しい\\a.txt";
     moved[2].path = L"E:\\新しい\\sub\\b.txt";
@@ -170,7 +170,8 @@ TEST_F(FavtoolTest, MissingListsFavouritesWhoseFilesAreGone) {
     WriteFile(gone, "back");
     run = Favtool({L"missing"});
     EXPECT_EQ(0u, run.status);
-    EXPECT_EQ("all 3 favourites point to existing files\n", run.out);
+    EXPECT_TRUE(Contains(run.out, "all 3 favourites point to existing files"));
+    EXPECT_FALSE(Contains(run.out, "missing: "));
 }
 
 // A drive that is not there may come back (a USB disk, a network drive):
