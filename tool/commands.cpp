@@ -450,8 +450,9 @@ int ImportCommand(const Options& options, const std::wstring& file) {
                                            : (stored.value == value && stored.marker == kMarkerCurrentLayout);
     if (unchanged) return NothingToDo("import", "FavoriteArray already holds this tree" + Where(options));
     const bool hadFavorites = stored.state == Stored::State::Binary || stored.state == Stored::State::Ignored;
-    const std::string change = hadFavorites ? "replacing " + Replaced(stored) + " with " + With(Count(tree))
-                                            : "writing " + Describe(Count(tree));
+    const std::string change = hadFavorites ? "replacing " + Replaced(stored) + " with " + With(Count(tree)) +
+                                                  " in FavoriteArray"
+                                            : "writing " + Describe(Count(tree)) + " to FavoriteArray";
     if (options.dryRun) {
         PrintOut("import: would be " + change + Where(options) + "; dry run, nothing written\n");
         return kExitSuccess;
@@ -467,7 +468,7 @@ int ImportCommand(const Options& options, const std::wstring& file) {
         writes.Set(kValueFavorites, value);
         writes.Set(kValueCheck, DwordValue(kMarkerCurrentLayout));
     }
-    PrintOut("import: " + change + " in FavoriteArray" + Where(options) +
+    PrintOut("import: " + change + Where(options) +
              (stored.value ? "; the replaced value is in FavoriteArrayBackup: favtool restore puts it back\n"
                            : "; there was no value to back up\n"));
     return kExitSuccess;
