@@ -22,7 +22,9 @@ constexpr const char* kDescription =
     "Lists, checks, exports, imports and repairs the favourites of the Favorites plug-in.\n"
     "Close the editor first: an open favourites bar saves its own tree later.";
 
-constexpr const char* kFooter = R"(Examples:
+constexpr const char* kFooter = R"(favtool COMMAND --help lists the options of one command (--json, --dry-run, ...).
+
+Examples:
   favtool list                         the tree, indented
   favtool check                        does the stored value load completely?
   favtool export favorites.json        back up the whole tree (UTF-8 JSON)
