@@ -53,7 +53,20 @@ struct DropTraits {
     static void close(HDROP h) { ::DragFinish(h); }
 };
 
+// Files and other kernel objects whose "no handle" is INVALID_HANDLE_VALUE
+// (CreateFileW) or null (CreatePipe, processes, threads).
+struct FileTraits {
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { ::CloseHandle(h); }
+};
+struct KernelHandleTraits {
+    static HANDLE invalid() { return nullptr; }
+    static void close(HANDLE h) { ::CloseHandle(h); }
+};
+
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
+using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueMenu = UniqueHandle<HMENU, MenuTraits>;
 using UniqueImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
 using UniqueDrop = UniqueHandle<HDROP, DropTraits>;

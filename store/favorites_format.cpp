@@ -137,8 +137,19 @@ std::vector<std::uint8_t> Encode(const std::vector<Record>& records) {
 DecodeResult Decode(const std::uint8_t* data, std::size_t size, bool withExpandedByte) {
     DecodeResult result;
     Reader reader(data, size, withExpandedByte);
+    result.count = reader.Count();
+    const bool hasHeader = reader.HasTag();
     RecordView view;
-    while (reader.Next(view) && view.depth != 0) {
+    std::size_t read = 0;
+    for (;;) {
+        const std::size_t start = reader.Offset();
+        if (!reader.Next(view)) break;
+        ++read;
+        if (view.depth == 0) {
+            result.stopRecord = read;
+            result.stopOffset = start;
+            break;
+        }
         Record r;
         r.label = ReadText<std::u16string>(view.label, view.labelLen);
         r.path = ReadText<std::u16string>(view.path, view.pathLen);
@@ -149,6 +160,19 @@ DecodeResult Decode(const std::uint8_t* data, std::size_t size, bool withExpande
     }
     result.status = reader.Status();
     result.complete = result.status == DecodeStatus::Ok;
+    switch (result.status) {
+    case DecodeStatus::Truncated:
+        // A header too short to hold its count stops at record 0.
+        result.stopRecord = hasHeader ? read + 1 : 0;
+        result.stopOffset = hasHeader ? reader.Offset() : 0;
+        break;
+    case DecodeStatus::TrailingBytes:
+        result.stopRecord = read;
+        result.stopOffset = reader.Offset();
+        break;
+    default:
+        break;
+    }
     return result;
 }
 

@@ -100,6 +100,9 @@ public:
     // Whether the value starts with a whole header carrying the tag.
     bool HasTag() const { return m_status != DecodeStatus::BadTag && m_status != DecodeStatus::Truncated; }
     std::int32_t Count() const { return m_count; }
+    // Byte offset of the next record; after a record that ran past the end,
+    // the offset at which that record starts.
+    std::size_t Offset() const { return m_pos; }
 
     // The next record; false at the end of the counted records, and from the
     // record that would run past the value on. A depth-0 record is returned
@@ -153,6 +156,13 @@ struct DecodeResult {
     std::vector<Record> records;  // up to, not including, the first depth-0 record
     bool complete = false;        // Status() == Ok
     DecodeStatus status = DecodeStatus::Ok;
+    // Where and why reading stopped, for reports on a value that does not
+    // load completely (all 0 for a complete one):
+    std::int32_t count = 0;       // the header's record count
+    std::size_t stopRecord = 0;   // 1-based record that stopped it; 0: the header, or
+                                  // bytes after a header that counts no record
+    std::size_t stopOffset = 0;   // byte offset of that record, or of the bytes
+                                  // after the last counted record
 };
 
 // The value of these records in the current layout.

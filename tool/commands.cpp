@@ -3,8 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 
+#include <nlohmann/json.hpp>
+
+#include "store/layout_marker.h"
 #include "store/settings.h"
+#include "tool/console.h"
+#include "tool/file_probe.h"
 #include "tool/json_document.h"
 #include "tool/path_prefix.h"
 #include "tool/registry.h"
@@ -13,14 +19,10 @@
 
 namespace {
 
-constexpr DWORD kCurrentLayout = 1;
-constexpr DWORD kOldLayout = 0;
+using Json = nlohmann::ordered_json;
 
-struct FileTraits {
-    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { ::CloseHandle(h); }
-};
-using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+// How long a drive or share may take to answer before missing gives up on it.
+constexpr std::chrono::seconds kProbeTimeout{5};
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -32,6 +34,16 @@ std::string Describe(const TreeCounts& counts) {
 
 std::string Quoted(const std::wstring& text) { return "\"" + ToUtf8(text) + "\""; }
 
+std::string Where(const Options& options) { return " (module " + ToUtf8(options.module) + ")"; }
+
+// Every command answers "nothing to do" the same way: this line and status 0.
+int NothingToDo(const char* command, const std::string& reason) {
+    PrintOut(std::string(command) + ": nothing to do: " + reason + "; nothing written\n");
+    return kExitSuccess;
+}
+
+void Note(const std::string& text) { PrintErr("favtool: note: " + text + "\n"); }
+
 // The favourites value as the bar finds it when it loads.
 struct Stored {
     enum class State { Absent, Empty, Ignored, Binary };
@@ -40,14 +52,14 @@ struct Stored {
     std::optional<DWORD> marker;
     Inspection inspection;  // for State::Binary
 
-    bool CurrentLayout() const { return marker == kCurrentLayout; }
+    bool CurrentLayout() const { return marker == kMarkerCurrentLayout; }
     bool Loads() const { return state != State::Ignored && (state != State::Binary || inspection.Complete()); }
 };
 
 Stored ReadStored(const PluginKey& key) {
     Stored stored;
     stored.value = key.Read(kValueFavorites);
-    stored.marker = key.ReadMarker(kValueCheck);
+    stored.marker = key.Marker();
     if (!stored.value) return stored;
     // The bar reads only non-empty binary data; anything else it treats as no favourites.
     if (stored.value->type != REG_BINARY) {
@@ -61,6 +73,14 @@ Stored ReadStored(const PluginKey& key) {
     return stored;
 }
 
+// The module's key for a command that reads it; a key that is not there is
+// most often a misspelt --module, so it is an error that names the others.
+PluginKey ExistingKey(const Options& options) {
+    PluginKey key(options.module, KeyAccess::Read);
+    if (!key.Exists()) throw ToolError(MissingKeyMessage(options.module));
+    return key;
+}
+
 std::string IgnoredNote(const Stored& stored) {
     return "FavoriteArray is a " + TypeName(stored.value->type) +
            " value, which the bar ignores (it shows no favourites and its next save replaces the value)";
@@ -68,21 +88,21 @@ std::string IgnoredNote(const Stored& stored) {
 
 // For commands that need the whole tree: refuses what the bar would not load completely.
 const Inspection* RequireLoads(const Stored& stored) {
-    if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check");
+    if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check", kExitFinding);
     if (stored.state != Stored::State::Binary) return nullptr;
     if (!stored.inspection.Complete()) {
         throw ToolError("FavoriteArray does not load completely: " + stored.inspection.StopReason() +
-                        "; see favtool check");
+                            "; see favtool check",
+                        kExitFinding);
     }
     return &stored.inspection;
 }
 
 // For commands that only read: the part that loads, with a warning for the rest.
-std::vector<favfmt::Record> LoadedRecords(const Stored& stored, bool& complete) {
-    complete = stored.Loads();
+std::vector<favfmt::Record> LoadedRecords(const Stored& stored) {
     if (stored.state == Stored::State::Ignored) PrintErr("favtool: warning: " + IgnoredNote(stored) + "\n");
     if (stored.state != Stored::State::Binary) return {};
-    if (!complete) {
+    if (!stored.inspection.Complete()) {
         PrintErr("favtool: warning: FavoriteArray does not load completely: " + stored.inspection.StopReason() +
                  "; showing the " + Plural(stored.inspection.records.size(), "record", "records") +
                  " before it (see favtool check)\n");
@@ -90,7 +110,29 @@ std::vector<favfmt::Record> LoadedRecords(const Stored& stored, bool& complete) 
     return stored.inspection.records;
 }
 
+// What a write replaces, for "replacing ... with ...".
+std::string Replaced(const Stored& stored) {
+    switch (stored.state) {
+    case Stored::State::Absent:
+    case Stored::State::Empty:
+        return "no favourites";
+    case Stored::State::Ignored:
+        return "a " + TypeName(stored.value->type) + " value the bar ignores";
+    case Stored::State::Binary:
+        break;
+    }
+    const std::string counts = Describe(Count(BuildTree(stored.inspection.records)));
+    return stored.inspection.Complete() ? counts : "a value that does not load completely (" + counts + " load)";
+}
+
+// "with 3 and 2" after "replacing 120 favourites and 8 folders".
+std::string With(const TreeCounts& counts) {
+    return std::to_string(counts.favorites) + " and " + std::to_string(counts.folders);
+}
+
 RegValue BinaryValue(std::vector<std::uint8_t> data) { return RegValue{REG_BINARY, std::move(data)}; }
+
+std::string Hkcu(const PluginKey& key) { return "HKCU\\" + ToUtf8(key.Path()); }
 
 // ---- list
 
@@ -106,21 +148,45 @@ void PrintItems(const Tree& items, std::size_t indent, std::string& out) {
     }
 }
 
+void PrintJson(const Json& document) { PrintOut(DumpJson(document, !OutputCarriesUnicode()) + "\n"); }
+
 // ---- files
 
-std::string ReadFileText(const std::wstring& file) {
+std::string FileName(const std::wstring& file) {
+    return file == kStandardStream ? std::string("standard input") : ToUtf8(file);
+}
+
+std::string ReadDocumentBytes(const std::wstring& file) {
+    if (file == kStandardStream) {
+        std::optional<std::string> bytes = ReadStandardInput(kMaxDocumentBytes);
+        if (!bytes) {
+            throw ToolError("import - reads a document sent to it, as in: favtool import - < favorites.json",
+                            kExitUsage);
+        }
+        return std::move(*bytes);
+    }
     UniqueFile h(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h) throw ToolError("cannot open " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")");
+    LARGE_INTEGER size = {};
+    if (::GetFileSizeEx(h.get(), &size) && static_cast<unsigned long long>(size.QuadPart) > kMaxDocumentBytes) {
+        throw ToolError(ToUtf8(file) + " is " + std::to_string(size.QuadPart / (1024 * 1024)) +
+                        " MiB; a favourites document is at most " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
+                        " MiB, so it was not read; nothing was imported");
+    }
     std::string text;
-    char buffer[65536];
+    std::string buffer(65536, '\0');
     for (;;) {
         DWORD n = 0;
-        if (!::ReadFile(h.get(), buffer, sizeof(buffer), &n, nullptr)) {
+        if (!::ReadFile(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
             throw ToolError("cannot read " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")");
         }
         if (n == 0) return text;
-        text.append(buffer, n);
+        if (text.size() + n > kMaxDocumentBytes) {
+            throw ToolError(ToUtf8(file) + " grew past " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
+                            " MiB while it was read; nothing was imported");
+        }
+        text.append(buffer.data(), n);
     }
 }
 
@@ -131,13 +197,17 @@ void WriteFileText(const std::wstring& file, const std::string& text) {
         UniqueFile h(::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                    nullptr));
         if (!h) throw ToolError("cannot create " + ToUtf8(partial) + " (" + SystemMessage(::GetLastError()) + ")");
-        DWORD written = 0;
-        if (!::WriteFile(h.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-            written != text.size()) {
-            const DWORD error = ::GetLastError();
-            h.reset();
-            ::DeleteFileW(partial.c_str());
-            throw ToolError("cannot write " + ToUtf8(partial) + " (" + SystemMessage(error) + ")");
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1 << 20));
+            DWORD written = 0;
+            if (!::WriteFile(h.get(), text.data() + done, chunk, &written, nullptr) || written == 0) {
+                const DWORD error = ::GetLastError();
+                h.reset();
+                ::DeleteFileW(partial.c_str());
+                throw ToolError("cannot write " + ToUtf8(partial) + " (" + SystemMessage(error) + ")");
+            }
+            done += written;
         }
     }
     if (!::MoveFileExW(partial.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
@@ -151,40 +221,66 @@ void WriteFileText(const std::wstring& file, const std::string& text) {
 
 std::string LayoutLine(const Stored& stored) {
     if (!stored.marker) return "no check value: the old layout, folders load collapsed and the bar rewrites it";
-    if (*stored.marker == kCurrentLayout) return "check = 1: the current layout, folders keep their expanded state";
+    if (*stored.marker == kMarkerCurrentLayout) return "check = 1: the current layout, folders keep their expanded state";
     return "check = " + std::to_string(*stored.marker) + ": read as the old layout, folders load collapsed";
 }
 
-std::string BackupLine(const std::optional<RegValue>& backup, bool currentLayout) {
-    if (!backup) return "FavoriteArrayBackup: none\n";
-    std::string line = "FavoriteArrayBackup: " + TypeName(backup->type) + ", " +
-                       Plural(backup->data.size(), "byte", "bytes");
-    if (backup->type != REG_BINARY || backup->data.empty()) return line + "; the bar would not load it\n";
-    const Inspection asMarked = Inspect(backup->data, currentLayout);
-    if (asMarked.Complete()) {
-        return line + "; loads completely: " + Describe(Count(BuildTree(asMarked.records))) + "\n";
+// The backup as check reports it: which layout it loads in, if any.
+struct BackupState {
+    std::optional<RegValue> value;
+    std::optional<bool> loadsInCurrentLayout;  // nullopt: loads in neither
+    Inspection asMarked;
+    TreeCounts counts;
+};
+
+BackupState InspectBackup(const std::optional<RegValue>& backup, bool currentLayout) {
+    BackupState state;
+    state.value = backup;
+    if (!backup || backup->type != REG_BINARY || backup->data.empty()) return state;
+    state.asMarked = Inspect(backup->data, currentLayout);
+    if (state.asMarked.Complete()) {
+        state.loadsInCurrentLayout = currentLayout;
+        state.counts = Count(BuildTree(state.asMarked.records));
+        return state;
     }
-    const Inspection otherLayout = Inspect(backup->data, !currentLayout);
-    if (otherLayout.Complete()) {
-        return line + "; loads completely in the " + (currentLayout ? "old" : "current") +
-               " layout: " + Describe(Count(BuildTree(otherLayout.records))) + " (restore sets check to match)\n";
+    const Inspection other = Inspect(backup->data, !currentLayout);
+    if (other.Complete()) {
+        state.loadsInCurrentLayout = !currentLayout;
+        state.counts = Count(BuildTree(other.records));
     }
-    return line + "; does not load completely: " + asMarked.StopReason() + "\n";
+    return state;
 }
 
-std::string Notes(const Inspection& inspection) {
-    std::string notes;
-    std::size_t longLabels = 0;
+std::string BackupLine(const BackupState& backup, bool currentLayout) {
+    if (!backup.value) return "FavoriteArrayBackup: none\n";
+    std::string line = "FavoriteArrayBackup: " + TypeName(backup.value->type) + ", " +
+                       Plural(backup.value->data.size(), "byte", "bytes");
+    if (backup.value->type != REG_BINARY || backup.value->data.empty()) return line + "; the bar would not load it\n";
+    if (!backup.loadsInCurrentLayout) return line + "; does not load completely: " + backup.asMarked.StopReason() + "\n";
+    if (*backup.loadsInCurrentLayout == currentLayout) return line + "; loads completely: " + Describe(backup.counts) + "\n";
+    return line + "; loads completely in the " + (currentLayout ? "old" : "current") + " layout: " +
+           Describe(backup.counts) + " (restore sets check to match)\n";
+}
+
+// What the bar shows differently from the stored records, one phrase each.
+std::vector<std::string> Notes(const Inspection& inspection) {
+    std::vector<std::string> notes;
+    std::size_t differing = 0;
     for (const favfmt::Record& r : inspection.records) {
-        if (!LabelProblem(std::wstring(r.label.begin(), r.label.end())).empty()) ++longLabels;
+        Item item;
+        item.label.assign(r.label.begin(), r.label.end());
+        item.path.assign(r.path.begin(), r.path.end());
+        item.folder = r.folder;
+        if (!BarDifferences(item).empty()) ++differing;
     }
-    if (longLabels) {
-        notes += "  note: " + Plural(longLabels, "label is", "labels are") +
-                 " longer than the bar holds (259 UTF-16 units) or hold a NUL; the bar shortens them\n";
+    if (differing) {
+        notes.push_back(Plural(differing, "record shows", "records show") +
+                        " differently in the bar (long labels, control characters, unpaired surrogates, folders with "
+                        "paths); favtool export names them");
     }
     if (inspection.deepestStored > favfmt::kMaxDepth) {
-        notes += "  note: records stored deeper than level 101 (down to " + std::to_string(inspection.deepestStored) +
-                 ") hang at level 101\n";
+        notes.push_back("records stored deeper than level 101 (down to " + std::to_string(inspection.deepestStored) +
+                        ") hang at level 101");
     }
     return notes;
 }
@@ -192,87 +288,202 @@ std::string Notes(const Inspection& inspection) {
 // Which layout marker lets the bar load this value completely; nullopt when neither does.
 std::optional<DWORD> MarkerThatLoads(const RegValue& value) {
     if (value.type != REG_BINARY || value.data.empty()) return std::nullopt;
-    if (Inspect(value.data, true).Complete()) return kCurrentLayout;
-    if (Inspect(value.data, false).Complete()) return kOldLayout;
+    if (Inspect(value.data, true).Complete()) return kMarkerCurrentLayout;
+    if (Inspect(value.data, false).Complete()) return kMarkerOldLayout;
     return std::nullopt;
+}
+
+Json CountsJson(const TreeCounts& counts) {
+    return Json{{"favorites", counts.favorites}, {"folders", counts.folders}, {"levels", counts.deepest}};
+}
+
+const char* StateName(Stored::State state) {
+    switch (state) {
+    case Stored::State::Absent: return "absent";
+    case Stored::State::Empty: return "empty";
+    case Stored::State::Ignored: return "ignored";
+    case Stored::State::Binary: break;
+    }
+    return "binary";
+}
+
+// The check report as a document. Later versions add members (such as the
+// history of replaced values) beside these; none of these change meaning.
+Json CheckJson(const PluginKey& key, const Options& options, const Stored& stored, const BackupState& backup) {
+    Json value;
+    value["state"] = StateName(stored.state);
+    value["type"] = stored.value ? Json(TypeName(stored.value->type)) : Json(nullptr);
+    value["bytes"] = stored.value ? stored.value->data.size() : 0;
+    value["check"] = stored.marker ? Json(*stored.marker) : Json(nullptr);
+    value["current_layout"] = stored.CurrentLayout();
+    value["loads_completely"] = stored.Loads();
+    if (stored.state == Stored::State::Binary) {
+        const Inspection& inspection = stored.inspection;
+        value["records_counted"] = inspection.count;
+        value["counts"] = CountsJson(Count(BuildTree(inspection.records)));
+        value["stop"] = inspection.Complete() ? Json(nullptr)
+                                              : Json{{"record", inspection.stopRecord},
+                                                     {"offset", inspection.stopOffset},
+                                                     {"records_before", inspection.records.size()},
+                                                     {"reason", inspection.StopReason()}};
+        Json notes = Json::array();
+        for (const std::string& note : Notes(inspection)) notes.push_back(note);
+        value["notes"] = notes;
+    }
+    Json backupJson = nullptr;
+    if (backup.value) {
+        backupJson["type"] = TypeName(backup.value->type);
+        backupJson["bytes"] = backup.value->data.size();
+        backupJson["loads_completely"] = backup.loadsInCurrentLayout.has_value();
+        backupJson["layout"] = !backup.loadsInCurrentLayout ? Json(nullptr)
+                               : *backup.loadsInCurrentLayout ? Json("current")
+                                                              : Json("old");
+        if (backup.loadsInCurrentLayout) backupJson["counts"] = CountsJson(backup.counts);
+    }
+    return Json{{"version", kDocumentVersion},
+                {"module", ToWtf8(options.module)},
+                {"key", ToWtf8(L"HKCU\\" + key.Path())},
+                {"favorite_array", value},
+                {"backup", backupJson}};
 }
 
 }  // namespace
 
-int ListCommand(const std::wstring& module) {
-    const PluginKey key(module, KeyAccess::Read);
+int ListCommand(const Options& options) {
+    const PluginKey key = ExistingKey(options);
     const Stored stored = ReadStored(key);
-    bool complete = true;
-    const Tree tree = BuildTree(LoadedRecords(stored, complete));
+    const Tree tree = BuildTree(LoadedRecords(stored));
+    const int status = stored.Loads() ? kExitSuccess : kExitFinding;
+    const TreeCounts counts = Count(tree);
+    if (options.json) {
+        // Shaped as an exported document, so that it can be imported as it is.
+        Json meta{{"module", ToWtf8(options.module)},
+                  {"key", ToWtf8(L"HKCU\\" + key.Path())},
+                  {"loads_completely", stored.Loads()},
+                  {"counts", CountsJson(counts)}};
+        PrintJson(Json{{"version", kDocumentVersion}, {"meta", meta}, {"favorites", ItemsJson(tree)}});
+        return status;
+    }
     if (tree.empty()) {
         PrintOut("no favourites stored\n");
-        return complete ? 0 : 1;
+        return status;
     }
     std::string out;
     PrintItems(tree, 0, out);
-    const TreeCounts counts = Count(tree);
     out += Describe(counts) + ", " + Plural(counts.deepest, "level", "levels") +
            (counts.folders ? " ([-] expanded folder, [+] collapsed folder)" : "") + "\n";
     PrintOut(out);
-    return complete ? 0 : 1;
+    return status;
 }
 
-int ExportCommand(const std::wstring& module, const std::wstring& file) {
-    const PluginKey key(module, KeyAccess::Read);
+int ExportCommand(const Options& options, const std::wstring& file) {
+    const PluginKey key = ExistingKey(options);
     const Stored stored = ReadStored(key);
     const Inspection* inspection = RequireLoads(stored);
     const Tree tree = BuildTree(inspection ? inspection->records : std::vector<favfmt::Record>{});
-    const std::string document = ExportDocument(tree);
-    WriteFileText(file, document);
-    if (inspection && favfmt::Encode(Flatten(tree)) != stored.value->data) {
-        PrintErr(stored.CurrentLayout()
-                     ? "favtool: note: the stored bytes differ from those the bar saves for this tree (levels "
-                       "skipped, or unusual flag bytes); the document holds the tree as the bar shows it, and "
-                       "import writes it as the bar saves it\n"
-                     : "favtool: note: the stored value is in the old layout; import writes the current one\n");
+    const bool toOutput = file == kStandardStream;
+    // A file is UTF-8 always; standard output only when it carries every character.
+    const std::string document = ExportDocument(tree, toOutput && !OutputCarriesUnicode());
+    if (toOutput) {
+        PrintOut(document);
+    } else {
+        WriteFileText(file, document);
     }
-    PrintOut("export: wrote " + Describe(Count(tree)) + " to " + ToUtf8(file) + "\n");
-    return 0;
+    if (inspection) {
+        const auto warn = [&](const Tree& items, const auto& self) -> void {
+            for (const Item& item : items) {
+                for (const BarDifference& difference : BarDifferences(item)) {
+                    std::wstring label = item.label.substr(0, 40);
+                    Note("record " + std::to_string(item.record) + " (" + Quoted(label) +
+                         (item.label.size() > 40 ? "..." : "") + "): " + difference.text);
+                }
+                self(item.children, self);
+            }
+        };
+        warn(tree, warn);
+        if (favfmt::Encode(Flatten(tree)) != stored.value->data) {
+            Note(stored.CurrentLayout()
+                     ? "the stored bytes differ from those the bar saves for this tree (levels skipped, or unusual "
+                       "flag bytes); the document holds the tree as the bar shows it, and import writes it as the bar "
+                       "saves it"
+                     : "the stored value is in the old layout; import writes the current one");
+        }
+    }
+    const std::string summary = "export: wrote " + Describe(Count(tree)) + " to " +
+                                (toOutput ? std::string("standard output") : ToUtf8(file)) + "\n";
+    // Standard output holds the document alone.
+    if (toOutput) {
+        PrintErr(summary);
+    } else {
+        PrintOut(summary);
+    }
+    return kExitSuccess;
 }
 
-int ImportCommand(const std::wstring& module, const std::wstring& file) {
-    const std::string text = ReadFileText(file);
-    Tree tree;
+int ImportCommand(const Options& options, const std::wstring& file) {
+    const std::string bytes = ReadDocumentBytes(file);
+    ImportedDocument imported;
     try {
-        tree = ImportDocument(text);
+        imported = ImportDocument(bytes);
     } catch (const DocumentError& e) {
-        throw ToolError(ToUtf8(file) + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": " +
+        throw ToolError(FileName(file) + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": " +
                         e.what() + "; nothing was imported");
     }
+    for (const DocumentNote& note : imported.notes) {
+        Note(FileName(file) + ":" + std::to_string(note.line) + ":" + std::to_string(note.column) + ": " +
+             note.message);
+    }
+    if (imported.slashedPaths) {
+        Note("\"/\" became \"\\\" in " + Plural(imported.slashedPaths, "path", "paths") + ", as the bar writes them");
+    }
+    const Tree& tree = imported.tree;
     const std::vector<favfmt::Record> records = Flatten(tree);
     const RegValue value = BinaryValue(favfmt::Encode(records));
-    const PluginKey key(module, KeyAccess::Write);
-    const std::optional<RegValue> current = key.Read(kValueFavorites);
-    const std::string where = " (module " + ToUtf8(module) + ")";
-    const bool unchanged =
-        records.empty() ? !current : (current == value && key.ReadMarker(kValueCheck) == kCurrentLayout);
-    if (unchanged) {
-        PrintOut("import: FavoriteArray already holds this tree" + where + "; nothing written\n");
-        return 0;
+
+    if (!PluginKey(options.module, KeyAccess::Read).Exists() && !options.create) {
+        throw ToolError(MissingKeyMessage(options.module) +
+                        "; to make the key for that module, run import again with --create");
     }
+    const PluginKey reader(options.module, KeyAccess::Read);
+    const Stored stored = ReadStored(reader);
+    const bool unchanged = records.empty() ? !stored.value
+                                           : (stored.value == value && stored.marker == kMarkerCurrentLayout);
+    if (unchanged) return NothingToDo("import", "FavoriteArray already holds this tree" + Where(options));
+    const bool hadFavorites = stored.state == Stored::State::Binary || stored.state == Stored::State::Ignored;
+    const std::string change = hadFavorites ? "replacing " + Replaced(stored) + " with " + With(Count(tree)) +
+                                                  " in FavoriteArray"
+                                            : "writing " + Describe(Count(tree)) + " to FavoriteArray";
+    if (options.dryRun) {
+        PrintOut("import: would be " + change + Where(options) + "; dry run, nothing written\n");
+        return kExitSuccess;
+    }
+    const PluginKey key(options.module, options.create ? KeyAccess::Create : KeyAccess::Write);
+    if (key.Read(kValueFavorites) != stored.value) throw ToolError("FavoriteArray changed while importing; nothing written");
     ValueWrites writes(key);
-    if (current) writes.Set(kValueFavoritesBackup, *current);
+    if (stored.value) writes.Set(kValueFavoritesBackup, *stored.value);
     // The bar keeps no value for an empty tree.
     if (records.empty()) {
         writes.Remove(kValueFavorites);
     } else {
         writes.Set(kValueFavorites, value);
-        writes.Set(kValueCheck, DwordValue(kCurrentLayout));
+        writes.Set(kValueCheck, DwordValue(kMarkerCurrentLayout));
     }
-    PrintOut("import: wrote " + Describe(Count(tree)) + " to FavoriteArray" + where +
-             (current ? "; the replaced value is in FavoriteArrayBackup\n" : "; there was no value to back up\n"));
-    return 0;
+    PrintOut("import: " + change + Where(options) +
+             (stored.value ? "; the replaced value is in FavoriteArrayBackup: favtool restore puts it back\n"
+                           : "; there was no value to back up\n"));
+    return kExitSuccess;
 }
 
-int CheckCommand(const std::wstring& module) {
-    const PluginKey key(module, KeyAccess::Read);
+int CheckCommand(const Options& options) {
+    const PluginKey key = ExistingKey(options);
     const Stored stored = ReadStored(key);
-    std::string out = "HKCU\\" + ToUtf8(key.Path()) + "\n";
+    const BackupState backup = InspectBackup(key.Read(kValueFavoritesBackup), stored.CurrentLayout());
+    const int status = stored.Loads() ? kExitSuccess : kExitFinding;
+    if (options.json) {
+        PrintJson(CheckJson(key, options, stored, backup));
+        return status;
+    }
+    std::string out = Hkcu(key) + "\n";
     switch (stored.state) {
     case Stored::State::Absent:
         out += "FavoriteArray: none (no favourites stored)\n";
@@ -297,118 +508,207 @@ int CheckCommand(const std::wstring& module) {
             out += "  the bar shows the " + Plural(inspection.records.size(), "record", "records") +
                    " before it and copies the stored bytes to FavoriteArrayBackup before its next save\n";
         }
-        out += Notes(inspection);
+        for (const std::string& note : Notes(inspection)) out += "  note: " + note + "\n";
         break;
     }
     }
-    out += BackupLine(key.Read(kValueFavoritesBackup), stored.CurrentLayout());
+    out += BackupLine(backup, stored.CurrentLayout());
     PrintOut(out);
-    return stored.Loads() ? 0 : 1;
+    return status;
 }
 
-int RestoreCommand(const std::wstring& module) {
-    const std::string where = " (module " + ToUtf8(module) + ")";
-    if (!PluginKey(module, KeyAccess::Read).Read(kValueFavoritesBackup)) {
-        throw ToolError("there is no FavoriteArrayBackup to restore" + where + "; nothing changed");
-    }
-    const PluginKey key(module, KeyAccess::Write);
-    const std::optional<RegValue> backup = key.Read(kValueFavoritesBackup);
-    if (!backup) throw ToolError("FavoriteArrayBackup disappeared; nothing changed");
-    const std::optional<RegValue> current = key.Read(kValueFavorites);
+int RestoreCommand(const Options& options) {
+    const PluginKey reader = ExistingKey(options);
+    const std::optional<RegValue> backup = reader.Read(kValueFavoritesBackup);
+    if (!backup) return NothingToDo("restore", "there is no FavoriteArrayBackup" + Where(options));
+    const Stored stored = ReadStored(reader);
     // A backup kept from an old-layout value loads only with the old marker.
     const std::optional<DWORD> marker = MarkerThatLoads(*backup);
-    const bool setMarker = marker && key.ReadMarker(kValueCheck) != marker;
+    const bool setMarker = marker && stored.marker != marker;
+    const BackupState backupState = InspectBackup(backup, marker == kMarkerCurrentLayout);
+    const std::string backupHolds =
+        backupState.loadsInCurrentLayout ? "the backup's " + With(backupState.counts)
+                                         : "the backup (" + TypeName(backup->type) + ", " +
+                                               Plural(backup->data.size(), "byte", "bytes") +
+                                               ", which does not load completely)";
+    const std::string change = "replacing " + Replaced(stored) + " with " + backupHolds;
+    if (options.dryRun) {
+        PrintOut("restore: would be " + change + Where(options) + "; dry run, nothing written\n");
+        return kExitSuccess;
+    }
 
+    const PluginKey key(options.module, KeyAccess::Write);
+    if (key.Read(kValueFavoritesBackup) != backup || key.Read(kValueFavorites) != stored.value) {
+        throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");
+    }
     ValueWrites writes(key);
-    if (current) {
-        writes.Set(kValueFavoritesBackup, *current);
+    if (stored.value) {
+        writes.Set(kValueFavoritesBackup, *stored.value);
     } else {
         writes.Remove(kValueFavoritesBackup);
     }
     writes.Set(kValueFavorites, *backup);
     if (setMarker) writes.Set(kValueCheck, DwordValue(*marker));
-    PrintOut("restore: FavoriteArray now holds the backup" + where +
-             (current ? " and FavoriteArrayBackup the value it replaced; run restore again to undo"
-                      : "; there was no FavoriteArray, so no backup remains") +
+    PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
+             (stored.value ? "; FavoriteArrayBackup now holds the replaced value: run favtool restore again to undo"
+                           : "; there was no FavoriteArray, so no backup remains") +
              (setMarker ? "; check set to " + std::to_string(*marker) : std::string()) + "\n");
-    return 0;
+    return kExitSuccess;
 }
 
-int RelocateCommand(const std::wstring& module, const std::wstring& from, const std::wstring& to, bool dryRun) {
+int RelocateCommand(const Options& options, const std::wstring& from, const std::wstring& to) {
     const PathPrefix prefix(from, to);
-    if (prefix.Empty()) throw ToolError("the old path " + Quoted(from) + " names no folder or file");
-    const std::string where = " (module " + ToUtf8(module) + ")";
-    const PluginKey reader(module, KeyAccess::Read);
+    if (prefix.Empty()) throw ToolError("the old path " + Quoted(from) + " names no folder or file", kExitUsage);
+    if (to.empty() || !IsAbsolutePath(to)) {
+        throw ToolError("the new path " + Quoted(to) +
+                            " must start at a drive or share (as in D:\\Work or \\\\server\\share\\Work)",
+                        kExitUsage);
+    }
+    const PluginKey reader = ExistingKey(options);
     const Stored stored = ReadStored(reader);
     const Inspection* inspection = RequireLoads(stored);
     std::vector<favfmt::Record> records = inspection ? inspection->records : std::vector<favfmt::Record>{};
 
     std::string changes;
     std::size_t changed = 0;
+    std::size_t caseOnly = 0;
     for (favfmt::Record& record : records) {
-        const std::optional<std::wstring> moved = prefix.Relocate(std::wstring(record.path.begin(), record.path.end()));
-        if (!moved) continue;
+        const std::wstring path(record.path.begin(), record.path.end());
+        const std::optional<std::wstring> moved = prefix.Relocate(path);
+        if (!moved || *moved == path) continue;
+        const bool onlyCase = SamePathIgnoringCase(*moved, path);
+        const std::string line = "  " + ToUtf8(std::wstring(record.label.begin(), record.label.end())) + ": " +
+                                 ToUtf8(path) + " -> " + ToUtf8(*moved);
+        if (onlyCase && !options.changeCase) {
+            ++caseOnly;
+            changes += line + " (only the case or the slashes change; not written)\n";
+            continue;
+        }
         ++changed;
-        changes += "  " + ToUtf8(std::wstring(record.label.begin(), record.label.end())) + ": " +
-                   ToUtf8(std::wstring(record.path.begin(), record.path.end())) + " -> " + ToUtf8(*moved) + "\n";
+        changes += line + (onlyCase ? " (only the case or the slashes change)\n" : "\n");
         record.path.assign(moved->begin(), moved->end());
     }
     PrintOut(changes);
     if (changed == 0) {
-        PrintOut("relocate: no favourite is at or below " + Quoted(from) + where + "; nothing written\n");
-        return 0;
+        if (caseOnly) {
+            return NothingToDo("relocate", "only the case or the slashes of " + Plural(caseOnly, "path", "paths") +
+                                               " would change, which names the same files" + Where(options) +
+                                               " (--change-case writes them)");
+        }
+        return NothingToDo("relocate", "no favourite is at or below " + Quoted(from) + Where(options));
     }
-    if (dryRun) {
-        PrintOut("relocate: " + Plural(changed, "path", "paths") + " would change" + where +
+    if (options.dryRun) {
+        PrintOut("relocate: " + Plural(changed, "path", "paths") + " would change" + Where(options) +
                  "; dry run, nothing written\n");
-        return 0;
+        return kExitSuccess;
     }
-    const PluginKey key(module, KeyAccess::Write);
+    const PluginKey key(options.module, KeyAccess::Write);
     if (key.Read(kValueFavorites) != stored.value) {
         throw ToolError("FavoriteArray changed while relocating; nothing written");
     }
     ValueWrites writes(key);
     writes.Set(kValueFavoritesBackup, *stored.value);
     writes.Set(kValueFavorites, BinaryValue(favfmt::Encode(records)));
-    writes.Set(kValueCheck, DwordValue(kCurrentLayout));
-    PrintOut("relocate: rewrote " + Plural(changed, "path", "paths") + " in FavoriteArray" + where +
-             "; the replaced value is in FavoriteArrayBackup\n");
-    return 0;
+    writes.Set(kValueCheck, DwordValue(kMarkerCurrentLayout));
+    PrintOut("relocate: rewrote " + Plural(changed, "path", "paths") + " in FavoriteArray" + Where(options) +
+             "; the replaced value is in FavoriteArrayBackup: favtool restore puts it back\n");
+    return kExitSuccess;
 }
 
 namespace {
 
-struct MissingFiles {
-    std::size_t favorites = 0;
-    std::size_t missing = 0;
-    std::string lines;
+struct Favorite {
+    std::vector<std::wstring> folders;
+    std::wstring label;
+    std::wstring path;
 };
 
-void FindMissing(const Tree& items, const std::string& folders, MissingFiles& found) {
+void CollectFavorites(const Tree& items, std::vector<std::wstring>& folders, std::vector<Favorite>& out) {
     for (const Item& item : items) {
-        const std::string label = folders + ToUtf8(item.label);
-        if (!item.folder && !item.path.empty()) {
-            ++found.favorites;
-            if (::GetFileAttributesW(item.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                ++found.missing;
-                found.lines += label + " -> " + ToUtf8(item.path) + "\n";
-            }
-        }
-        FindMissing(item.children, label + " > ", found);
+        if (!item.folder && !item.path.empty()) out.push_back({folders, item.label, item.path});
+        folders.push_back(item.label);
+        CollectFavorites(item.children, folders, out);
+        folders.pop_back();
     }
+}
+
+std::string ErrorReason(DWORD error) { return SystemMessage(static_cast<LONG>(error)); }
+
+probe::Answer ProbeFile(const std::wstring& path) {
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return {};
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {probe::Found::Missing, {}};
+    return {probe::Found::CannotCheck, ErrorReason(error)};
+}
+
+probe::Answer ProbeRoot(const std::wstring& root) {
+    if (::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) return {};
+    const DWORD error = ::GetLastError();
+    return {probe::Found::CannotCheck, ToUtf8(root) + ": " + ErrorReason(error)};
+}
+
+Json FavoriteJson(const Favorite& favorite) {
+    Json folders = Json::array();
+    for (const std::wstring& folder : favorite.folders) folders.push_back(ToWtf8(folder));
+    return Json{{"folders", folders}, {"label", ToWtf8(favorite.label)}, {"path", ToWtf8(favorite.path)}};
+}
+
+std::string FavoriteLine(const Favorite& favorite) {
+    std::string line;
+    for (const std::wstring& folder : favorite.folders) line += ToUtf8(folder) + " > ";
+    return line + ToUtf8(favorite.label) + " -> " + ToUtf8(favorite.path);
 }
 
 }  // namespace
 
-int MissingCommand(const std::wstring& module) {
-    const PluginKey key(module, KeyAccess::Read);
-    bool complete = true;
-    const Tree tree = BuildTree(LoadedRecords(ReadStored(key), complete));
-    MissingFiles found;
-    FindMissing(tree, "", found);
-    const std::string favorites = Plural(found.favorites, "favourite", "favourites");
-    PrintOut(found.lines + (found.missing ? std::to_string(found.missing) + " of " + favorites +
-                                                " point to files that do not exist\n"
-                                          : "all " + favorites + " point to existing files\n"));
-    return complete && found.missing == 0 ? 0 : 1;
+int MissingCommand(const Options& options) {
+    const PluginKey key = ExistingKey(options);
+    const Stored stored = ReadStored(key);
+    const Tree tree = BuildTree(LoadedRecords(stored));
+    std::vector<Favorite> favorites;
+    std::vector<std::wstring> folders;
+    CollectFavorites(tree, folders, favorites);
+    std::vector<std::wstring> paths;
+    for (const Favorite& favorite : favorites) paths.push_back(favorite.path);
+    const std::vector<probe::Answer> answers = probe::CheckPaths(paths, ProbeRoot, ProbeFile, kProbeTimeout);
+
+    std::size_t missing = 0;
+    std::size_t unchecked = 0;
+    std::string lines;
+    Json missingJson = Json::array();
+    Json uncheckedJson = Json::array();
+    for (std::size_t i = 0; i < favorites.size(); ++i) {
+        if (answers[i].found == probe::Found::Missing) {
+            ++missing;
+            lines += "missing: " + FavoriteLine(favorites[i]) + "\n";
+            missingJson.push_back(FavoriteJson(favorites[i]));
+        } else if (answers[i].found == probe::Found::CannotCheck) {
+            ++unchecked;
+            lines += "cannot check: " + FavoriteLine(favorites[i]) + " (" + answers[i].reason + ")\n";
+            Json entry = FavoriteJson(favorites[i]);
+            entry["reason"] = answers[i].reason;
+            uncheckedJson.push_back(entry);
+        }
+    }
+    const int status = stored.Loads() && missing == 0 && unchecked == 0 ? kExitSuccess : kExitFinding;
+    if (options.json) {
+        PrintJson(Json{{"version", kDocumentVersion},
+                       {"module", ToWtf8(options.module)},
+                       {"loads_completely", stored.Loads()},
+                       {"checked", favorites.size()},
+                       {"missing", missingJson},
+                       {"cannot_check", uncheckedJson}});
+        return status;
+    }
+    const std::string all = Plural(favorites.size(), "favourite", "favourites");
+    std::string summary;
+    if (missing == 0 && unchecked == 0) {
+        summary = "all " + all + " point to existing files\n";
+    } else {
+        summary = std::to_string(missing) + " of " + all + (missing == 1 ? " points" : " point") +
+                  " to a file that does not exist" + (unchecked ? "; " + std::to_string(unchecked) + " could not be checked" : "") +
+                  "\n";
+    }
+    PrintOut(lines + summary);
+    return status;
 }

@@ -1,13 +1,25 @@
 // The tool's commands, each on the key of one plug-in module. They return
-// the exit status and throw ToolError for failures that end them.
+// the exit status (tool/exit_status.h) and throw ToolError for failures
+// that end them.
 #pragma once
 
 #include <string>
 
-int ListCommand(const std::wstring& module);
-int ExportCommand(const std::wstring& module, const std::wstring& file);
-int ImportCommand(const std::wstring& module, const std::wstring& file);
-int CheckCommand(const std::wstring& module);
-int RestoreCommand(const std::wstring& module);
-int RelocateCommand(const std::wstring& module, const std::wstring& from, const std::wstring& to, bool dryRun);
-int MissingCommand(const std::wstring& module);
+struct Options {
+    std::wstring module;
+    bool json = false;        // list, check, missing: one JSON document on standard output
+    bool dryRun = false;      // import, restore, relocate: say what would change, write nothing
+    bool create = false;      // import: create the module's key when it does not exist
+    bool changeCase = false;  // relocate: also write changes of case only
+};
+
+// "-" for a file: standard output or input.
+constexpr const wchar_t* kStandardStream = L"-";
+
+int ListCommand(const Options& options);
+int ExportCommand(const Options& options, const std::wstring& file);
+int ImportCommand(const Options& options, const std::wstring& file);
+int CheckCommand(const Options& options);
+int RestoreCommand(const Options& options);
+int RelocateCommand(const Options& options, const std::wstring& from, const std::wstring& to);
+int MissingCommand(const Options& options);

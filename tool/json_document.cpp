@@ -1,10 +1,12 @@
 #include "tool/json_document.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <iterator>
+#include <map>
+#include <optional>
+#include <set>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "store/item_model.h"
 #include "tool/registry.h"
@@ -20,45 +22,289 @@ constexpr std::size_t kMaxContainerDepth = 2 * favfmt::kMaxDepth + 8;
 // UTF-8's byte order mark, which the parser skips at the start of a document.
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 
-// ---- Export
+bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-nlohmann::ordered_json ItemsJson(const Tree& items);
+std::string Hex4(std::uint32_t unit) {
+    char text[8];
+    std::snprintf(text, sizeof(text), "%04x", static_cast<unsigned>(unit & 0xFFFF));
+    return text;
+}
 
-std::string Exact(const std::wstring& text, const Item& item, const char* what) {
-    std::string out;
-    if (!ToUtf8Exact(text, out)) {
-        throw ToolError("record " + std::to_string(item.record) + ": its " + what +
-                        " holds a lone surrogate, which a document cannot carry; nothing exported");
+std::string CodePointName(std::uint32_t unit) {
+    char text[12];
+    std::snprintf(text, sizeof(text), "U+%04X", static_cast<unsigned>(unit));
+    return text;
+}
+
+// ---- Writing
+
+// The next code point of UTF-8 that may hold surrogates; advances at. An
+// invalid byte reads as U+FFFD.
+std::uint32_t NextCodePoint(const std::string& text, std::size_t& at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || at + length > text.size()) {
+        ++at;
+        return 0xFFFD;
     }
-    return out;
+    std::uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80) {
+            ++at;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (byte(at + k) & 0x3F);
+    }
+    at += length;
+    return cp;
+}
+
+void AppendEscaped(const std::string& text, bool asciiOnly, std::string& out) {
+    out += '"';
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        const std::uint32_t cp = NextCodePoint(text, at);
+        switch (cp) {
+        case '"': out += "\\\""; continue;
+        case '\\': out += "\\\\"; continue;
+        case '\b': out += "\\b"; continue;
+        case '\f': out += "\\f"; continue;
+        case '\n': out += "\\n"; continue;
+        case '\r': out += "\\r"; continue;
+        case '\t': out += "\\t"; continue;
+        default: break;
+        }
+        if (cp < 0x20 || IsHighSurrogate(cp) || IsLowSurrogate(cp) || (asciiOnly && cp >= 0x7F)) {
+            if (cp > 0xFFFF) {
+                out += "\\u" + Hex4(0xD800 + ((cp - 0x10000) >> 10)) + "\\u" + Hex4(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            } else {
+                out += "\\u" + Hex4(cp);
+            }
+        } else if (cp == 0xFFFD && text.compare(start, 3, "\xEF\xBF\xBD") != 0) {
+            out += "\\ufffd";
+        } else {
+            out.append(text, start, at - start);
+        }
+    }
+    out += '"';
+}
+
+void AppendJson(const nlohmann::ordered_json& value, bool asciiOnly, std::size_t indent, std::string& out) {
+    using value_t = nlohmann::ordered_json::value_t;
+    switch (value.type()) {
+    case value_t::object:
+    case value_t::array: {
+        const bool object = value.is_object();
+        if (value.empty()) {
+            out += object ? "{}" : "[]";
+            return;
+        }
+        out += object ? "{\n" : "[\n";
+        std::size_t i = 0;
+        for (auto it = value.begin(); it != value.end(); ++it, ++i) {
+            if (i) out += ",\n";
+            out.append(indent + 2, ' ');
+            if (object) {
+                AppendEscaped(it.key(), asciiOnly, out);
+                out += ": ";
+            }
+            AppendJson(*it, asciiOnly, indent + 2, out);
+        }
+        out += "\n";
+        out.append(indent, ' ');
+        out += object ? "}" : "]";
+        return;
+    }
+    case value_t::string:
+        AppendEscaped(value.get_ref<const std::string&>(), asciiOnly, out);
+        return;
+    default:
+        out += value.dump();  // numbers, booleans, null
+        return;
+    }
 }
 
 nlohmann::ordered_json ItemJson(const Item& item) {
-    std::string problem = LabelProblem(item.label);
-    if (problem.empty()) problem = PathProblem(item.path, item.folder);
-    if (!problem.empty()) {
-        throw ToolError("record " + std::to_string(item.record) + " (\"" + ToUtf8(item.label) + "\"): " + problem +
-                        "; import would refuse it, so nothing was exported");
-    }
     nlohmann::ordered_json json;
-    json["label"] = Exact(item.label, item, "label");
+    json["label"] = ToWtf8(item.label);
+    // A folder's path is kept by the bar though it never uses it: so is it here.
+    if (!item.folder || !item.path.empty()) json["path"] = ToWtf8(item.path);
     if (item.folder) {
         json["folder"] = true;
         json["expanded"] = item.expanded;
         json["items"] = ItemsJson(item.children);
-    } else {
-        json["path"] = Exact(item.path, item, "path");
+    } else if (!item.children.empty()) {
         // Only values written by hand put items below a favourite; the bar keeps them there.
-        if (!item.children.empty()) json["items"] = ItemsJson(item.children);
+        json["items"] = ItemsJson(item.children);
     }
     return json;
 }
 
-nlohmann::ordered_json ItemsJson(const Tree& items) {
-    nlohmann::ordered_json array = nlohmann::ordered_json::array();
-    for (const Item& item : items) array.push_back(ItemJson(item));
-    return array;
+std::optional<std::wstring::size_type> FirstLoneSurrogate(const std::wstring& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::uint32_t unit = static_cast<std::uint16_t>(text[i]);
+        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(static_cast<std::uint16_t>(text[i + 1]))) {
+            ++i;
+        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+            return i;
+        }
+    }
+    return std::nullopt;
 }
+
+std::optional<wchar_t> FirstControlCharacter(const std::wstring& text) {
+    for (wchar_t c : text) {
+        if (c < 0x20 || c == 0x7F) return c;
+    }
+    return std::nullopt;
+}
+
+// ---- Reading: encodings
+
+std::optional<std::size_t> FirstInvalidUtf8(const std::string& text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = byte(i);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return i;
+        const unsigned char second = byte(i + 1);
+        // No overlong forms, no surrogates, nothing beyond U+10FFFF.
+        if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) || (c == 0xF0 && second < 0x90) ||
+            (c == 0xF4 && second > 0x8F)) {
+            return i;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) return i;
+        }
+        i += length;
+    }
+    return std::nullopt;
+}
+
+// Line and column of a position in UTF-16 text.
+std::pair<std::size_t, std::size_t> WideLineAndColumn(const std::wstring& text, std::size_t at) {
+    std::size_t line = 1;
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+        if (text[i] == L'\n') {
+            ++line;
+            column = 1;
+        } else if (!IsLowSurrogate(static_cast<std::uint16_t>(text[i]))) {
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+// A UTF-16 document (it starts with a byte order mark) as UTF-8.
+std::string FromUtf16Document(const std::string& bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0) {
+        throw DocumentError(1, 1, "the file starts as UTF-16 but has an odd number of bytes; save it as UTF-8");
+    }
+    std::wstring wide;
+    wide.reserve(bytes.size() / 2 - 1);
+    for (std::size_t i = 2; i < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        wide += static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+    if (const auto lone = FirstLoneSurrogate(wide)) {
+        const auto [line, column] = WideLineAndColumn(wide, *lone);
+        throw DocumentError(line, column, "the UTF-16 file holds an unpaired surrogate outside a \\u escape");
+    }
+    std::string text;
+    ToUtf8Exact(wide, text);
+    return text;
+}
+
+// The parser refuses escapes of unpaired surrogates, which exported labels
+// and paths may hold. Each such escape is replaced by an escape of the same
+// length of a private-use character that the document holds nowhere else,
+// so every offset stays where it was; Restore maps them back.
+class LoneSurrogates {
+public:
+    explicit LoneSurrogates(std::string& text) {
+        std::vector<std::pair<std::size_t, std::uint32_t>> lone;
+        std::set<std::uint32_t> used;
+        bool inString = false;
+        for (std::size_t i = 0; i < text.size();) {
+            const char c = text[i];
+            if (!inString || c == '"') {
+                inString = inString ? false : c == '"';
+                ++i;
+            } else if (c == '\\') {
+                const std::optional<std::uint32_t> unit = EscapedUnit(text, i);
+                if (!unit) {
+                    i += 2;
+                    continue;
+                }
+                const std::optional<std::uint32_t> next = EscapedUnit(text, i + 6);
+                if (IsHighSurrogate(*unit) && next && IsLowSurrogate(*next)) {
+                    i += 12;
+                    continue;
+                }
+                if (IsHighSurrogate(*unit) || IsLowSurrogate(*unit)) {
+                    lone.emplace_back(i, *unit);
+                } else {
+                    used.insert(*unit);
+                }
+                i += 6;
+            } else {
+                const auto lead = static_cast<unsigned char>(c);
+                if (lead >= 0xE0 && lead <= 0xEF && i + 2 < text.size()) {
+                    used.insert(((lead & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+                                (static_cast<unsigned char>(text[i + 2]) & 0x3Fu));
+                }
+                ++i;
+            }
+        }
+        std::map<std::uint32_t, std::uint32_t> standIn;  // surrogate -> private-use character
+        std::uint32_t candidate = 0xE000;
+        for (const auto& [offset, unit] : lone) {
+            auto it = standIn.find(unit);
+            if (it == standIn.end()) {
+                while (candidate <= 0xF8FF && used.count(candidate)) ++candidate;
+                if (candidate > 0xF8FF) {
+                    throw DocumentError(1, 1, "the document holds too many different unpaired surrogates");
+                }
+                it = standIn.emplace(unit, candidate++).first;
+                m_back[static_cast<wchar_t>(it->second)] = static_cast<wchar_t>(unit);
+            }
+            text.replace(offset + 2, 4, Hex4(it->second));
+        }
+    }
+
+    std::wstring Restore(std::wstring text) const {
+        if (m_back.empty()) return text;
+        for (wchar_t& c : text) {
+            const auto it = m_back.find(c);
+            if (it != m_back.end()) c = it->second;
+        }
+        return text;
+    }
+
+private:
+    // The unit of a \uXXXX escape at offset at, if there is one.
+    static std::optional<std::uint32_t> EscapedUnit(const std::string& text, std::size_t at) {
+        if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') return std::nullopt;
+        std::uint32_t unit = 0;
+        for (std::size_t k = 2; k < 6; ++k) {
+            const char h = text[at + k];
+            const int digit = h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10 : h >= 'A' && h <= 'F' ? h - 'A' + 10 : -1;
+            if (digit < 0) return std::nullopt;
+            unit = unit * 16 + static_cast<std::uint32_t>(digit);
+        }
+        return unit;
+    }
+
+    std::map<wchar_t, wchar_t> m_back;
+};
 
 // ---- Parsing, with the byte offset of every value
 
@@ -175,18 +421,28 @@ public:
         EventDone();
         return true;
     }
-    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception&) {
         // position counts the bytes read, the offending one (or the end) included.
-        m_problem = {position ? position - 1 : 0, ParserMessage(e.what())};
+        const std::size_t at = position ? position - 1 : 0;
+        m_problem = {at, SyntaxProblem(at)};
         return false;
     }
 
 private:
-    static std::string ParserMessage(const std::string& what) {
-        // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ..."
-        const std::size_t column = what.find("column ");
-        const std::size_t colon = column == std::string::npos ? column : what.find(": ", column);
-        return colon == std::string::npos ? what : what.substr(colon + 2);
+    // In the tool's own words, from what the parser read: its wording is its own.
+    std::string SyntaxProblem(std::size_t at) const {
+        if (at >= m_text.size()) return "the document ends before it is complete (a bracket, brace or quote is not closed)";
+        const auto byte = static_cast<unsigned char>(m_text[at]);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+            char code[8];
+            std::snprintf(code, sizeof(code), "%04X", byte);
+            return std::string("not valid JSON: the control character U+") + code + " must be written as \\u" + code +
+                   " inside a string";
+        }
+        // The character the parser stopped at, whole.
+        std::size_t end = at + 1;
+        while (end < m_text.size() && (static_cast<unsigned char>(m_text[end]) & 0xC0) == 0x80) ++end;
+        return "not valid JSON: unexpected \"" + m_text.substr(at, end - at) + "\"";
     }
 
     std::size_t NextValueStart() const {
@@ -249,15 +505,20 @@ private:
 
 class DocumentReader {
 public:
+    DocumentReader(const LoneSurrogates& surrogates, std::vector<ProblemAt>& notes, std::size_t& slashedPaths)
+        : m_surrogates(surrogates), m_notes(notes), m_slashedPaths(slashedPaths) {}
+
     Tree ReadDocument(const JsonNode& root) {
         Expect(root, JsonNode::Kind::Object, "the document must be an object");
-        const Members members = Check(root, {"version", "favorites"});
+        const Members members = Check(root, {"version", "favorites", "meta"});
         const JsonNode& version = Required(root, members[0], "version");
         if (version.kind != JsonNode::Kind::Integer) Fail(version, "\"version\" must be a whole number");
         if (version.integer != kDocumentVersion) {
             Fail(version, "unsupported version " + std::to_string(version.integer) + "; this favtool reads version " +
                               std::to_string(kDocumentVersion));
         }
+        // Whatever later versions describe the document with; nothing of it is used.
+        if (members[2]) Expect(*members[2], JsonNode::Kind::Object, "\"meta\" must be an object");
         const JsonNode& favorites = Required(root, members[1], "favorites");
         Expect(favorites, JsonNode::Kind::Array, "\"favorites\" must be an array");
         return ReadItems(favorites, 1);
@@ -288,9 +549,9 @@ private:
         if (!member) Fail(object, std::string("missing \"") + name + "\"");
         return *member;
     }
-    static std::wstring Text(const JsonNode* node, const char* name) {
+    std::wstring Text(const JsonNode* node, const char* name) const {
         if (node->kind != JsonNode::Kind::String) Fail(*node, std::string("\"") + name + "\" must be a string");
-        return FromUtf8(node->text);
+        return m_surrogates.Restore(FromUtf8(node->text));
     }
     static bool Flag(const JsonNode* node, const char* name) {
         if (!node) return false;
@@ -314,7 +575,10 @@ private:
         const Members m = Check(node, {"label", "path", "folder", "expanded", "items"});
         Item item;
         item.label = Text(&Required(node, m[kLabel], "label"), "label");
-        if (const std::string problem = LabelProblem(item.label); !problem.empty()) Fail(*m[kLabel], problem);
+        if (const std::optional<wchar_t> control = FirstControlCharacter(item.label)) {
+            Fail(*m[kLabel], "\"label\" holds the control character " + CodePointName(static_cast<std::uint16_t>(*control)) +
+                                 ", which labels cannot hold");
+        }
         item.folder = Flag(m[kFolder], "folder");
         if (item.folder) {
             if (m[kPath]) item.path = Text(m[kPath], "path");
@@ -324,13 +588,28 @@ private:
             item.path = Text(m[kPath], "path");
             if (m[kExpanded]) Fail(*m[kExpanded], "only folders have \"expanded\"");
         }
-        if (const std::string problem = PathProblem(item.path, item.folder); !problem.empty()) Fail(*m[kPath], problem);
+        if (item.path.find(L'\0') != std::wstring::npos) Fail(*m[kPath], "\"path\" holds a NUL character");
+        // Windows takes "/" for "\" in file names; the bar's own paths use "\". Paths
+        // starting with \\?\ are passed on unparsed, so there "/" is a character.
+        if (item.path.rfind(L"\\\\?\\", 0) != 0 && item.path.find(L'/') != std::wstring::npos) {
+            for (wchar_t& c : item.path) {
+                if (c == L'/') c = L'\\';
+            }
+            ++m_slashedPaths;
+        }
+        for (const BarDifference& difference : BarDifferences(item)) {
+            m_notes.push_back({(difference.inPath ? m[kPath] : m[kLabel])->offset, difference.text});
+        }
         if (m[kItems]) {
             Expect(*m[kItems], JsonNode::Kind::Array, "\"items\" must be an array");
             item.children = ReadItems(*m[kItems], level + 1);
         }
         return item;
     }
+
+    const LoneSurrogates& m_surrogates;
+    std::vector<ProblemAt>& m_notes;
+    std::size_t& m_slashedPaths;
 };
 
 // Line and column (in characters) of a byte offset.
@@ -350,32 +629,101 @@ std::pair<std::size_t, std::size_t> LineAndColumn(const std::string& text, std::
     return {line, column};
 }
 
+
 }  // namespace
 
-std::string LabelProblem(const std::wstring& label) {
-    if (label.find(L'\0') != std::wstring::npos) return "\"label\" holds a NUL character";
-    if (label.size() > kMaxLabelUnits) {
-        return "\"label\" is " + std::to_string(label.size()) + " UTF-16 units long; the bar holds at most " +
-               std::to_string(kMaxLabelUnits);
+std::string ToWtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t cp = static_cast<std::uint16_t>(text[i]);
+        if (IsHighSurrogate(cp) && i + 1 < text.size() && IsLowSurrogate(static_cast<std::uint16_t>(text[i + 1]))) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint16_t>(text[++i]) - 0xDC00);
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
     }
-    return {};
+    return out;
 }
 
-std::string PathProblem(const std::wstring& path, bool folder) {
-    if (path.find(L'\0') != std::wstring::npos) return "\"path\" holds a NUL character";
-    if (folder && !path.empty()) return "\"path\" must be empty for a folder";
-    return {};
+std::string DumpJson(const nlohmann::ordered_json& value, bool asciiOnly) {
+    std::string out;
+    AppendJson(value, asciiOnly, 0, out);
+    return out;
 }
 
-std::string ExportDocument(const Tree& tree) {
+nlohmann::ordered_json ItemsJson(const Tree& items) {
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const Item& item : items) array.push_back(ItemJson(item));
+    return array;
+}
+
+std::string ExportDocument(const Tree& tree, bool asciiOnly) {
     nlohmann::ordered_json document;
     document["version"] = kDocumentVersion;
     document["favorites"] = ItemsJson(tree);
-    return document.dump(2) + "\n";
+    return DumpJson(document, asciiOnly) + "\n";
 }
 
-Tree ImportDocument(const std::string& text) {
+std::vector<BarDifference> BarDifferences(const Item& item) {
+    std::vector<BarDifference> differences;
+    if (item.label.size() > kMaxLabelUnits) {
+        differences.push_back({false, "its label is " + std::to_string(item.label.size()) +
+                                          " UTF-16 units long; the bar shows it whole but keeps only the first " +
+                                          std::to_string(kMaxLabelUnits) + " when it saves"});
+    }
+    if (const auto lone = FirstLoneSurrogate(item.label)) {
+        differences.push_back({false, "its label holds an unpaired surrogate (\\u" +
+                                          Hex4(static_cast<std::uint16_t>(item.label[*lone])) +
+                                          "), which shows as no character"});
+    }
+    if (const auto control = FirstControlCharacter(item.label)) {
+        differences.push_back({false, "its label holds the control character " +
+                                          CodePointName(static_cast<std::uint16_t>(*control)) +
+                                          ", which import refuses: remove it from the document before importing"});
+    }
+    if (item.folder && !item.path.empty()) {
+        differences.push_back({true, "it is a folder with a path, which the bar keeps but never uses"});
+    }
+    return differences;
+}
+
+ImportedDocument ImportDocument(const std::string& bytes) {
+    std::string text;
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        text = FromUtf16Document(bytes, bytes[0] == '\xFE');
+    } else {
+        text = bytes;
+        if (const std::optional<std::size_t> bad = FirstInvalidUtf8(text)) {
+            const auto [line, column] = LineAndColumn(text, *bad);
+            if (LooksLikeShiftJis(text)) {
+                throw DocumentError(line, column,
+                                    "the file is not UTF-8; it reads as Shift_JIS: save it as UTF-8 (in Notepad: "
+                                    "File, Save As, Encoding UTF-8) and import it again");
+            }
+            char byte[8];
+            std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(text[*bad]));
+            throw DocumentError(line, column,
+                                std::string("byte ") + byte + " is not UTF-8: save the file as UTF-8 and import it again");
+        }
+    }
+    ImportedDocument imported;
+    std::vector<ProblemAt> notes;
     try {
+        const LoneSurrogates surrogates(text);
         NodeBuilder builder(text);
         const char* const begin = text.data();
         const char* const end = begin + text.size();
@@ -383,9 +731,14 @@ Tree ImportDocument(const std::string& text) {
                                        &builder)) {
             throw builder.Problem();
         }
-        return DocumentReader().ReadDocument(builder.Root());
+        imported.tree = DocumentReader(surrogates, notes, imported.slashedPaths).ReadDocument(builder.Root());
     } catch (const ProblemAt& problem) {
         const auto [line, column] = LineAndColumn(text, problem.offset);
         throw DocumentError(line, column, problem.message);
     }
+    for (const ProblemAt& note : notes) {
+        const auto [line, column] = LineAndColumn(text, note.offset);
+        imported.notes.push_back({line, column, note.message});
+    }
+    return imported;
 }

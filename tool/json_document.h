@@ -4,21 +4,49 @@
 //     "favorites": [ { "label": "Docs", "folder": true, "expanded": true, "items": [ ... ] },
 //                    { "label": "todo.txt", "path": "C:\\todo.txt" } ] }
 //
-// Only what the bar can hold is accepted: labels of at most 259 UTF-16 units,
-// at most 101 levels, folders without paths, no NUL characters.
+// An optional top-level "meta" object is accepted and ignored, so that later
+// versions can add fields. Export writes everything the stored value holds;
+// texts that UTF-8 cannot carry (unpaired surrogates) are written as \u
+// escapes, which import reads back.
 #pragma once
 
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "tool/stored_tree.h"
 
 constexpr int kDocumentVersion = 1;
+// Far beyond any real tree; larger files are refused before they are read.
+constexpr std::size_t kMaxDocumentBytes = 64u * 1024 * 1024;
 
-// Pretty-printed UTF-8 with a final newline. Throws ToolError, naming the
-// stored record, for a tree that a document cannot carry back.
-std::string ExportDocument(const Tree& tree);
+// ---- Writing JSON
+
+// UTF-16 as UTF-8, unpaired surrogates kept as their own 3-byte sequences
+// (for strings of a JSON value that DumpJson writes).
+std::string ToWtf8(std::wstring_view text);
+// Indented by 2 as the library's dump(2) does, with those sequences written
+// as \u escapes; asciiOnly escapes every character beyond ASCII too, for
+// output in a code page that cannot carry them. No final newline.
+std::string DumpJson(const nlohmann::ordered_json& value, bool asciiOnly);
+
+// The items in the document's shape.
+nlohmann::ordered_json ItemsJson(const Tree& items);
+// The whole document, with a final newline.
+std::string ExportDocument(const Tree& tree, bool asciiOnly = false);
+
+// How the bar shows or keeps this item differently from what the document
+// holds, one phrase each; empty when it shows it as it is.
+struct BarDifference {
+    bool inPath;       // about the item's path rather than its label
+    std::string text;  // "its label is ..."
+};
+std::vector<BarDifference> BarDifferences(const Item& item);
+
+// ---- Reading documents
 
 // The first problem of a document; line and column count from 1, the column
 // in characters.
@@ -30,9 +58,19 @@ public:
     std::size_t column;
 };
 
-// Reads and checks the whole document before returning its tree.
-Tree ImportDocument(const std::string& text);
+// Something import accepts but the bar will show or keep differently.
+struct DocumentNote {
+    std::size_t line;
+    std::size_t column;
+    std::string message;
+};
 
-// Why the bar cannot hold this label or path as it is; empty when it can.
-std::string LabelProblem(const std::wstring& label);
-std::string PathProblem(const std::wstring& path, bool folder);
+struct ImportedDocument {
+    Tree tree;
+    std::vector<DocumentNote> notes;
+    std::size_t slashedPaths = 0;  // paths whose "/" became "\"
+};
+
+// Reads and checks the whole document (UTF-8, with or without a byte order
+// mark, or UTF-16 with one) before returning its tree. Throws DocumentError.
+ImportedDocument ImportDocument(const std::string& bytes);

@@ -1,8 +1,9 @@
 // favtool: reads, checks, backs up and edits the favourites the plug-in keeps
 // in the registry. Arguments arrive as UTF-16 and are handed to the option
-// parser as UTF-8; everything printed is UTF-8.
+// parser as UTF-8; output follows tool/console.h.
 #include <windows.h>
 
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,55 +11,143 @@
 #include <CLI/CLI.hpp>
 
 #include "tool/commands.h"
+#include "tool/console.h"
+#include "tool/exit_status.h"
 #include "tool/registry.h"
 #include "tool/text.h"
 
 namespace {
 
-constexpr int kUsageError = 2;
+constexpr const char* kDescription =
+    "Lists, checks, exports, imports and repairs the favourites of the Favorites plug-in.\n"
+    "Close the editor first: an open favourites bar saves its own tree later.";
 
+constexpr const char* kFooter = R"(favtool COMMAND --help lists the options of one command (--json, --dry-run, ...).
+
+Examples:
+  favtool list                         the tree, indented
+  favtool check                        does the stored value load completely?
+  favtool export favorites.json        back up the whole tree (UTF-8 JSON)
+  favtool import favorites.json --dry-run
+                                       what an import would replace, writing nothing
+  favtool import favorites.json        replace the tree with the document's
+  favtool relocate "C:\My Docs" D:\Docs
+                                       favourites below C:\My Docs now point below D:\Docs
+  favtool missing --json > missing.json
+  favtool --module my list             the key of a copy of the plug-in named my.dll
+
+Exit status:
+  0  done (also when there was nothing to do)
+  1  done, with a finding: a value that does not load completely, missing files
+     or files that could not be checked
+  2  the command line is wrong; nothing was done
+  3  a failure: a key, value or file could not be opened, read or written, a
+     document was refused, or memory ran out
+
+Where the values live:
+  HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns\<module>: FavoriteArray (the
+  tree), check (its layout), FavoriteArrayBackup (a value that did not load, or
+  the value favtool last replaced).
+
+Undo:
+  import, relocate and restore keep the value they replace in
+  FavoriteArrayBackup: favtool restore puts it back, and a second restore
+  undoes that. Keep an export as a backup of your own.
+
+Output to a console shows every character. Redirected output follows the
+console's code page (--encoding utf8 for UTF-8); JSON files are always UTF-8.)";
+
+// A module name is the DLL's file name up to its first dot, as the plug-in
+// derives its key: anything else names a key the plug-in never reads.
 std::string ModuleNameProblem(const std::string& name) {
     if (name.empty()) return "the module name is empty";
-    if (name.find('\\') != std::string::npos) return "a module name holds no backslash";
+    const std::size_t dot = name.find('.');
+    if (dot != std::string::npos) {
+        if (dot == 0) return "a module name is the DLL's file name up to its first dot, so it holds no dot";
+        return "a module name is the DLL's file name up to its first dot: use --module " + name.substr(0, dot);
+    }
+    if (name.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+        return "a module name is part of a file name and holds none of \\ / : * ? \" < > |";
+    }
     return {};
+}
+
+// The C runtime reads "C:\My Docs\" as C:\My Docs" and joins it with what
+// follows; no argument of favtool holds a quote otherwise.
+std::string QuoteProblem(const std::vector<std::string>& args) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i].find('"') == std::string::npos) continue;
+        return "the argument '" + args[i] +
+               "' holds a quote (\"). A backslash right before a closing quote keeps the quote in the argument: "
+               "drop the trailing backslash, as in \"C:\\My Docs\" instead of \"C:\\My Docs\\\"";
+    }
+    return {};
+}
+
+int Usage(const std::string& message) {
+    PrintErr("favtool: " + message + "\n");
+    return kExitUsage;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // No "insert a disk" dialog for a favourite on an empty or vanished drive.
+    ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS);
+
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
     std::vector<const char*> utf8Argv;
     for (const std::string& arg : args) utf8Argv.push_back(arg.c_str());
 
-    CLI::App app{"Lists, checks, exports, imports and repairs the favourites of the Favorites plug-in.\n"
-                 "Close the editor first: an open favourites bar saves its own tree later.",
-                 "favtool"};
+    CLI::App app{kDescription, "favtool"};
     app.allow_windows_style_options(false);  // "/..." is a path here, not an option
     app.require_subcommand(1, 1);
     app.fallthrough();
+    app.footer(kFooter);
     app.set_version_flag("--version", "favtool " FAVORITES_VERSION);
     std::string module = "Favorites";
     app.add_option("--module", module, "the plug-in's file name up to its first dot")
         ->capture_default_str()
         ->check(ModuleNameProblem);
+    std::string encoding;
+    app.add_option("--encoding", encoding,
+                   "redirected output in utf8, or in the console's code page (the default when there is a console)")
+        ->check(CLI::IsMember({"utf8", "console"}));
 
+    Options options;
     std::string file;
     std::string from;
     std::string to;
-    bool dryRun = false;
     CLI::App* list = app.add_subcommand("list", "print the tree, one favourite a line");
+    list->add_flag("--json", options.json, "the tree as one JSON document (importable as it is)");
     CLI::App* exportCommand = app.add_subcommand("export", "write the tree to a JSON document");
-    exportCommand->add_option("FILE", file, "the document to write")->required();
+    exportCommand->add_option("FILE", file, "the document to write; - for standard output")->required();
     CLI::App* importCommand = app.add_subcommand("import", "replace the tree with a JSON document's");
-    importCommand->add_option("FILE", file, "the document to read")->required();
+    importCommand->add_option("FILE", file, "the document to read; - for standard input")->required();
+    importCommand->add_flag("--dry-run", options.dryRun, "say what would be replaced, writing nothing");
+    importCommand->add_flag("--create", options.create, "create the module's key if it does not exist");
     CLI::App* check = app.add_subcommand("check", "report whether the stored tree loads completely");
+    check->add_flag("--json", options.json, "the report as one JSON document");
     CLI::App* restore = app.add_subcommand("restore", "swap FavoriteArray and FavoriteArrayBackup");
+    restore->add_flag("--dry-run", options.dryRun, "say what would be replaced, writing nothing");
     CLI::App* relocate = app.add_subcommand("relocate", "move favourites from one folder to another");
     relocate->add_option("OLD", from, "the old folder (or file)")->required();
-    relocate->add_option("NEW", to, "what replaces it")->required();
-    relocate->add_flag("--dry-run", dryRun, "print the changes without writing them");
-    CLI::App* missing = app.add_subcommand("missing", "list favourites whose files do not exist");
+    relocate->add_option("NEW", to, "what replaces it: a path from a drive or share")->required();
+    relocate->add_flag("--dry-run", options.dryRun, "print the changes without writing them");
+    relocate->add_flag("--change-case", options.changeCase, "also write changes of case (or slashes) only");
+    CLI::App* missing = app.add_subcommand("missing", "list favourites whose files do not exist or cannot be checked");
+    missing->add_flag("--json", options.json, "the findings as one JSON document");
+
+    if (AloneOnOwnConsole()) {
+        // Started from Explorer: the window would close before anyone could read it.
+        PrintOut("favtool is a console program. Open a command prompt in its folder (in Explorer, type cmd in the "
+                 "address bar) and run it there, for example: favtool list\n\n" +
+                 app.help() + "\nPress any key to close this window.\n");
+        WaitForKey();
+        return kExitUsage;
+    }
+    if (const std::string problem = QuoteProblem(args); !problem.empty()) return Usage(problem);
 
     try {
         app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
@@ -68,24 +157,35 @@ int wmain(int argc, wchar_t** argv) {
         const int status = app.exit(e, out, err);
         PrintOut(out.str());
         PrintErr(err.str());
-        return status == 0 ? 0 : kUsageError;
+        return status == 0 ? kExitSuccess : kExitUsage;
     }
+    ConfigureOutput(encoding == "utf8"      ? OutputEncoding::Utf8
+                    : encoding == "console" ? OutputEncoding::Console
+                                            : OutputEncoding::Automatic);
 
-    const std::wstring wideModule = FromUtf8(module);
+    options.module = FromUtf8(module);
+    int status = kExitUsage;
     try {
-        if (*list) return ListCommand(wideModule);
-        if (*exportCommand) return ExportCommand(wideModule, FromUtf8(file));
-        if (*importCommand) return ImportCommand(wideModule, FromUtf8(file));
-        if (*check) return CheckCommand(wideModule);
-        if (*restore) return RestoreCommand(wideModule);
-        if (*relocate) return RelocateCommand(wideModule, FromUtf8(from), FromUtf8(to), dryRun);
-        if (*missing) return MissingCommand(wideModule);
+        if (*list) status = ListCommand(options);
+        if (*exportCommand) status = ExportCommand(options, FromUtf8(file));
+        if (*importCommand) status = ImportCommand(options, FromUtf8(file));
+        if (*check) status = CheckCommand(options);
+        if (*restore) status = RestoreCommand(options);
+        if (*relocate) status = RelocateCommand(options, FromUtf8(from), FromUtf8(to));
+        if (*missing) status = MissingCommand(options);
     } catch (const ToolError& e) {
         PrintErr(std::string("favtool: ") + e.what() + "\n");
-        return 1;
+        status = e.Status();
+    } catch (const std::bad_alloc&) {
+        PrintErr("favtool: out of memory; nothing was changed\n");
+        status = kExitFailure;
     } catch (const std::exception& e) {
         PrintErr(std::string("favtool: unexpected failure: ") + e.what() + "\n");
-        return 1;
+        status = kExitFailure;
     }
-    return kUsageError;
+    if (const std::optional<std::string> failure = OutputFailure()) {
+        PrintErr("favtool: the output could not be written whole (" + *failure + ")\n");
+        return kExitFailure;
+    }
+    return status;
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tool/file_probe.h"
+
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -9,6 +11,20 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 std::wstring WithoutTrailingSeparators(std::wstring path) {
     while (!path.empty() && IsSeparator(path.back())) path.pop_back();
     return path;
+}
+
+std::wstring WithBackslashes(std::wstring path) {
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    return path;
+}
+
+bool EqualIgnoringCase(const wchar_t* a, const wchar_t* b, std::size_t n) {
+    const std::wstring left = WithBackslashes(std::wstring(a, n));
+    const std::wstring right = WithBackslashes(std::wstring(b, n));
+    return ::CompareStringOrdinal(left.data(), static_cast<int>(n), right.data(), static_cast<int>(n), TRUE) ==
+           CSTR_EQUAL;
 }
 
 }  // namespace
@@ -20,10 +36,16 @@ std::optional<std::wstring> PathPrefix::Relocate(const std::wstring& path) const
     const std::size_t n = m_from.size();
     if (n == 0 || path.size() < n) return std::nullopt;
     if (path.size() > n && !IsSeparator(path[n])) return std::nullopt;
-    if (::CompareStringOrdinal(path.data(), static_cast<int>(n), m_from.data(), static_cast<int>(n), TRUE) !=
-        CSTR_EQUAL) {
-        return std::nullopt;
-    }
+    if (!EqualIgnoringCase(path.data(), m_from.data(), n)) return std::nullopt;
     if (path.size() == n && (m_to.empty() || m_to.back() == L':')) return m_to + L'\\';  // a drive's root, not its current folder
     return m_to + path.substr(n);
+}
+
+bool SamePathIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && EqualIgnoringCase(a.data(), b.data(), a.size());
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    if (path.size() == 2 && path[1] == L':' && iswalpha(path[0])) return true;  // a drive, taken as its root
+    return !probe::PathRoot(path).empty();
 }

@@ -1,5 +1,5 @@
 // Moving favourites from one folder to another: path prefixes compared as
-// Windows compares file names.
+// Windows compares file names, "/" and "\" alike.
 #pragma once
 
 #include <optional>
@@ -12,11 +12,18 @@ public:
 
     bool Empty() const { return m_from.empty(); }
     // The path with its prefix replaced, when it is the old path itself or
-    // lies below it; case is ignored, and a match ends at a separator, so
-    // "C:\Proj" takes in "c:\proj\a.txt" but not "C:\Project\a.txt".
+    // lies below it; case is ignored, "/" matches "\", and a match ends at a
+    // separator, so "C:\Proj" takes in "c:/proj/a.txt" but not "C:\Project\a.txt".
     std::optional<std::wstring> Relocate(const std::wstring& path) const;
 
 private:
     std::wstring m_from;
     std::wstring m_to;
 };
+
+// Whether two paths name the same file as Windows compares names: they
+// differ at most in case and in "/" against "\".
+bool SamePathIgnoringCase(const std::wstring& a, const std::wstring& b);
+
+// Whether a path starts at a drive's root or a share ("C:\x", "C:", "\\server\share").
+bool IsAbsolutePath(const std::wstring& path);

@@ -1,6 +1,10 @@
 #include "tool/registry.h"
 
+#include <algorithm>
+
 #include "common/host_interface.h"
+#include "store/layout_marker.h"
+#include "store/settings.h"
 #include "tool/text.h"
 
 std::string TypeName(DWORD type) {
@@ -35,17 +39,53 @@ std::string SystemMessage(LONG error) {
 PluginKey::PluginKey(const std::wstring& module, KeyAccess access) : m_path(PLUGIN_KEY_ROOT + module) {
     HKEY raw = nullptr;
     LONG rc;
-    if (access == KeyAccess::Write) {
+    if (access == KeyAccess::Create) {
         rc = ::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                KEY_READ | KEY_WRITE, nullptr, &raw, nullptr);
     } else {
-        rc = ::RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, &raw);
-        if (rc == ERROR_FILE_NOT_FOUND) return;
+        rc = ::RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0,
+                             access == KeyAccess::Write ? KEY_READ | KEY_WRITE : KEY_READ, &raw);
+        if (rc == ERROR_FILE_NOT_FOUND) {
+            if (access == KeyAccess::Read) return;
+            throw ToolError(MissingKeyMessage(module));
+        }
     }
     if (rc != ERROR_SUCCESS) {
         throw ToolError("cannot open HKCU\\" + ToUtf8(m_path) + " (" + SystemMessage(rc) + ")");
     }
     m_key.reset(raw);
+}
+
+std::vector<std::wstring> ModulesWithFavorites() {
+    std::wstring root = PLUGIN_KEY_ROOT;
+    if (!root.empty() && root.back() == L'\\') root.pop_back();
+    HKEY raw = nullptr;
+    std::vector<std::wstring> modules;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, root.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return modules;
+    const UniqueRegKey plugins(raw);
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        const LONG rc = ::RegEnumKeyExW(plugins.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) break;
+        if (::RegGetValueW(plugins.get(), name, kValueFavorites, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS) {
+            modules.emplace_back(name, length);
+        }
+    }
+    std::sort(modules.begin(), modules.end());
+    return modules;
+}
+
+std::string MissingKeyMessage(const std::wstring& module) {
+    std::string message = "HKCU\\" + ToUtf8(PLUGIN_KEY_ROOT + module) +
+                          " does not exist: no module named " + ToUtf8(module) + " has kept anything there";
+    const std::vector<std::wstring> modules = ModulesWithFavorites();
+    if (modules.empty()) return message + "; no module's key holds favourites";
+    std::string names;
+    for (const std::wstring& name : modules) names += (names.empty() ? "" : ", ") + ToUtf8(name);
+    return message + "; keys that hold favourites: " + names + " (choose one with --module NAME)";
 }
 
 std::optional<RegValue> PluginKey::Read(const wchar_t* name) const {
@@ -68,16 +108,7 @@ std::optional<RegValue> PluginKey::Read(const wchar_t* name) const {
     }
 }
 
-std::optional<DWORD> PluginKey::ReadMarker(const wchar_t* name) const {
-    if (!m_key) return std::nullopt;
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegQueryValueExW(m_key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return value;
-}
+std::optional<DWORD> PluginKey::Marker() const { return ReadLayoutMarker(m_key.get()); }
 
 LONG PluginKey::Write(const wchar_t* name, const RegValue& value) const {
     return ::RegSetValueExW(m_key.get(), name, 0, value.type, value.data.data(),

@@ -10,11 +10,18 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "tool/exit_status.h"
 
 // A failure the tool reports in one line and ends on; the text is UTF-8.
+// The exit status says what kind of end it is (tool/exit_status.h).
 class ToolError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ToolError(const std::string& message, int status = kExitFailure)
+        : std::runtime_error(message), m_status(status) {}
+    int Status() const { return m_status; }
+
+private:
+    int m_status;
 };
 
 struct RegValue {
@@ -27,21 +34,24 @@ struct RegValue {
 std::string TypeName(DWORD type);
 std::string SystemMessage(LONG error);
 
-enum class KeyAccess { Read, Write };
+enum class KeyAccess {
+    Read,    // a key that does not exist reads as holding no values (Exists() is false)
+    Write,   // the key must exist
+    Create,  // created when it does not exist
+};
 
 class PluginKey {
 public:
-    // Below HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns. Opening for
-    // reading a key that does not exist gives a key that holds no values;
-    // opening for writing creates it.
+    // Below HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns. Throws ToolError
+    // when the key cannot be opened, and for Write when it does not exist.
     PluginKey(const std::wstring& module, KeyAccess access);
 
     const std::wstring& Path() const { return m_path; }
+    bool Exists() const { return static_cast<bool>(m_key); }
     // Absent values (and an absent key) read as nullopt; other failures throw.
     std::optional<RegValue> Read(const wchar_t* name) const;
-    // The layout marker as the plug-in reads it: up to 4 bytes of any type,
-    // shorter data as its own bytes; nullopt when absent or longer.
-    std::optional<DWORD> ReadMarker(const wchar_t* name) const;
+    // The layout marker `check`, read as the plug-in reads it.
+    std::optional<DWORD> Marker() const;
 
     LONG Write(const wchar_t* name, const RegValue& value) const;
     LONG Remove(const wchar_t* name) const;
@@ -50,6 +60,11 @@ private:
     std::wstring m_path;
     UniqueRegKey m_key;
 };
+
+// The modules below the plug-ins' key whose keys hold a FavoriteArray, sorted.
+std::vector<std::wstring> ModulesWithFavorites();
+// "HKCU\...\<module> does not exist", naming the modules that hold favourites.
+std::string MissingKeyMessage(const std::wstring& module);
 
 // Writes values in order. When one fails, the values written before it get
 // their earlier contents back and ToolError tells what happened, so a failed

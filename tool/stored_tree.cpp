@@ -87,53 +87,16 @@ TreeCounts Count(const Tree& tree) {
 }
 
 Inspection Inspect(const std::vector<std::uint8_t>& value, bool withExpandedByte) {
-    using favfmt::DecodeStatus;
     Inspection out;
     out.size = value.size();
     std::copy_n(value.begin(), std::min<std::size_t>(value.size(), sizeof(out.tag)), out.tag);
-    favfmt::Reader reader(value.data(), value.size(), withExpandedByte);
-    const bool hasHeader = reader.HasTag();
-    out.count = reader.Count();
-
-    std::size_t offset = favfmt::kHeaderSize;
-    std::size_t read = 0;
-    std::size_t depthZeroAt = 0;
-    favfmt::RecordView view;
-    while (reader.Next(view)) {
-        const std::size_t start = offset;
-        ++read;
-        offset += favfmt::RecordSize(view.labelLen, view.pathLen, view.folder && withExpandedByte);
-        if (view.depth == 0) {
-            depthZeroAt = start;
-            break;
-        }
-        favfmt::Record record;
-        record.label = favfmt::ReadText<std::u16string>(view.label, view.labelLen);
-        record.path = favfmt::ReadText<std::u16string>(view.path, view.pathLen);
-        record.depth = view.depth;
-        record.folder = view.folder;
-        record.expanded = view.expanded;
-        out.deepestStored = std::max<unsigned>(out.deepestStored, view.depth);
-        out.records.push_back(std::move(record));
-    }
-    out.status = reader.Status();
-    if (!hasHeader) return out;
-    switch (out.status) {
-    case DecodeStatus::Truncated:
-        out.stopRecord = read + 1;
-        out.stopOffset = offset;
-        break;
-    case DecodeStatus::DepthZero:
-        out.stopRecord = read;
-        out.stopOffset = depthZeroAt;
-        break;
-    case DecodeStatus::TrailingBytes:
-        out.stopRecord = read;
-        out.stopOffset = offset;
-        break;
-    default:
-        break;
-    }
+    favfmt::DecodeResult decoded = favfmt::Decode(value.data(), value.size(), withExpandedByte);
+    out.records = std::move(decoded.records);
+    out.status = decoded.status;
+    out.count = decoded.count;
+    out.stopRecord = decoded.stopRecord;
+    out.stopOffset = decoded.stopOffset;
+    for (const favfmt::Record& record : out.records) out.deepestStored = std::max<unsigned>(out.deepestStored, record.depth);
     return out;
 }
 

@@ -14,23 +14,6 @@ std::string WideToUtf8(std::wstring_view text, DWORD flags) {
     return out;
 }
 
-void Print(DWORD stdHandle, std::string_view text) {
-    HANDLE h = ::GetStdHandle(stdHandle);
-    if (h == nullptr || h == INVALID_HANDLE_VALUE || text.empty()) return;
-    DWORD mode = 0;
-    if (::GetConsoleMode(h, &mode)) {
-        const std::wstring wide = FromUtf8(text);
-        DWORD written = 0;
-        ::WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
-    }
-    while (!text.empty()) {
-        DWORD written = 0;
-        if (!::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0) return;
-        text.remove_prefix(written);
-    }
-}
-
 }  // namespace
 
 std::string ToUtf8(std::wstring_view text) { return WideToUtf8(text, 0); }
@@ -50,5 +33,10 @@ std::wstring FromUtf8(std::string_view text) {
     return out;
 }
 
-void PrintOut(std::string_view text) { Print(STD_OUTPUT_HANDLE, text); }
-void PrintErr(std::string_view text) { Print(STD_ERROR_HANDLE, text); }
+bool LooksLikeShiftJis(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return false;
+    bool beyondAscii = false;
+    for (char c : bytes) beyondAscii = beyondAscii || (static_cast<unsigned char>(c) & 0x80) != 0;
+    return beyondAscii && ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                                nullptr, 0) > 0;
+}

@@ -1,6 +1,5 @@
 // Text at the tool's edges: UTF-16 inside (as Windows and the stored value
-// hold it), UTF-8 in documents, arguments handed to the option parser and
-// everything the tool prints.
+// hold it), UTF-8 in documents and in arguments handed to the option parser.
 #pragma once
 
 #include <string>
@@ -12,8 +11,6 @@ std::string ToUtf8(std::wstring_view text);
 bool ToUtf8Exact(std::wstring_view text, std::string& out);
 std::wstring FromUtf8(std::string_view text);
 
-// Writes UTF-8 text as it is to standard output or error. A console gets the
-// same characters through the console's wide-character interface, so no
-// code page is involved either way.
-void PrintOut(std::string_view text);
-void PrintErr(std::string_view text);
+// Whether the bytes read as Shift_JIS (code page 932) without a fault and
+// hold at least one character beyond ASCII.
+bool LooksLikeShiftJis(std::string_view bytes);

@@ -249,3 +249,33 @@ TEST(FavoritesRoundTrip, CommittedFuzzSeedsAreWhatTheirNamesSay) {
     EXPECT_TRUE(hasExpanded);
     EXPECT_EQ(nested, favfmt::Encode(nestedDecoded.records));
 }
+
+// Reports on damaged values name the record and byte offset where reading
+// stopped; the offsets are those of the worked example's records.
+TEST(FavoritesDecode, ReportsWhereAndWhyReadingStopped) {
+    const struct {
+        const char* name;
+        Bytes value;
+        DecodeStatus status;
+        size_t stopRecord;
+        size_t stopOffset;
+    } cases[] = {
+        {"complete", kWorkedExample, DecodeStatus::Ok, 0, 0},
+        {"short header", Cut(kWorkedExample, 5), DecodeStatus::Truncated, 0, 0},
+        {"bad tag", WithByte(kWorkedExample, 0, 0x09), DecodeStatus::BadTag, 0, 0},
+        {"second record cut", Cut(kWorkedExample, kItemLabelLenAt + 6), DecodeStatus::Truncated, 2, kItemLabelLenAt},
+        {"first record cut", Cut(kWorkedExample, kFolderLabelLenAt + 3), DecodeStatus::Truncated, 1, kFolderLabelLenAt},
+        {"depth 0", WithByte(kWorkedExample, kItemDepthAt, 0), DecodeStatus::DepthZero, 2, kItemLabelLenAt},
+        {"trailing bytes", [] { Bytes v = kWorkedExample; v.push_back(0); return v; }(), DecodeStatus::TrailingBytes, 2,
+         kWorkedExample.size()},
+        {"count 0 with records", WithU32(kWorkedExample, kCountAt, 0), DecodeStatus::TrailingBytes, 0,
+         favfmt::kHeaderSize},
+    };
+    for (const auto& c : cases) {
+        const favfmt::DecodeResult result = DecodeBytes(c.value);
+        EXPECT_EQ(c.status, result.status) << c.name;
+        EXPECT_EQ(c.stopRecord, result.stopRecord) << c.name;
+        EXPECT_EQ(c.stopOffset, result.stopOffset) << c.name;
+    }
+    EXPECT_EQ(2, DecodeBytes(kWorkedExample).count);
+}

@@ -7,17 +7,6 @@
 
 namespace {
 
-struct HandleTraits {
-    static HANDLE invalid() { return nullptr; }
-    static void close(HANDLE h) { ::CloseHandle(h); }
-};
-using UniqueKernelHandle = UniqueHandle<HANDLE, HandleTraits>;
-struct FileTraits {
-    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { ::CloseHandle(h); }
-};
-using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
-
 std::wstring ModuleDirectory() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -50,15 +39,15 @@ std::string ReadAll(HANDLE pipe) {
     return text;
 }
 
-// A pipe whose write end the child inherits.
-void ChildPipe(UniqueKernelHandle& read, UniqueKernelHandle& write) {
+// A pipe one end of which the child inherits.
+void ChildPipe(UniqueKernelHandle& read, UniqueKernelHandle& write, bool childReads = false) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE r = nullptr;
     HANDLE w = nullptr;
     ASSERT_TRUE(::CreatePipe(&r, &w, &sa, 0));
     read.reset(r);
     write.reset(w);
-    ::SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(childReads ? w : r, HANDLE_FLAG_INHERIT, 0);
 }
 
 std::wstring Widen(const char* text) {
@@ -112,6 +101,7 @@ void FavtoolTest::SetUp() {
 
 void FavtoolTest::TearDown() {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
+    for (const std::wstring& other : m_otherKeys) ::RegDeleteTreeW(HKEY_CURRENT_USER, other.c_str());
     for (const std::wstring& file : m_tempFiles) {
         ::DeleteFileW(file.c_str());
         ::DeleteFileW((file + L".partial").c_str());
@@ -119,23 +109,28 @@ void FavtoolTest::TearDown() {
     ::RemoveDirectoryW(m_tempDir.c_str());
 }
 
-ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args) const {
+ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args) const { return Favtool(args, RunSetup{}); }
+
+ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args, const RunSetup& setup) const {
     static const std::wstring exe = ModuleDirectory() + L"\\favtool.exe";
-    std::wstring commandLine = Quote(exe) + L" --module " + Quote(module);
-    for (const std::wstring& arg : args) commandLine += L" " + Quote(arg);
+    std::wstring commandLine = Quote(exe);
+    if (setup.withModule) commandLine += L" --module " + Quote(module);
+    for (const std::wstring& arg : args) commandLine += L" " + (setup.rawArguments ? arg : Quote(arg));
 
     ToolRun run;
-    UniqueKernelHandle outRead, outWrite, errRead, errWrite;
+    UniqueKernelHandle outRead, outWrite, errRead, errWrite, inRead, inWrite;
     ChildPipe(outRead, outWrite);
     ChildPipe(errRead, errWrite);
+    if (setup.closedOutput) outRead.reset();
+    if (setup.input) ChildPipe(inRead, inWrite, /*childReads=*/true);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nullptr;
+    si.hStdInput = inRead.get();
     si.hStdOutput = outWrite.get();
     si.hStdError = errWrite.get();
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, setup.creationFlags, nullptr,
                           nullptr, &si, &pi)) {
         ADD_FAILURE() << "cannot start favtool.exe, error " << ::GetLastError();
         return run;
@@ -145,9 +140,17 @@ ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args) const {
     // Only the child holds the write ends now, so the reads end when it does.
     outWrite.reset();
     errWrite.reset();
+    inRead.reset();
+    std::thread inWriter([&] {
+        if (!setup.input) return;
+        DWORD written = 0;
+        ::WriteFile(inWrite.get(), setup.input->data(), static_cast<DWORD>(setup.input->size()), &written, nullptr);
+        inWrite.reset();
+    });
     std::thread errReader([&] { run.err = ReadAll(errRead.get()); });
-    run.out = ReadAll(outRead.get());
+    if (outRead) run.out = ReadAll(outRead.get());
     errReader.join();
+    inWriter.join();
     ::WaitForSingleObject(process.get(), INFINITE);
     ::GetExitCodeProcess(process.get(), &run.status);
     return run;
@@ -165,6 +168,20 @@ void FavtoolTest::PutFavorites(const std::vector<StoredRecord>& records) const {
 
 void FavtoolTest::PutDword(const wchar_t* name, DWORD value) const {
     Put(name, REG_DWORD, std::vector<BYTE>(reinterpret_cast<BYTE*>(&value), reinterpret_cast<BYTE*>(&value + 1)));
+}
+
+void FavtoolTest::PutIn(const std::wstring& otherModule, const wchar_t* name, DWORD type,
+                        const std::vector<BYTE>& data) {
+    m_otherKeys.push_back(std::wstring(PLUGIN_KEY_ROOT) + otherModule);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, m_otherKeys.back().c_str(), name, type, data.data(),
+                                                static_cast<DWORD>(data.size())));
+}
+
+bool FavtoolTest::KeyExists() const {
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(raw);
+    return true;
 }
 
 bool FavtoolTest::Has(const wchar_t* name) const { return Snapshot().count(name) != 0; }

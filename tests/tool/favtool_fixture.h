@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,17 @@ std::string Utf8(const std::wstring& text);
 // collapsed folder; a favourite at the top level.
 std::vector<StoredRecord> SampleTree();
 
+// How a run of favtool is started.
+struct RunSetup {
+    // Without a console of its own, as from a service or a program without
+    // one: redirected output is UTF-8 then. CREATE_NO_WINDOW gives it a console.
+    DWORD creationFlags = DETACHED_PROCESS;
+    std::optional<std::string> input;  // piped to standard input; none: no standard input
+    bool withModule = true;            // --module <the test's module> first
+    bool rawArguments = false;         // the arguments as they are, not quoted for the C runtime
+    bool closedOutput = false;         // standard output is a pipe nobody reads
+};
+
 class FavtoolTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -40,11 +52,14 @@ protected:
 
     // favtool --module <this test's module> args...
     ToolRun Favtool(const std::vector<std::wstring>& args) const;
+    ToolRun Favtool(const std::vector<std::wstring>& args, const RunSetup& setup) const;
 
     void Put(const wchar_t* name, DWORD type, const std::vector<BYTE>& data) const;
     void PutFavorites(const std::vector<StoredRecord>& records) const;  // current layout, check = 1
     void PutDword(const wchar_t* name, DWORD value) const;
+    void PutIn(const std::wstring& otherModule, const wchar_t* name, DWORD type, const std::vector<BYTE>& data);
     bool Has(const wchar_t* name) const;
+    bool KeyExists() const;
     StoredValueOf Get(const wchar_t* name) const;
     KeySnapshot Snapshot() const;  // every value of the key
 
@@ -59,4 +74,5 @@ private:
     std::wstring m_keyPath;
     std::wstring m_tempDir;
     std::vector<std::wstring> m_tempFiles;
+    std::vector<std::wstring> m_otherKeys;
 };

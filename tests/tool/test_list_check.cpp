@@ -19,12 +19,46 @@ TEST_F(FavtoolTest, ListShowsTheTreeIndentedWithFolderStates) {
 }
 
 TEST_F(FavtoolTest, NothingStoredIsNoFavouritesAndSuccess) {
+    PutDword(L"OpenStartup", 0);  // the key the plug-in made, without favourites
     for (const wchar_t* command : {L"list", L"check"}) {
         const ToolRun run = Favtool({command});
         EXPECT_EQ(0u, run.status) << Utf8(command) << run.err;
         EXPECT_TRUE(Contains(run.out, "no favourites stored"));
     }
-    EXPECT_TRUE(Snapshot().empty()) << "reading must not create the key";
+}
+
+// A key that is not there is a misspelt --module far more often than a
+// plug-in that never ran: every command says so, names the keys that do hold
+// favourites, and creates nothing.
+TEST_F(FavtoolTest, AMissingKeyIsReportedWithTheKeysThatHoldFavourites) {
+    const std::wstring sibling = module + L"_sibling";
+    PutIn(sibling, L"FavoriteArray", REG_BINARY, StoredValue(SampleTree()));
+    const std::wstring file = TempFile(L"doc.json");
+    WriteFile(file, R"({"version": 1, "favorites": []})");
+    for (const std::vector<std::wstring>& args :
+         {std::vector<std::wstring>{L"list"}, {L"check"}, {L"missing"}, {L"export", TempFile(L"out.json")},
+          {L"restore"}, {L"relocate", L"C:\\a", L"D:\\b"}, {L"import", file}, {L"list", L"--json"}}) {
+        const ToolRun run = Favtool(args);
+        EXPECT_EQ(3u, run.status) << Utf8(args[0]) << run.out;
+        EXPECT_TRUE(Contains(run.err, Utf8(module) + " does not exist")) << Utf8(args[0]);
+        EXPECT_TRUE(Contains(run.err, "keys that hold favourites: ")) << Utf8(args[0]);
+        EXPECT_TRUE(Contains(run.err, Utf8(sibling))) << Utf8(args[0]);
+        EXPECT_FALSE(Contains(run.out, "no favourites stored")) << Utf8(args[0]);
+    }
+    EXPECT_FALSE(KeyExists());
+}
+
+TEST_F(FavtoolTest, ModuleNamesWithADotAreRefusedWithTheNameToUse) {
+    RunSetup setup;
+    setup.withModule = false;
+    ToolRun run = Favtool({L"--module", L"Favorites.dll", L"list"}, setup);
+    EXPECT_EQ(2u, run.status);
+    EXPECT_TRUE(Contains(run.err, "use --module Favorites"));
+    run = Favtool({L"--module", L"my.fav", L"check"}, setup);
+    EXPECT_EQ(2u, run.status);
+    EXPECT_TRUE(Contains(run.err, "use --module my"));
+    run = Favtool({L"--module", L"a/b", L"check"}, setup);
+    EXPECT_EQ(2u, run.status);
 }
 
 TEST_F(FavtoolTest, CheckReportsACompleteValue) {
