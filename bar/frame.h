@@ -29,7 +29,7 @@ struct NewItemInfo {
     std::wstring strPath;
 };
 
-class CMyFrame : public CQorFrame<CMyFrame> {
+class CMyFrame final : public CQorFrame<CMyFrame> {
 public:
     CMyFrame() = default;
     ~CMyFrame();
