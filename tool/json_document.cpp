@@ -381,6 +381,7 @@ Tree ImportDocument(const std::string& text) {
         const char* const end = begin + text.size();
         if (!nlohmann::json::sax_parse(TrackingIterator(begin, builder.ReadUpTo()), TrackingIterator(end, nullptr),
                                        &builder)) {
+            // NOLINTNEXTLINE(cert-err60-cpp,cert-err61-cpp): a copy of the builder's record, caught just below
             throw builder.Problem();
         }
         return DocumentReader().ReadDocument(builder.Root());

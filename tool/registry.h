@@ -25,7 +25,7 @@ struct RegValue {
 };
 
 std::string TypeName(DWORD type);
-std::string SystemMessage(LONG error);
+std::string SystemMessage(DWORD error);
 
 enum class KeyAccess { Read, Write };
 
