@@ -47,7 +47,7 @@ private:
     std::vector<Step> m_steps;
 };
 
-class CMyFrame : public CQorFrame<CMyFrame> {
+class CMyFrame final : public CQorFrame<CMyFrame> {
 public:
     CMyFrame() = default;
     ~CMyFrame();

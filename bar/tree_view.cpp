@@ -102,7 +102,7 @@ bool TreeView::IsFolder(HTREEITEM hItem) const {
 
 bool TreeView::ItemRect(HTREEITEM hItem, bool bTextOnly, RECT& rc) const {
     // The message takes the item in the rectangle it fills.
-    std::memcpy(&rc, &hItem, sizeof(hItem));
+    std::memcpy(&rc, &hItem, sizeof(hItem));  // NOLINT(bugprone-sizeof-expression): the handle, not what it names
     return Send(m_hwnd, TVM_GETITEMRECT, bTextOnly, reinterpret_cast<LPARAM>(&rc)) != FALSE;
 }
 

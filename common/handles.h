@@ -75,7 +75,7 @@ using UniqueDrop = UniqueHandle<HDROP, DropTraits>;
 // export can run when it is a module global.
 class CriticalSection {
 public:
-    CriticalSection() { ::InitializeCriticalSection(&m_cs); }
+    CriticalSection() noexcept { ::InitializeCriticalSection(&m_cs); }
     ~CriticalSection() { ::DeleteCriticalSection(&m_cs); }
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;

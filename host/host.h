@@ -27,7 +27,7 @@ struct EventSent {
     BAR_EVENT_INFO info = {};   // a copy of the record, for bar events
 };
 
-class Host : private WindowHost {
+class Host final : private WindowHost {
 public:
     explicit Host(HostOptions options = {});
     ~Host();

@@ -65,7 +65,7 @@ LRESULT HandlePlugInMessage(HWND hwnd, UINT nMsg, WPARAM wParam, LPARAM lParam) 
     case PP_GET_VERSION_W:
         return AnswerTextQuery<wchar_t>(IDS_VERSION, wParam, lParam);
     case PP_GET_BITMAP_ID:
-        return queries::BitmapIdFor(wParam);
+        return static_cast<LRESULT>(queries::BitmapIdFor(wParam));
     case PP_GET_BITMAP_MODE:
         return queries::BitmapModeFor(wParam);
     case PP_QUERY_REQUIREMENT:

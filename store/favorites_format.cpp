@@ -47,7 +47,7 @@ Reader::Reader(const std::uint8_t* data, std::size_t size, bool withExpandedByte
     : m_data(data), m_size(size), m_withExpandedByte(withExpandedByte) {
     std::uint32_t tag = 0;
     std::uint32_t count = 0;
-    if (!ReadU32(tag)) {
+    if (!ReadU32(tag)) {  // NOLINT(bugprone-branch-clone): a short read before or after the tag alike
         m_status = DecodeStatus::Truncated;
     } else if (tag != kMagic) {
         m_status = DecodeStatus::BadTag;

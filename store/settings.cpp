@@ -106,6 +106,7 @@ bool SetHostString(const wchar_t* pszKeyPath, const wchar_t* pszName, const std:
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, pszKeyPath, 0, KEY_ALL_ACCESS, &hRaw) != ERROR_SUCCESS) return false;
     UniqueRegKey key(hRaw);
     // The host reads the value by its byte count, without a terminator.
+    // NOLINTNEXTLINE(bugprone-misplaced-widening-cast): size_t and DWORD are both 32 bits on this target
     const DWORD cb = static_cast<DWORD>(strText.size() * sizeof(wchar_t));
     return ::RegSetValueExW(key.get(), pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strText.c_str()), cb) ==
            ERROR_SUCCESS;

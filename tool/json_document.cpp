@@ -729,6 +729,7 @@ ImportedDocument ImportDocument(const std::string& bytes) {
         const char* const end = begin + text.size();
         if (!nlohmann::json::sax_parse(TrackingIterator(begin, builder.ReadUpTo()), TrackingIterator(end, nullptr),
                                        &builder)) {
+            // NOLINTNEXTLINE(cert-err60-cpp,cert-err61-cpp): a copy of the builder's record, caught just below
             throw builder.Problem();
         }
         imported.tree = DocumentReader(surrogates, notes, imported.slashedPaths).ReadDocument(builder.Root());

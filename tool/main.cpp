@@ -96,8 +96,10 @@ int wmain(int argc, wchar_t** argv) {
     ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS);
 
     std::vector<std::string> args;
+    args.reserve(static_cast<std::size_t>(argc));
     for (int i = 0; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
     std::vector<const char*> utf8Argv;
+    utf8Argv.reserve(args.size());
     for (const std::string& arg : args) utf8Argv.push_back(arg.c_str());
 
     CLI::App app{kDescription, "favtool"};

@@ -22,11 +22,11 @@ std::string TypeName(DWORD type) {
     }
 }
 
-std::string SystemMessage(LONG error) {
+std::string SystemMessage(DWORD error) {
     wchar_t* text = nullptr;
     const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message = n ? std::wstring(text, n) : L"";
     if (text) ::LocalFree(text);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.')) {

@@ -32,7 +32,7 @@ struct RegValue {
 };
 
 std::string TypeName(DWORD type);
-std::string SystemMessage(LONG error);
+std::string SystemMessage(DWORD error);
 
 enum class KeyAccess {
     Read,    // a key that does not exist reads as holding no values (Exists() is false)

@@ -50,7 +50,7 @@ std::string Hex(const std::uint8_t* bytes, std::size_t n) {
     std::string out;
     char buffer[4];
     for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(buffer, sizeof(buffer), "%02X", bytes[i]);
+        (void)std::snprintf(buffer, sizeof(buffer), "%02X", bytes[i]);
         out += (i ? " " : "") + std::string(buffer);
     }
     return out;
