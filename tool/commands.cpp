@@ -4,10 +4,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
+#include "store/favorites_history.h"
+#include "store/favorites_keeper.h"
 #include "store/layout_marker.h"
+#include "store/registry_values.h"
 #include "store/settings.h"
 #include "tool/console.h"
 #include "tool/file_probe.h"
@@ -133,6 +138,110 @@ std::string With(const TreeCounts& counts) {
 RegValue BinaryValue(std::vector<std::uint8_t> data) { return RegValue{REG_BINARY, std::move(data)}; }
 
 std::string Hkcu(const PluginKey& key) { return "HKCU\\" + ToUtf8(key.Path()); }
+
+// ---- writing, through the keeper the bar uses
+
+bool SameAsStored(favstore::ReadOutcome read, const favstore::StoredValue& now, const Stored& stored) {
+    if (read == favstore::ReadOutcome::Missing) return !stored.value;
+    return read == favstore::ReadOutcome::Read && stored.value && stored.value->type == now.type &&
+           stored.value->data == now.bytes;
+}
+
+// Replaces FavoriteArray with encoded (deletes it for an empty tree) by the
+// bar's rules: a value that does not load goes to FavoriteArrayBackup first,
+// and the value replaced goes to the history, so that it can be restored.
+// Says where the replaced value is kept.
+enum class KeptIn { Nowhere, History, Backup };
+
+KeptIn WriteFavorites(const PluginKey& key, const Stored& stored, const std::vector<std::uint8_t>& encoded,
+                    const char* reason) {
+    favstore::RegistryValues values(key.Handle());
+    favstore::FavoritesKeeper keeper;
+    favstore::StoredValue now;
+    const favstore::ReadOutcome read = keeper.Read(values, now);
+    if (!SameAsStored(read, now, stored)) throw ToolError("FavoriteArray changed meanwhile; nothing written");
+    KeptIn kept = KeptIn::Nowhere;
+    if (read == favstore::ReadOutcome::Read && !now.bytes.empty()) {
+        if (!stored.Loads()) {
+            kept = KeptIn::Backup;
+        } else if (favstore::CountedItems(now.bytes) > 0 && now.bytes != encoded) {
+            kept = KeptIn::History;
+        }
+    }
+    keeper.Loaded(read, std::move(now), stored.Loads(), stored.CurrentLayout());
+    if (keeper.Save(values, encoded, {true, reason}) == favstore::SaveOutcome::Failed) {
+        throw ToolError("could not write FavoriteArray, or keep what it replaced in the history or "
+                        "FavoriteArrayBackup; nothing was changed");
+    }
+    return kept;
+}
+
+std::string UndoHint(KeptIn kept) {
+    switch (kept) {
+    case KeptIn::History:
+        return "; the replaced value is in the history: favtool restore --history 1 puts it back\n";
+    case KeptIn::Backup:
+        return "; the replaced value, which did not load completely, is in FavoriteArrayBackup\n";
+    case KeptIn::Nowhere:
+        break;
+    }
+    return "; there was no value to keep\n";
+}
+
+// ---- the history
+
+struct HistoryItem {
+    std::string name;
+    favstore::HistoryName parsed;
+    bool named = false;  // a name this plug-in made
+    std::vector<std::uint8_t> bytes;
+    Inspection inspection;
+};
+
+// The entries, newest first.
+std::vector<HistoryItem> ReadHistory(const PluginKey& key) {
+    favstore::RegistryValues values(key.Handle());
+    favstore::FavoritesHistory history(values);
+    std::vector<favstore::HistoryEntry> entries;
+    if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History");
+    std::vector<HistoryItem> items;
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        HistoryItem item;
+        item.name = it->name;
+        item.named = favstore::ParseHistoryName(it->name, item.parsed);
+        if (!values.ReadHistory(it->name, item.bytes)) throw ToolError("cannot read history entry " + it->name);
+        item.inspection = Inspect(item.bytes, true);
+        if (!item.inspection.Complete()) {
+            Inspection old = Inspect(item.bytes, false);
+            if (old.Complete()) item.inspection = std::move(old);
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+const HistoryItem& HistoryEntryOf(const std::vector<HistoryItem>& items, int number) {
+    if (items.empty()) throw ToolError("there are no history entries", kExitFinding);
+    if (number < 1 || static_cast<std::size_t>(number) > items.size()) {
+        throw ToolError("there is no history entry " + std::to_string(number) + "; entries are numbered 1 (the newest) to " +
+                            std::to_string(items.size()) + " (favtool history lists them)",
+                        kExitUsage);
+    }
+    return items[static_cast<std::size_t>(number) - 1];
+}
+
+std::string LocalTime(favstore::Ticks utc) {
+    FILETIME ft = {static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+    SYSTEMTIME universal = {};
+    SYSTEMTIME local = {};
+    if (!::FileTimeToSystemTime(&ft, &universal) || !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        return "?";
+    }
+    char text[32];
+    (void)std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
+                        local.wHour, local.wMinute, local.wSecond);
+    return text;
+}
 
 // ---- list
 
@@ -459,18 +568,9 @@ int ImportCommand(const Options& options, const std::wstring& file) {
     }
     const PluginKey key(options.module, options.create ? KeyAccess::Create : KeyAccess::Write);
     if (key.Read(kValueFavorites) != stored.value) throw ToolError("FavoriteArray changed while importing; nothing written");
-    ValueWrites writes(key);
-    if (stored.value) writes.Set(kValueFavoritesBackup, *stored.value);
     // The bar keeps no value for an empty tree.
-    if (records.empty()) {
-        writes.Remove(kValueFavorites);
-    } else {
-        writes.Set(kValueFavorites, value);
-        writes.Set(kValueCheck, DwordValue(kMarkerCurrentLayout));
-    }
-    PrintOut("import: " + change + Where(options) +
-             (stored.value ? "; the replaced value is in FavoriteArrayBackup: favtool restore puts it back\n"
-                           : "; there was no value to back up\n"));
+    const KeptIn kept = WriteFavorites(key, stored, records.empty() ? std::vector<std::uint8_t>{} : value.data, "import");
+    PrintOut("import: " + change + Where(options) + UndoHint(kept));
     return kExitSuccess;
 }
 
@@ -517,7 +617,39 @@ int CheckCommand(const Options& options) {
     return status;
 }
 
+namespace {
+
+int RestoreFromHistory(const Options& options) {
+    const PluginKey reader = ExistingKey(options);
+    const std::vector<HistoryItem> items = ReadHistory(reader);
+    const HistoryItem& entry = HistoryEntryOf(items, options.historyEntry);
+    const Stored stored = ReadStored(reader);
+    const std::string which = "history entry " + std::to_string(options.historyEntry) +
+                              (entry.named ? " (" + LocalTime(entry.parsed.utc) + ")" : " (" + entry.name + ")");
+    if (stored.value && stored.value->type == REG_BINARY && stored.value->data == entry.bytes) {
+        return NothingToDo("restore", "FavoriteArray already holds " + which + Where(options));
+    }
+    const std::string holds = entry.inspection.Complete()
+                                  ? With(Count(BuildTree(entry.inspection.records)))
+                                  : "a value that does not load completely";
+    const std::string change = "replacing " + Replaced(stored) + " with " + which + "'s " + holds;
+    if (options.dryRun) {
+        PrintOut("restore: would be " + change + Where(options) + "; dry run, nothing written\n");
+        return kExitSuccess;
+    }
+    const PluginKey key(options.module, KeyAccess::Write);
+    const KeptIn kept = WriteFavorites(key, stored, entry.bytes, "restore");
+    PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
+             (kept == KeptIn::History
+                  ? "; the replaced value is now history entry 1: favtool restore --history 1 undoes this\n"
+                  : UndoHint(kept)));
+    return kExitSuccess;
+}
+
+}  // namespace
+
 int RestoreCommand(const Options& options) {
+    if (options.historyEntry > 0) return RestoreFromHistory(options);
     const PluginKey reader = ExistingKey(options);
     const std::optional<RegValue> backup = reader.Read(kValueFavoritesBackup);
     if (!backup) return NothingToDo("restore", "there is no FavoriteArrayBackup" + Where(options));
@@ -526,11 +658,20 @@ int RestoreCommand(const Options& options) {
     const std::optional<DWORD> marker = MarkerThatLoads(*backup);
     const bool setMarker = marker && stored.marker != marker;
     const BackupState backupState = InspectBackup(backup, marker == kMarkerCurrentLayout);
+    // The rescued bytes of a damaged value: restored, the bar would show what
+    // loads and save that over them at its next save.
+    if (!marker && !options.force) {
+        throw ToolError("FavoriteArrayBackup does not load completely (" + TypeName(backup->type) + ", " +
+                            Plural(backup->data.size(), "byte", "bytes") +
+                            "), so the bar would show only part of it and save over the rest; nothing changed "
+                            "(favtool check tells more; --force restores it anyway)",
+                        kExitFinding);
+    }
     const std::string backupHolds =
         backupState.loadsInCurrentLayout ? "the backup's " + With(backupState.counts)
                                          : "the backup (" + TypeName(backup->type) + ", " +
                                                Plural(backup->data.size(), "byte", "bytes") +
-                                               ", which does not load completely)";
+                                               (marker ? ")" : ", which does not load completely)");
     const std::string change = "replacing " + Replaced(stored) + " with " + backupHolds;
     if (options.dryRun) {
         PrintOut("restore: would be " + change + Where(options) + "; dry run, nothing written\n");
@@ -541,17 +682,27 @@ int RestoreCommand(const Options& options) {
     if (key.Read(kValueFavoritesBackup) != backup || key.Read(kValueFavorites) != stored.value) {
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");
     }
+    // Each moment of the swap leaves every byte in at least one value: the
+    // value goes to the history first, then the backup becomes the value,
+    // and only then does the backup take the replaced value.
+    favstore::RegistryValues values(key.Handle());
+    const bool kept = stored.value && favstore::CountedItems(stored.value->data) > 0;
+    if (kept && favstore::FavoritesHistory(values).Add(stored.value->data, "restore") ==
+                    favstore::FavoritesHistory::AddOutcome::Failed) {
+        throw ToolError("could not keep FavoriteArray in the history; nothing written");
+    }
     ValueWrites writes(key);
+    writes.Set(kValueFavorites, *backup);
+    if (setMarker) writes.Set(kValueCheck, DwordValue(*marker));
     if (stored.value) {
         writes.Set(kValueFavoritesBackup, *stored.value);
     } else {
         writes.Remove(kValueFavoritesBackup);
     }
-    writes.Set(kValueFavorites, *backup);
-    if (setMarker) writes.Set(kValueCheck, DwordValue(*marker));
     PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
-             (stored.value ? "; FavoriteArrayBackup now holds the replaced value: run favtool restore again to undo"
+             (stored.value ? "; FavoriteArrayBackup now holds the replaced value (run favtool restore again to undo)"
                            : "; there was no FavoriteArray, so no backup remains") +
+             (kept ? ", and so does history entry 1" : "") +
              (setMarker ? "; check set to " + std::to_string(*marker) : std::string()) + "\n");
     return kExitSuccess;
 }
@@ -603,15 +754,9 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
         return kExitSuccess;
     }
     const PluginKey key(options.module, KeyAccess::Write);
-    if (key.Read(kValueFavorites) != stored.value) {
-        throw ToolError("FavoriteArray changed while relocating; nothing written");
-    }
-    ValueWrites writes(key);
-    writes.Set(kValueFavoritesBackup, *stored.value);
-    writes.Set(kValueFavorites, BinaryValue(favfmt::Encode(records)));
-    writes.Set(kValueCheck, DwordValue(kMarkerCurrentLayout));
+    const KeptIn kept = WriteFavorites(key, stored, favfmt::Encode(records), "relocate");
     PrintOut("relocate: rewrote " + Plural(changed, "path", "paths") + " in FavoriteArray" + Where(options) +
-             "; the replaced value is in FavoriteArrayBackup: favtool restore puts it back\n");
+             UndoHint(kept));
     return kExitSuccess;
 }
 
@@ -711,4 +856,84 @@ int MissingCommand(const Options& options) {
     }
     PrintOut(lines + summary);
     return status;
+}
+
+int HistoryCommand(const Options& options) {
+    const PluginKey key = ExistingKey(options);
+    const std::vector<HistoryItem> items = ReadHistory(key);
+    if (options.json) {
+        Json entries = Json::array();
+        for (std::size_t n = 0; n < items.size(); ++n) {
+            const HistoryItem& item = items[n];
+            const TreeCounts counts = Count(BuildTree(item.inspection.records));
+            entries.push_back(Json{{"number", n + 1},
+                                   {"name", item.name},
+                                   {"time", item.named ? LocalTime(item.parsed.utc) : std::string()},
+                                   {"reason", item.named ? item.parsed.reason : std::string()},
+                                   {"favorites", counts.favorites},
+                                   {"folders", counts.folders},
+                                   {"bytes", item.bytes.size()},
+                                   {"loads", item.inspection.Complete()}});
+        }
+        PrintJson(Json{{"key", Hkcu(key) + "\\History"}, {"entries", entries}});
+        return kExitSuccess;
+    }
+    if (items.empty()) {
+        PrintOut("history: no entries in " + Hkcu(key) + "\\History\n");
+        return kExitSuccess;
+    }
+    std::string out;
+    for (std::size_t n = 0; n < items.size(); ++n) {
+        const HistoryItem& item = items[n];
+        char number[16];
+        (void)std::snprintf(number, sizeof(number), "%3zu  ", n + 1);
+        out += number;
+        out += item.named ? LocalTime(item.parsed.utc) + "  " + (item.parsed.reason.empty() ? "-" : item.parsed.reason)
+                          : item.name;
+        out += ": " + Describe(Count(BuildTree(item.inspection.records)));
+        if (!item.inspection.Complete()) out += " (does not load completely)";
+        out += "\n";
+    }
+    out += Plural(items.size(), "entry", "entries") + ", newest first, local times; favtool diff N compares one with "
+           "FavoriteArray, favtool restore --history N puts it back\n";
+    PrintOut(out);
+    return kExitSuccess;
+}
+
+int DiffCommand(const Options& options) {
+    const PluginKey key = ExistingKey(options);
+    const std::vector<HistoryItem> items = ReadHistory(key);
+    const int number = options.historyEntry > 0 ? options.historyEntry : 1;
+    const HistoryItem& entry = HistoryEntryOf(items, number);
+    const Stored stored = ReadStored(key);
+
+    // Favourites by folder path, label and path, each as often as it occurs.
+    auto lines = [](const std::vector<favfmt::Record>& records) {
+        std::vector<Favorite> favorites;
+        std::vector<std::wstring> folders;
+        CollectFavorites(BuildTree(records), folders, favorites);
+        std::map<std::string, int> counted;
+        for (const Favorite& f : favorites) ++counted[FavoriteLine(f)];
+        return counted;
+    };
+    std::map<std::string, int> inEntry = lines(entry.inspection.records);
+    std::map<std::string, int> inValue = lines(LoadedRecords(stored));
+    std::string out;
+    std::size_t removed = 0;
+    std::size_t added = 0;
+    for (const auto& [line, n] : inEntry) {
+        for (int i = inValue.count(line) ? inValue[line] : 0; i < n; ++i, ++removed) out += "- " + line + "\n";
+    }
+    for (const auto& [line, n] : inValue) {
+        for (int i = inEntry.count(line) ? inEntry[line] : 0; i < n; ++i, ++added) out += "+ " + line + "\n";
+    }
+    const std::string which = "history entry " + std::to_string(number);
+    if (removed == 0 && added == 0) {
+        PrintOut(which + " and FavoriteArray hold the same favourites\n");
+        return kExitSuccess;
+    }
+    out += "- " + Plural(removed, "favourite", "favourites") + " in " + which + " that FavoriteArray lacks, + " +
+           Plural(added, "favourite", "favourites") + " in FavoriteArray that " + which + " lacks\n";
+    PrintOut(out);
+    return kExitFinding;
 }

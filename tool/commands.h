@@ -11,6 +11,8 @@ struct Options {
     bool dryRun = false;      // import, restore, relocate: say what would change, write nothing
     bool create = false;      // import: create the module's key when it does not exist
     bool changeCase = false;  // relocate: also write changes of case only
+    bool force = false;       // restore: also a backup that does not load completely
+    int historyEntry = 0;     // restore --history N, diff N: the entry, 1 the newest
 };
 
 // "-" for a file: standard output or input.
@@ -23,3 +25,5 @@ int CheckCommand(const Options& options);
 int RestoreCommand(const Options& options);
 int RelocateCommand(const Options& options, const std::wstring& from, const std::wstring& to);
 int MissingCommand(const Options& options);
+int HistoryCommand(const Options& options);
+int DiffCommand(const Options& options);

@@ -20,7 +20,9 @@ namespace {
 
 constexpr const char* kDescription =
     "Lists, checks, exports, imports and repairs the favourites of the Favorites plug-in.\n"
-    "Close the editor first: an open favourites bar saves its own tree later.";
+    "It may run while the editor is open: bars without unsaved edits show what it wrote at\n"
+    "the editor's next idle moment; a bar with unsaved edits saves over it then, and the\n"
+    "value it wrote is in the history.";
 
 constexpr const char* kFooter = R"(favtool COMMAND --help lists the options of one command (--json, --dry-run, ...).
 
@@ -33,26 +35,32 @@ Examples:
   favtool import favorites.json        replace the tree with the document's
   favtool relocate "C:\My Docs" D:\Docs
                                        favourites below C:\My Docs now point below D:\Docs
+  favtool history                      earlier values, newest first
+  favtool diff 1                       what the newest earlier value holds that the current
+                                       one lacks (-), and the reverse (+)
+  favtool restore --history 1          put the newest earlier value back
   favtool missing --json > missing.json
   favtool --module my list             the key of a copy of the plug-in named my.dll
 
 Exit status:
   0  done (also when there was nothing to do)
   1  done, with a finding: a value that does not load completely, missing files
-     or files that could not be checked
+     or files that could not be checked, differences in diff
   2  the command line is wrong; nothing was done
   3  a failure: a key, value or file could not be opened, read or written, a
      document was refused, or memory ran out
 
 Where the values live:
   HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns\<module>: FavoriteArray (the
-  tree), check (its layout), FavoriteArrayBackup (a value that did not load, or
-  the value favtool last replaced).
+  tree), check (its layout), FavoriteArrayBackup (the bytes of a value that did
+  not load completely), and the subkey History (earlier values, newest 15).
 
 Undo:
-  import, relocate and restore keep the value they replace in
-  FavoriteArrayBackup: favtool restore puts it back, and a second restore
-  undoes that. Keep an export as a backup of your own.
+  import, relocate and restore keep the value they replace in the history, as
+  the bar does when a save deletes favourites, replaces another window's value
+  or makes the day's first change: favtool history lists the entries, favtool
+  restore --history 1 puts the newest back. favtool restore swaps
+  FavoriteArrayBackup in; a second restore undoes that. Keep an export too.
 
 Output to a console shows every character. Redirected output follows the
 console's code page (--encoding utf8 for UTF-8); JSON files are always UTF-8.)";
@@ -131,8 +139,17 @@ int wmain(int argc, wchar_t** argv) {
     importCommand->add_flag("--create", options.create, "create the module's key if it does not exist");
     CLI::App* check = app.add_subcommand("check", "report whether the stored tree loads completely");
     check->add_flag("--json", options.json, "the report as one JSON document");
-    CLI::App* restore = app.add_subcommand("restore", "swap FavoriteArray and FavoriteArrayBackup");
+    CLI::App* restore =
+        app.add_subcommand("restore", "swap FavoriteArrayBackup in, or (--history N) put back an earlier value");
     restore->add_flag("--dry-run", options.dryRun, "say what would be replaced, writing nothing");
+    restore->add_option("--history", options.historyEntry, "the history entry to put back: 1 the newest")
+        ->check(CLI::PositiveNumber);
+    restore->add_flag("--force", options.force, "swap in a backup that does not load completely too");
+    CLI::App* history = app.add_subcommand("history", "list the earlier values kept, newest first");
+    history->add_flag("--json", options.json, "the entries as one JSON document");
+    CLI::App* diff = app.add_subcommand("diff", "compare a history entry's favourites with FavoriteArray's");
+    diff->add_option("N", options.historyEntry, "the history entry: 1 (the default) the newest")
+        ->check(CLI::PositiveNumber);
     CLI::App* relocate = app.add_subcommand("relocate", "move favourites from one folder to another");
     relocate->add_option("OLD", from, "the old folder (or file)")->required();
     relocate->add_option("NEW", to, "what replaces it: a path from a drive or share")->required();
@@ -175,6 +192,8 @@ int wmain(int argc, wchar_t** argv) {
         if (*restore) status = RestoreCommand(options);
         if (*relocate) status = RelocateCommand(options, FromUtf8(from), FromUtf8(to));
         if (*missing) status = MissingCommand(options);
+        if (*history) status = HistoryCommand(options);
+        if (*diff) status = DiffCommand(options);
     } catch (const ToolError& e) {
         PrintErr(std::string("favtool: ") + e.what() + "\n");
         status = e.Status();

@@ -48,6 +48,7 @@ public:
 
     const std::wstring& Path() const { return m_path; }
     bool Exists() const { return static_cast<bool>(m_key); }
+    HKEY Handle() const { return m_key.get(); }
     // Absent values (and an absent key) read as nullopt; other failures throw.
     std::optional<RegValue> Read(const wchar_t* name) const;
     // The layout marker `check`, read as the plug-in reads it.

@@ -96,7 +96,7 @@ TEST_F(FavtoolTest, HelpEndsWithExamplesStatusesWhereTheValuesLiveAndUndo) {
     EXPECT_EQ(0u, run.status);
     for (const char* part : {"Examples:", "favtool export favorites.json", "Exit status:", "2  the command line is wrong",
                              "HKEY_CURRENT_USER\\Software\\Kalmet\\ZorvexPlugIns\\<module>", "Undo:",
-                             "favtool restore puts it back", "--encoding"}) {
+                             "restore --history 1 puts the newest back", "--encoding"}) {
         EXPECT_TRUE(Contains(run.out, part));
     }
 }

@@ -26,7 +26,7 @@ TEST_F(FavtoolTest, ExportThenImportGivesBackTheSameBytes) {
     ASSERT_EQ(0u, run.status) << run.err;
     EXPECT_TRUE(Contains(run.out, "import: replacing a value that does not load completely (0 favourites and 0 folders "
                                   "load) with 4 and 2 in FavoriteArray"));
-    EXPECT_TRUE(Contains(run.out, "favtool restore puts it back"));
+    EXPECT_TRUE(Contains(run.out, "is in FavoriteArrayBackup"));
     EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue(SampleTree())}), Get(L"FavoriteArray"));
     EXPECT_EQ((StoredValueOf{REG_DWORD, Dword(1)}), Get(L"check"));
 
@@ -42,7 +42,7 @@ TEST_F(FavtoolTest, ImportKeepsTheReplacedValueWithItsType) {
     WriteFile(file, R"({"version": 1, "favorites": [{"label": "a", "path": "c:\\a"}]})");
     const ToolRun run = Favtool({L"import", file});
     ASSERT_EQ(0u, run.status) << run.err;
-    EXPECT_TRUE(Contains(run.out, "the replaced value is in FavoriteArrayBackup"));
+    EXPECT_TRUE(Contains(run.out, "did not load completely, is in FavoriteArrayBackup"));
     EXPECT_EQ((StoredValueOf{REG_NONE, {9, 8, 7}}), Get(L"FavoriteArrayBackup"));
     EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue({{L"a", L"c:\\a", 1}})}), Get(L"FavoriteArray"));
     EXPECT_EQ((StoredValueOf{REG_DWORD, Dword(1)}), Get(L"check"));
