@@ -68,7 +68,7 @@ std::string FormatHistoryName(const HistoryName& name) {
     unsigned d = 0;
     CivilFromDays(days + kEpochDays, y, m, d);
     char text[64];
-    std::snprintf(text, sizeof(text), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ-%04u", static_cast<int>(y), m, d,
+    (void)std::snprintf(text, sizeof(text), "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ-%04u", static_cast<int>(y), m, d,
                   static_cast<int>(inDay / 3'600'000), static_cast<int>(inDay / 60'000 % 60),
                   static_cast<int>(inDay / 1000 % 60), static_cast<int>(inDay % 1000),
                   std::min(name.sequence, kMaxSequence));

@@ -279,7 +279,7 @@ std::string ReadDocumentBytes(const std::wstring& file) {
     if (!h) throw ToolError("cannot open " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")");
     LARGE_INTEGER size = {};
     if (::GetFileSizeEx(h.get(), &size) && static_cast<unsigned long long>(size.QuadPart) > kMaxDocumentBytes) {
-        throw ToolError(ToUtf8(file) + " is " + std::to_string(size.QuadPart / (1024 * 1024)) +
+        throw ToolError(ToUtf8(file) + " is " + std::to_string(size.QuadPart / (1024LL * 1024)) +
                         " MiB; a favourites document is at most " + std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
                         " MiB, so it was not read; nothing was imported");
     }
@@ -814,6 +814,7 @@ int MissingCommand(const Options& options) {
     std::vector<std::wstring> folders;
     CollectFavorites(tree, folders, favorites);
     std::vector<std::wstring> paths;
+    paths.reserve(favorites.size());
     for (const Favorite& favorite : favorites) paths.push_back(favorite.path);
     const std::vector<probe::Answer> answers = probe::CheckPaths(paths, ProbeRoot, ProbeFile, kProbeTimeout);
 

@@ -57,7 +57,7 @@ struct Shared {
     Probe probePath;
 };
 
-void Work(std::shared_ptr<Shared> shared, std::size_t index) {
+void Work(const std::shared_ptr<Shared>& shared, std::size_t index) {
     std::wstring root;
     std::vector<std::wstring> paths;
     {

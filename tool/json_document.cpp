@@ -27,13 +27,13 @@ bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFF
 
 std::string Hex4(std::uint32_t unit) {
     char text[8];
-    std::snprintf(text, sizeof(text), "%04x", static_cast<unsigned>(unit & 0xFFFF));
+    (void)std::snprintf(text, sizeof(text), "%04x", static_cast<unsigned>(unit & 0xFFFF));
     return text;
 }
 
 std::string CodePointName(std::uint32_t unit) {
     char text[12];
-    std::snprintf(text, sizeof(text), "U+%04X", static_cast<unsigned>(unit));
+    (void)std::snprintf(text, sizeof(text), "U+%04X", static_cast<unsigned>(unit));
     return text;
 }
 
@@ -435,7 +435,7 @@ private:
         const auto byte = static_cast<unsigned char>(m_text[at]);
         if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
             char code[8];
-            std::snprintf(code, sizeof(code), "%04X", byte);
+            (void)std::snprintf(code, sizeof(code), "%04X", byte);
             return std::string("not valid JSON: the control character U+") + code + " must be written as \\u" + code +
                    " inside a string";
         }
@@ -715,7 +715,7 @@ ImportedDocument ImportDocument(const std::string& bytes) {
                                     "File, Save As, Encoding UTF-8) and import it again");
             }
             char byte[8];
-            std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(text[*bad]));
+            (void)std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(text[*bad]));
             throw DocumentError(line, column,
                                 std::string("byte ") + byte + " is not UTF-8: save the file as UTF-8 and import it again");
         }
