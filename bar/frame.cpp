@@ -124,8 +124,13 @@ void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
     // the edits since the last flush go with it.
     SaveBeforeLeaving();
     ReleaseBar();
-    if (!m_bKeepOpenStartup) m_settings.bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
+    // A close the properties dialog caused writes nothing: the dialog wrote
+    // the side, and the OpenStartup this frame read when its window opened
+    // may be stale (another window's bar may have closed since).
+    const bool bSideChange = m_bKeepOpenStartup;
     m_bKeepOpenStartup = false;
+    if (bSideChange) return;
+    m_settings.bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
     WriteSettings(m_settings);
 }
 

@@ -104,7 +104,7 @@ public:
     // Decides whether a save may replace or delete the stored value.
     favstore::FavoritesKeeper m_keeper;
     // Set while the properties dialog moves the bar: that close is the
-    // plug-in's own and does not change OpenStartup.
+    // plug-in's own and writes no setting.
     bool m_bKeepOpenStartup = false;
     // Set once the tree's deletion notices are seen to come back through the
     // host: deleted items then drop their records as they go, and a delete

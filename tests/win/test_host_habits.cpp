@@ -1,0 +1,52 @@
+// Hosts with habits of their own (one loop offering every window's messages
+// through one window, docking that goes wrong, a subclass of the docked tree)
+// and windows whose bars share one set of settings.
+#include "tests/win/fixture.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "host/window_query.h"
+#include "res/resource.h"
+
+namespace {
+
+const std::vector<StoredRecord> kFavorites = {{L"F", L"", 1, true, true},
+                                              {L"in.txt", L"C:\\in.txt", 2},
+                                              {L"top.txt", L"C:\\top.txt", 1}};
+const wchar_t kFavoritesOutline[] = L"F/1/0+ in.txt/2/2 top.txt/1/2";
+
+// Answers the properties dialog with a side.
+void ChooseSide(hostsim::ModalResponder& responder, int side) {
+    responder.HandleDialog([side](HWND dialog) {
+        ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, static_cast<WPARAM>(side), 0);
+        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+}
+
+}  // namespace
+
+class HostHabitTest : public BarTest {};
+
+// ---- Settings two windows share.
+
+TEST_F(HostHabitTest, MovingOneBarKeepsTheStartUpChoiceAnotherWindowMadeSince) {
+    WriteDword(L"OpenStartup", 1);
+    OpenOn(kFavorites);
+    ASSERT_EQ(0, RequestCount(*host, HM_CLOSE_CUSTOM_BAR));  // opened at start-up
+    hostsim::MainWindow* second = host->CreateMainWindow();
+    ASSERT_NE(nullptr, TreeOf(second));
+    second->UserCloseBar();  // the user's last choice: not at start-up
+    ASSERT_EQ(0u, ReadDword(L"OpenStartup"));
+
+    hostsim::ModalResponder responder;
+    ChooseSide(responder, BAR_POS_BOTTOM);
+    host->PlugInProc(window, PP_SHOW_PROPERTIES, 0, 0);
+    host->Pump();
+    EXPECT_EQ(BAR_POS_BOTTOM, window->BarPos());
+    EXPECT_EQ(kFavoritesOutline, Outline(TreeOf(window)));
+    EXPECT_EQ(0u, ReadDword(L"OpenStartup"));
+    EXPECT_EQ(static_cast<DWORD>(BAR_POS_BOTTOM), ReadDword(L"CustomBarPos"));
+}
+
