@@ -94,6 +94,11 @@ bool IsTreeOrDescendant(HWND hwndTree, HWND hwnd) {
     return hwnd && (hwnd == hwndTree || ::IsChild(hwndTree, hwnd));
 }
 
+// The main window itself, a window inside it, or one it owns (a dialog).
+bool IsInMainWindow(HWND hwndMain, HWND hwnd) {
+    return hwnd && (hwnd == hwndMain || ::IsChild(hwndMain, hwnd) || ::GetAncestor(hwnd, GA_ROOTOWNER) == hwndMain);
+}
+
 bool ContainsInclusive(const RECT& rc, POINT pt) {
     return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
 }
@@ -141,7 +146,10 @@ BOOL CMyFrame::PreTranslateMessage(MSG* pMsg) {
         }
         if (::IsDialogMessageW(m_hwndTree, pMsg)) return TRUE;
     }
-    if (pMsg->message == WM_DROPFILES && IsBarOpen()) {
+    // A host with one loop for several windows may offer a drop on another
+    // window through this one: only drops addressed to this frame's window
+    // (or a window in it or owned by it) are the bar's.
+    if (pMsg->message == WM_DROPFILES && IsBarOpen() && IsInMainWindow(m_hWnd, pMsg->hwnd)) {
         RECT rcTree = {};
         ::GetWindowRect(m_hwndTree, &rcTree);
         if (ContainsInclusive(rcTree, pMsg->pt)) {

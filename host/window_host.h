@@ -16,8 +16,10 @@ struct HostOptions {
     // Host orders and habits other editors may have:
     // closing a bar destroys the bar's children before the save event;
     bool destroyBarClientBeforeSave = false;
-    // the document path is written up to the capacity HM_GET_DOC_PATH announces.
+    // the document path is written up to the capacity HM_GET_DOC_PATH announces;
     bool trustDocPathCapacity = false;
+    // one loop for all windows offers every message through the first window's view.
+    bool offerAllThroughFirstWindow = false;
 };
 
 struct PluginExports {

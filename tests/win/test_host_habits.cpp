@@ -50,3 +50,38 @@ TEST_F(HostHabitTest, MovingOneBarKeepsTheStartUpChoiceAnotherWindowMadeSince) {
     EXPECT_EQ(static_cast<DWORD>(BAR_POS_BOTTOM), ReadDword(L"CustomBarPos"));
 }
 
+
+// ---- One loop for several windows.
+
+TEST_F(HostHabitTest, ADropOnAnotherWindowAboveThisTreeIsThatWindowsDrop) {
+    hostsim::HostOptions options;
+    options.offerAllThroughFirstWindow = true;
+    OpenOn(kFavorites, options);
+    hostsim::MainWindow* other = host->CreateMainWindow();  // steps down and right, over the bar
+    RECT treeRect = {};
+    RECT otherRect = {};
+    ::GetWindowRect(tree, &treeRect);
+    ::GetWindowRect(other->Main(), &otherRect);
+    const POINT point = {std::max(treeRect.left, otherRect.left) + 20, std::max(treeRect.top, otherRect.top) + 60};
+    ASSERT_TRUE(::PtInRect(&treeRect, point) && ::PtInRect(&otherRect, point));
+    ASSERT_EQ(other->Main(), ::GetAncestor(::WindowFromPoint(point), GA_ROOT)) << "the other window is not on top";
+
+    hostsim::DropFiles(*host, other->Main(), point, {L"C:\\for the other window.txt"});
+    EXPECT_EQ(kFavoritesOutline, Outline(tree));
+    const std::vector<Request> drops = host->RequestsOf(WM_DROPFILES);
+    ASSERT_EQ(1u, drops.size());
+    EXPECT_EQ(other->Main(), drops[0].hwndMain);
+    EXPECT_EQ(L"C:\\for the other window.txt", drops[0].text);
+
+    // The same point in the bar's own window, or in a window inside it, is the bar's.
+    hostsim::DropFiles(*host, window->Main(), point, {L"C:\\mine.txt"});
+    hostsim::DropFiles(*host, window->View(), point, {L"C:\\mine too.txt"});
+    EXPECT_EQ(1, RequestCount(*host, WM_DROPFILES));
+    const std::vector<TreeItem> rows = TreeSnapshot(tree);
+    const auto has = [&rows](const wchar_t* label) {
+        return std::any_of(rows.begin(), rows.end(), [label](const TreeItem& row) { return row.label == label; });
+    };
+    EXPECT_TRUE(has(L"mine.txt"));
+    EXPECT_TRUE(has(L"mine too.txt"));
+}
+
