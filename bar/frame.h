@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "bar/frame_lookup.h"
 #include "bar/tree_view.h"
@@ -97,6 +98,10 @@ public:
     bool m_bInsertAfter = false;
     bool m_bDropInto = false;
     int m_nBarID = 0;
+    // While the host docks the bar: the bar-closed events that came meanwhile,
+    // matched against the id the host answers with.
+    bool m_bDocking = false;
+    std::vector<BAR_EVENT_INFO> m_closedWhileDocking;
     BarSettings m_settings;
     int m_nOldBarPos = 0;  // the side when the properties dialog opened
     bool m_bOpened = false;
@@ -114,6 +119,9 @@ public:
 private:
     void OpenBar();
     bool IsThisBar(const BAR_EVENT_INFO* pInfo) const;
+    // False when the host closed the bar or destroyed its tree while docking
+    // it; the bar has then been released, so the command opens it again.
+    bool BarSurvivedDocking(int nBarID);
     void CloseBarFromHost(const BAR_EVENT_INFO* pInfo);
     bool CreateTreeView();
     void LoadImageList();

@@ -201,6 +201,11 @@ void MainWindow::UserCloseBar() {
 LRESULT MainWindow::DockBar(const BAR_OPEN_INFO* info) {
     // Not while the bar's close events run: the close would take the new bar too.
     if (!m_hwndMain || m_bClosingBar || !info || !::IsWindow(info->hwndClient)) return 0;
+    const HostOptions& options = m_host.Options();
+    if (options.destroyClientWhileDocking) {
+        ::DestroyWindow(info->hwndClient);
+        return 0;
+    }
     // One bar per window: a second one replaces the first, as if the user had closed it.
     CloseBar(0);
     m_nBarPos = info->nPos;
@@ -214,8 +219,17 @@ LRESULT MainWindow::DockBar(const BAR_OPEN_INFO* info) {
     ::ShowWindow(m_hwndBarClient, SW_SHOWNA);
     m_nBarId = m_host.NewBarId();
     Layout();
-    return static_cast<LRESULT>(m_nBarId);
+    const UINT id = m_nBarId;
+    if (options.refuseSideOutsideRange && (info->nPos < BAR_POS_LEFT || info->nPos > BAR_POS_BOTTOM)) {
+        CloseBar(0);
+    } else if (options.closeBarWhileDocking) {
+        m_bHandBackClient = true;
+        CloseBar(0);
+        m_bHandBackClient = false;
+    }
+    return static_cast<LRESULT>(id);
 }
+
 
 // The bar's save and close events arrive before the bar goes away.
 void MainWindow::CloseBar(UINT flags) {
@@ -228,6 +242,10 @@ void MainWindow::CloseBar(UINT flags) {
     BAR_EVENT_INFO info = {m_nBarId, 0, flags};
     m_host.SendEvent(this, EV_BAR_SAVE, reinterpret_cast<LPARAM>(&info));
     m_host.SendEvent(this, EV_BAR_CLOSED, reinterpret_cast<LPARAM>(&info));
+    if (m_bHandBackClient && ::IsWindow(m_hwndBarClient)) {
+        ::ShowWindow(m_hwndBarClient, SW_HIDE);
+        ::SetParent(m_hwndBarClient, m_hwndMain);
+    }
     RemoveBar();
     m_bClosingBar = false;
 }

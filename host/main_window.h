@@ -54,7 +54,8 @@ public:
     void UserCloseBar();              // the user closes the custom bar
     bool IsOpen() const { return m_hwndMain != nullptr; }
 
-    // Docks the plug-in's window in a new bar; the bar's id, or 0.
+    // Docks the plug-in's window in a new bar; the bar's id, or 0. The
+    // host's docking habits (HostOptions) apply here.
     LRESULT DockBar(const BAR_OPEN_INFO* info);
     // The bar's save and close events, then the bar goes.
     void CloseBar(UINT flags);
@@ -92,6 +93,7 @@ private:
     std::wstring m_strDocument;
     bool m_bClosingBar = false;
     bool m_bClosing = false;
+    bool m_bHandBackClient = false;  // the bar closing gives its window back
 };
 
 }  // namespace hostsim

@@ -25,6 +25,12 @@ void ChooseSide(hostsim::ModalResponder& responder, int side) {
     });
 }
 
+bool CommandChecked(hostsim::MainWindow* window) {
+    BOOL checked = FALSE;
+    window->QueryStatus(&checked);
+    return checked != FALSE;
+}
+
 }  // namespace
 
 class HostHabitTest : public BarTest {};
@@ -84,4 +90,71 @@ TEST_F(HostHabitTest, ADropOnAnotherWindowAboveThisTreeIsThatWindowsDrop) {
     EXPECT_TRUE(has(L"mine.txt"));
     EXPECT_TRUE(has(L"mine too.txt"));
 }
+
+
+// ---- Docking that goes wrong leaves the command working.
+
+enum class DockingMishap { BarClosedWindowKept, TreeDestroyed, SideRefused };
+
+class DockingMishapTest : public HostHabitTest, public ::testing::WithParamInterface<DockingMishap> {};
+
+TEST_P(DockingMishapTest, TheNextCommandOpensTheBar) {
+    WriteBinary(L"FavoriteArray", StoredValue(kFavorites));
+    WriteDword(L"check", 1);
+    hostsim::HostOptions options;
+    switch (GetParam()) {
+    case DockingMishap::BarClosedWindowKept:
+        options.closeBarWhileDocking = true;
+        break;
+    case DockingMishap::TreeDestroyed:
+        options.destroyClientWhileDocking = true;
+        break;
+    case DockingMishap::SideRefused:
+        options.refuseSideOutsideRange = true;
+        WriteDword(L"CustomBarPos", 7);
+        break;
+    }
+    window = StartHost(options);
+    window->Command();
+    host->Pump();
+    ASSERT_EQ(1, RequestCount(*host, HM_OPEN_CUSTOM_BAR));
+    EXPECT_EQ(nullptr, window->BarContainer());
+    EXPECT_FALSE(CommandChecked(window));
+    // Whatever the host did, nothing was saved from the tree not yet loaded.
+    EXPECT_EQ(StoredValue(kFavorites), ReadBinary(L"FavoriteArray"));
+
+    if (GetParam() == DockingMishap::SideRefused) {
+        // The user picks a side the host takes.
+        hostsim::ModalResponder responder;
+        ChooseSide(responder, BAR_POS_RIGHT);
+        host->PlugInProc(window, PP_SHOW_PROPERTIES, 0, 0);
+    } else {
+        host->ChangeOptions() = hostsim::HostOptions{};
+    }
+    window->Command();
+    host->Pump();
+    EXPECT_EQ(0, RequestCount(*host, HM_CLOSE_CUSTOM_BAR));
+    EXPECT_EQ(2, RequestCount(*host, HM_OPEN_CUSTOM_BAR));
+    ASSERT_NE(nullptr, TreeOf(window));
+    EXPECT_TRUE(CommandChecked(window));
+    EXPECT_EQ(kFavoritesOutline, Outline(TreeOf(window)));
+    if (GetParam() == DockingMishap::SideRefused) {
+        EXPECT_EQ(BAR_POS_RIGHT, window->BarPos());
+    }
+
+    // No window of the failed opening is left behind in the host's.
+    int trees = 0;
+    for (HWND child : hostsim::Children(window->Main())) trees += hostsim::ClassOf(child) == WC_TREEVIEWW;
+    EXPECT_EQ(1, trees);
+}
+
+std::string MishapName(const ::testing::TestParamInfo<DockingMishap>& info) {
+    static const char* const kNames[] = {"BarClosedWindowKept", "TreeDestroyed", "SideRefused"};
+    return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(HostHabits, DockingMishapTest,
+                         ::testing::Values(DockingMishap::BarClosedWindowKept, DockingMishap::TreeDestroyed,
+                                           DockingMishap::SideRefused),
+                         MishapName);
 
