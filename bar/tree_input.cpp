@@ -17,7 +17,10 @@ CMyFrame* FrameOfTree(HWND hwndTree) {
     }
     s_hwndTree = hwndTree;
     s_hwndMain = ::GetAncestor(hwndTree, GA_ROOTOWNER);
-    return GetFrame(s_hwndMain);
+    // A tree the bar has let go of, its procedure left under another one,
+    // is no frame's business.
+    CMyFrame* frame = GetFrame(s_hwndMain);
+    return frame && frame->m_hwndTree == hwndTree ? frame : nullptr;
 }
 
 // The tree's previous procedure, known by window while it is subclassed (a
@@ -106,7 +109,13 @@ bool ContainsInclusive(const RECT& rc, POINT pt) {
 }  // namespace
 
 LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (!IsBarMessage(uMsg)) return PassOn(hwnd, uMsg, wParam, lParam);
+    if (!IsBarMessage(uMsg)) {
+        if (uMsg != WM_NCDESTROY) return PassOn(hwnd, uMsg, wParam, lParam);
+        // The window's last message: passed on, then nothing of it is kept.
+        WNDPROC pfnPrevious = PreviousProcedure(hwnd);
+        TreeSubclass::WindowGone(hwnd);
+        return pfnPrevious ? ::CallWindowProcW(pfnPrevious, hwnd, uMsg, wParam, lParam) : 0;
+    }
     if (CMyFrame* frame = FrameOfTree(hwnd)) {
         switch (uMsg) {
         case WM_CONTEXTMENU:

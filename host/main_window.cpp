@@ -15,6 +15,10 @@ constexpr wchar_t kMainClass[] = L"HostSimMain";
 constexpr wchar_t kViewClass[] = L"HostSimView";
 constexpr wchar_t kBarClass[] = L"HostSimBar";
 constexpr UINT_PTR kFlushTimer = 1;
+// Posted by docking: the host subclasses the docked window (lParam).
+constexpr UINT kSubclassClientMessage = WM_APP + 1;
+constexpr wchar_t kSubclassOwnerProp[] = L"HostSimSubclassOwner";
+constexpr wchar_t kSubclassPreviousProp[] = L"HostSimSubclassPrevious";
 constexpr int kBarWidth = 220;
 constexpr int kBarHeight = 160;
 constexpr int kBarTitleHeight = 20;
@@ -226,10 +230,37 @@ LRESULT MainWindow::DockBar(const BAR_OPEN_INFO* info) {
         m_bHandBackClient = true;
         CloseBar(0);
         m_bHandBackClient = false;
+    } else if (options.subclassDockedClient) {
+        ::PostMessageW(m_hwndMain, kSubclassClientMessage, 0, reinterpret_cast<LPARAM>(m_hwndBarClient));
     }
     return static_cast<LRESULT>(id);
 }
 
+void MainWindow::SubclassClient(HWND client) {
+    if (!client || client != m_hwndBarClient || !::IsWindow(client)) return;
+    m_clientSubclass = ClientSubclass{};
+    m_clientSubclass.hwnd = client;
+    ::SetPropW(client, kSubclassOwnerProp, this);
+    const LONG_PTR previous = ::SetWindowLongPtrW(client, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ClientProc));
+    ::SetPropW(client, kSubclassPreviousProp, reinterpret_cast<HANDLE>(previous));
+}
+
+// Passes every message on, as a well-behaved subclass does, counting the
+// window's destruction on the way.
+LRESULT CALLBACK MainWindow::ClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<MainWindow*>(::GetPropW(hwnd, kSubclassOwnerProp));
+    auto previous = reinterpret_cast<WNDPROC>(::GetPropW(hwnd, kSubclassPreviousProp));
+    if (self && self->m_clientSubclass.hwnd == hwnd) {
+        if (msg == WM_DESTROY) ++self->m_clientSubclass.destroys;
+        if (msg == WM_NCDESTROY) ++self->m_clientSubclass.ncDestroys;
+    }
+    if (msg == WM_NCDESTROY) {
+        ::RemovePropW(hwnd, kSubclassOwnerProp);
+        ::RemovePropW(hwnd, kSubclassPreviousProp);
+    }
+    if (!previous) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    return ::CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+}
 
 // The bar's save and close events arrive before the bar goes away.
 void MainWindow::CloseBar(UINT flags) {
@@ -362,6 +393,9 @@ LRESULT MainWindow::OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kFlushTimer) m_host.SendEvent(this, EV_FLUSH, 0);
+        return 0;
+    case kSubclassClientMessage:
+        SubclassClient(reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_DROPFILES:
         RecordDrop(*this, m_host, reinterpret_cast<HDROP>(wParam));

@@ -27,8 +27,11 @@ struct HostOptions {
     // docking destroys the plug-in's window instead, and answers 0;
     bool destroyClientWhileDocking = false;
     // a side outside 0-3 is refused: the bar is docked and closed at once,
-    // the plug-in's window going with it; the answer is still the bar's id.
+    // the plug-in's window going with it; the answer is still the bar's id;
     bool refuseSideOutsideRange = false;
+    // the host subclasses the docked window once its loop runs again, and
+    // watches for the window's destruction (MainWindow::ClientSubclass).
+    bool subclassDockedClient = false;
 };
 
 struct PluginExports {

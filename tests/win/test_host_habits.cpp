@@ -56,7 +56,6 @@ TEST_F(HostHabitTest, MovingOneBarKeepsTheStartUpChoiceAnotherWindowMadeSince) {
     EXPECT_EQ(static_cast<DWORD>(BAR_POS_BOTTOM), ReadDword(L"CustomBarPos"));
 }
 
-
 // ---- One loop for several windows.
 
 TEST_F(HostHabitTest, ADropOnAnotherWindowAboveThisTreeIsThatWindowsDrop) {
@@ -90,7 +89,6 @@ TEST_F(HostHabitTest, ADropOnAnotherWindowAboveThisTreeIsThatWindowsDrop) {
     EXPECT_TRUE(has(L"mine.txt"));
     EXPECT_TRUE(has(L"mine too.txt"));
 }
-
 
 // ---- Docking that goes wrong leaves the command working.
 
@@ -158,3 +156,32 @@ INSTANTIATE_TEST_SUITE_P(HostHabits, DockingMishapTest,
                                            DockingMishap::SideRefused),
                          MishapName);
 
+// ---- A host that subclasses the docked tree.
+
+TEST_F(HostHabitTest, AHostSubclassingTheTreeStaysInTheChainUntilTheTreeGoes) {
+    hostsim::HostOptions options;
+    options.subclassDockedClient = true;
+    OpenOn(kFavorites, options);
+    ASSERT_EQ(tree, window->SubclassOfClient().hwnd);
+    // The bar's procedure still sees the tree's input beneath the host's.
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"top.txt")));
+    ASSERT_EQ(1u, Opened().size());
+    EXPECT_EQ(L"C:\\top.txt", Opened()[0].text);
+
+    window->Command();
+    host->Pump();
+    EXPECT_FALSE(::IsWindow(tree));
+    EXPECT_EQ(1, window->SubclassOfClient().destroys);
+    EXPECT_EQ(1, window->SubclassOfClient().ncDestroys);
+
+    // The next bar works as before, under the host's new subclass.
+    window->Command();
+    host->Pump();
+    tree = TreeOf(window);
+    ASSERT_NE(nullptr, tree);
+    EXPECT_EQ(tree, window->SubclassOfClient().hwnd);
+    EXPECT_EQ(kFavoritesOutline, Outline(tree));
+    hostsim::Focus(tree);
+    hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"top.txt")));
+    EXPECT_EQ(2u, Opened().size());
+}
