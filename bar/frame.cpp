@@ -82,11 +82,17 @@ void CMyFrame::OpenBar() {
     if (!CreateTreeView()) return;
 
     BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, m_hwndTree, title, m_settings.nBarPos};
-    const BarWatch watch(*this);
+    const HWND hwndMain = m_hWnd;
+    m_bDocking = true;
+    m_closedWhileDocking.clear();
     const int nBarID = static_cast<int>(::SendMessageW(m_hWnd, HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info)));
-    // The host may have closed the bar, or the window, while docking it.
-    if (!watch.StillOpen()) return;
+    // The host may have closed the window while docking the bar, and the
+    // frame went with it.
+    if (GetFrame(hwndMain) != this) return;
+    m_bDocking = false;
+    if (!BarSurvivedDocking(nBarID)) return;
     m_nBarID = nBarID;
+    const BarWatch watch(*this);
 
     if (!m_himl) LoadImageList();
     TreeView tree = Tree();
@@ -98,6 +104,25 @@ void CMyFrame::OpenBar() {
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (watch.StillOpen()) m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
+}
+
+bool CMyFrame::BarSurvivedDocking(int nBarID) {
+    // A close event that came while docking could not name this bar yet: it
+    // is this bar's when it carries the id the host answered with.
+    std::vector<BAR_EVENT_INFO> closed;
+    closed.swap(m_closedWhileDocking);
+    for (const BAR_EVENT_INFO& info : closed) {
+        if (static_cast<int>(info.nBarID) == nBarID) {
+            CloseBarFromHost(&info);
+            return false;
+        }
+    }
+    if (!IsBarOpen()) return false;
+    if (::IsWindow(m_hwndTree)) return true;
+    // The host destroyed the tree without closing a bar: nothing is docked,
+    // and the command is to open the bar again.
+    ReleaseBar();
+    return false;
 }
 
 bool CMyFrame::CreateTreeView() {
@@ -113,7 +138,9 @@ void CMyFrame::LoadImageList() {
 }
 
 bool CMyFrame::IsThisBar(const BAR_EVENT_INFO* pInfo) const {
-    return IsBarOpen() && pInfo && static_cast<int>(pInfo->nBarID) == m_nBarID;
+    // While docking, the bar's id is not known yet; its tree is still empty
+    // and has nothing to save.
+    return IsBarOpen() && !m_bDocking && pInfo && static_cast<int>(pInfo->nBarID) == m_nBarID;
 }
 
 void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
@@ -127,6 +154,7 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
         SaveTree();
     }
     if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar)) CloseBarFromHost(pBar);
+    if ((nEvent & EV_BAR_CLOSED) && m_bDocking && pBar) m_closedWhileDocking.push_back(*pBar);
     if (nEvent & EV_FLUSH) {
         // Cleared before the host hears of it: files opened while it runs
         // the command are announced at the next flush.
@@ -188,8 +216,13 @@ void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
     // the edits since the last flush go with it.
     SaveBeforeLeaving();
     ReleaseBar();
-    if (!m_bKeepOpenStartup) m_settings.bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
+    // A close the properties dialog caused writes nothing: the dialog wrote
+    // the side, and the OpenStartup this frame read when its window opened
+    // may be stale (another window's bar may have closed since).
+    const bool bSideChange = m_bKeepOpenStartup;
     m_bKeepOpenStartup = false;
+    if (bSideChange) return;
+    m_settings.bOpenStartup = (pInfo->nFlags & BAR_FLAG_OPEN_STARTUP) != 0;
     WriteSettings(m_settings);
 }
 

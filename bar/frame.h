@@ -115,6 +115,10 @@ public:
     bool m_bInsertAfter = false;
     bool m_bDropInto = false;
     int m_nBarID = 0;
+    // While the host docks the bar: the bar-closed events that came meanwhile,
+    // matched against the id the host answers with.
+    bool m_bDocking = false;
+    std::vector<BAR_EVENT_INFO> m_closedWhileDocking;
     BarSettings m_settings;
     int m_nOldBarPos = 0;  // the side when the properties dialog opened
     bool m_bOpened = false;
@@ -122,7 +126,7 @@ public:
     // Decides whether a save may replace or delete the stored value.
     favstore::FavoritesKeeper m_keeper;
     // Set while the properties dialog moves the bar: that close is the
-    // plug-in's own and does not change OpenStartup.
+    // plug-in's own and writes no setting.
     bool m_bKeepOpenStartup = false;
     // Set once the tree's deletion notices are seen to come back through the
     // host: deleted items then drop their records as they go, and a delete
@@ -135,6 +139,9 @@ public:
 private:
     void OpenBar();
     bool IsThisBar(const BAR_EVENT_INFO* pInfo) const;
+    // False when the host closed the bar or destroyed its tree while docking
+    // it; the bar has then been released, so the command opens it again.
+    bool BarSurvivedDocking(int nBarID);
     void CloseBarFromHost(const BAR_EVENT_INFO* pInfo);
     bool CreateTreeView();
     void LoadImageList();

@@ -17,7 +17,10 @@ CMyFrame* FrameOfTree(HWND hwndTree) {
     }
     s_hwndTree = hwndTree;
     s_hwndMain = ::GetAncestor(hwndTree, GA_ROOTOWNER);
-    return GetFrame(s_hwndMain);
+    // A tree the bar has let go of, its procedure left under another one,
+    // is no frame's business.
+    CMyFrame* frame = GetFrame(s_hwndMain);
+    return frame && frame->m_hwndTree == hwndTree ? frame : nullptr;
 }
 
 // The tree's previous procedure, known by window while it is subclassed (a
@@ -94,6 +97,11 @@ bool IsTreeOrDescendant(HWND hwndTree, HWND hwnd) {
     return hwnd && (hwnd == hwndTree || ::IsChild(hwndTree, hwnd));
 }
 
+// The main window itself, a window inside it, or one it owns (a dialog).
+bool IsInMainWindow(HWND hwndMain, HWND hwnd) {
+    return hwnd && (hwnd == hwndMain || ::IsChild(hwndMain, hwnd) || ::GetAncestor(hwnd, GA_ROOTOWNER) == hwndMain);
+}
+
 bool ContainsInclusive(const RECT& rc, POINT pt) {
     return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
 }
@@ -101,7 +109,13 @@ bool ContainsInclusive(const RECT& rc, POINT pt) {
 }  // namespace
 
 LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (!IsBarMessage(uMsg)) return PassOn(hwnd, uMsg, wParam, lParam);
+    if (!IsBarMessage(uMsg)) {
+        if (uMsg != WM_NCDESTROY) return PassOn(hwnd, uMsg, wParam, lParam);
+        // The window's last message: passed on, then nothing of it is kept.
+        WNDPROC pfnPrevious = PreviousProcedure(hwnd);
+        TreeSubclass::WindowGone(hwnd);
+        return pfnPrevious ? ::CallWindowProcW(pfnPrevious, hwnd, uMsg, wParam, lParam) : 0;
+    }
     if (CMyFrame* frame = FrameOfTree(hwnd)) {
         switch (uMsg) {
         case WM_CONTEXTMENU:
@@ -141,7 +155,10 @@ BOOL CMyFrame::PreTranslateMessage(MSG* pMsg) {
         }
         if (::IsDialogMessageW(m_hwndTree, pMsg)) return TRUE;
     }
-    if (pMsg->message == WM_DROPFILES && IsBarOpen()) {
+    // A host with one loop for several windows may offer a drop on another
+    // window through this one: only drops addressed to this frame's window
+    // (or a window in it or owned by it) are the bar's.
+    if (pMsg->message == WM_DROPFILES && IsBarOpen() && IsInMainWindow(m_hWnd, pMsg->hwnd)) {
         RECT rcTree = {};
         ::GetWindowRect(m_hwndTree, &rcTree);
         if (ContainsInclusive(rcTree, pMsg->pt)) {

@@ -189,13 +189,15 @@ struct SubclassSlot {
 constexpr int kSubclassSlots = 16;
 thread_local SubclassSlot t_subclassed[kSubclassSlots];
 
-void Remember(HWND hwnd, WNDPROC pfnPrevious) {
+// False when every slot is taken.
+bool Remember(HWND hwnd, WNDPROC pfnPrevious) {
     for (SubclassSlot& slot : t_subclassed) {
         if (slot.hwnd == hwnd || !slot.hwnd) {
             slot = {hwnd, pfnPrevious};
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void Forget(HWND hwnd) {
@@ -209,6 +211,7 @@ void Forget(HWND hwnd) {
 void TreeSubclass::Install(HWND hwnd, WNDPROC pfnProc) {
     Restore();
     m_hwnd = hwnd;
+    m_pfnProc = pfnProc;
     m_pfnOldTreeProc =
         reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnProc)));
     Remember(hwnd, m_pfnOldTreeProc);
@@ -216,12 +219,28 @@ void TreeSubclass::Install(HWND hwnd, WNDPROC pfnProc) {
 
 void TreeSubclass::Restore() {
     if (!m_hwnd) return;
-    Forget(m_hwnd);
-    if (m_pfnOldTreeProc && ::IsWindow(m_hwnd)) {
-        ::SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldTreeProc));
-    }
+    const HWND hwnd = m_hwnd;
+    const WNDPROC pfnOld = m_pfnOldTreeProc;
+    const WNDPROC pfnProc = m_pfnProc;
     m_hwnd = nullptr;
+    m_pfnProc = nullptr;
     m_pfnOldTreeProc = nullptr;
+    if (!pfnOld || !::IsWindow(hwnd)) {
+        Forget(hwnd);
+        return;
+    }
+    const auto pfnCurrent = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+    // Under another procedure the bar's stays, and its previous one must stay
+    // known by window for as long; with no slot left for it, putting the
+    // previous one back is the lesser harm (the other procedure misses the
+    // rest, the control still sees its own destruction).
+    if (pfnCurrent != pfnProc && Remember(hwnd, pfnOld)) return;
+    Forget(hwnd);
+    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnOld));
+}
+
+void TreeSubclass::WindowGone(HWND hwnd) {
+    Forget(hwnd);
 }
 
 WNDPROC TreeSubclass::PreviousOf(HWND hwnd) {

@@ -153,7 +153,7 @@ MainWindow* Host::WindowOf(HWND hwnd) const {
 
 void Host::DispatchOne(MSG& msg) {
     if (m_exports.PlugInProc) {
-        MainWindow* w = WindowOf(msg.hwnd);
+        MainWindow* w = m_options.offerAllThroughFirstWindow ? nullptr : WindowOf(msg.hwnd);
         if (!w && !m_windows.empty()) w = m_windows.front().get();
         HWND view = w ? w->View() : nullptr;
         if (m_exports.PlugInProc(view, PP_PRETRANSLATE_MESSAGE, 0, reinterpret_cast<LPARAM>(&msg))) return;

@@ -60,6 +60,8 @@ public:
     HMODULE Module() const { return m_module; }
     const PluginExports& Exports() const override { return m_exports; }
     const HostOptions& Options() const override { return m_options; }
+    // Habits can change while the host runs; they count from the next request.
+    HostOptions& ChangeOptions() { return m_options; }
     std::wstring PluginText(UINT id) const;
 
     const std::vector<Request>& Requests() const { return m_requests.All(); }

@@ -15,6 +15,10 @@ constexpr wchar_t kMainClass[] = L"HostSimMain";
 constexpr wchar_t kViewClass[] = L"HostSimView";
 constexpr wchar_t kBarClass[] = L"HostSimBar";
 constexpr UINT_PTR kFlushTimer = 1;
+// Posted by docking: the host subclasses the docked window (lParam).
+constexpr UINT kSubclassClientMessage = WM_APP + 1;
+constexpr wchar_t kSubclassOwnerProp[] = L"HostSimSubclassOwner";
+constexpr wchar_t kSubclassPreviousProp[] = L"HostSimSubclassPrevious";
 constexpr int kBarWidth = 220;
 constexpr int kBarHeight = 160;
 constexpr int kBarTitleHeight = 20;
@@ -201,6 +205,11 @@ void MainWindow::UserCloseBar() {
 LRESULT MainWindow::DockBar(const BAR_OPEN_INFO* info) {
     // Not while the bar's close events run: the close would take the new bar too.
     if (!m_hwndMain || m_bClosingBar || !info || !::IsWindow(info->hwndClient)) return 0;
+    const HostOptions& options = m_host.Options();
+    if (options.destroyClientWhileDocking) {
+        ::DestroyWindow(info->hwndClient);
+        return 0;
+    }
     // One bar per window: a second one replaces the first, as if the user had closed it.
     CloseBar(0);
     m_nBarPos = info->nPos;
@@ -214,7 +223,43 @@ LRESULT MainWindow::DockBar(const BAR_OPEN_INFO* info) {
     ::ShowWindow(m_hwndBarClient, SW_SHOWNA);
     m_nBarId = m_host.NewBarId();
     Layout();
-    return static_cast<LRESULT>(m_nBarId);
+    const UINT id = m_nBarId;
+    if (options.refuseSideOutsideRange && (info->nPos < BAR_POS_LEFT || info->nPos > BAR_POS_BOTTOM)) {
+        CloseBar(0);
+    } else if (options.closeBarWhileDocking) {
+        m_bHandBackClient = true;
+        CloseBar(0);
+        m_bHandBackClient = false;
+    } else if (options.subclassDockedClient) {
+        ::PostMessageW(m_hwndMain, kSubclassClientMessage, 0, reinterpret_cast<LPARAM>(m_hwndBarClient));
+    }
+    return static_cast<LRESULT>(id);
+}
+
+void MainWindow::SubclassClient(HWND client) {
+    if (!client || client != m_hwndBarClient || !::IsWindow(client)) return;
+    m_clientSubclass = ClientSubclass{};
+    m_clientSubclass.hwnd = client;
+    ::SetPropW(client, kSubclassOwnerProp, this);
+    const LONG_PTR previous = ::SetWindowLongPtrW(client, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ClientProc));
+    ::SetPropW(client, kSubclassPreviousProp, reinterpret_cast<HANDLE>(previous));
+}
+
+// Passes every message on, as a well-behaved subclass does, counting the
+// window's destruction on the way.
+LRESULT CALLBACK MainWindow::ClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<MainWindow*>(::GetPropW(hwnd, kSubclassOwnerProp));
+    auto previous = reinterpret_cast<WNDPROC>(::GetPropW(hwnd, kSubclassPreviousProp));
+    if (self && self->m_clientSubclass.hwnd == hwnd) {
+        if (msg == WM_DESTROY) ++self->m_clientSubclass.destroys;
+        if (msg == WM_NCDESTROY) ++self->m_clientSubclass.ncDestroys;
+    }
+    if (msg == WM_NCDESTROY) {
+        ::RemovePropW(hwnd, kSubclassOwnerProp);
+        ::RemovePropW(hwnd, kSubclassPreviousProp);
+    }
+    if (!previous) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    return ::CallWindowProcW(previous, hwnd, msg, wParam, lParam);
 }
 
 // The bar's save and close events arrive before the bar goes away.
@@ -228,6 +273,10 @@ void MainWindow::CloseBar(UINT flags) {
     BAR_EVENT_INFO info = {m_nBarId, 0, flags};
     m_host.SendEvent(this, EV_BAR_SAVE, reinterpret_cast<LPARAM>(&info));
     m_host.SendEvent(this, EV_BAR_CLOSED, reinterpret_cast<LPARAM>(&info));
+    if (m_bHandBackClient && ::IsWindow(m_hwndBarClient)) {
+        ::ShowWindow(m_hwndBarClient, SW_HIDE);
+        ::SetParent(m_hwndBarClient, m_hwndMain);
+    }
     RemoveBar();
     m_bClosingBar = false;
 }
@@ -344,6 +393,9 @@ LRESULT MainWindow::OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kFlushTimer) m_host.SendEvent(this, EV_FLUSH, 0);
+        return 0;
+    case kSubclassClientMessage:
+        SubclassClient(reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_DROPFILES:
         RecordDrop(*this, m_host, reinterpret_cast<HDROP>(wParam));

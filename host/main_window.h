@@ -54,7 +54,8 @@ public:
     void UserCloseBar();              // the user closes the custom bar
     bool IsOpen() const { return m_hwndMain != nullptr; }
 
-    // Docks the plug-in's window in a new bar; the bar's id, or 0.
+    // Docks the plug-in's window in a new bar; the bar's id, or 0. The
+    // host's docking habits (HostOptions) apply here.
     LRESULT DockBar(const BAR_OPEN_INFO* info);
     // The bar's save and close events, then the bar goes.
     void CloseBar(UINT flags);
@@ -68,10 +69,21 @@ public:
     bool BeginClose();
     HWND ReleaseFrame();
 
+    // The host's own procedure on the last docked window it subclassed
+    // (HostOptions::subclassDockedClient), and what it saw arrive.
+    struct ClientSubclass {
+        HWND hwnd = nullptr;
+        int destroys = 0;    // WM_DESTROY
+        int ncDestroys = 0;  // WM_NCDESTROY
+    };
+    const ClientSubclass& SubclassOfClient() const { return m_clientSubclass; }
+
 private:
     static LRESULT CALLBACK MainProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK ViewProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK BarProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK ClientProc(HWND, UINT, WPARAM, LPARAM);
+    void SubclassClient(HWND client);
     LRESULT OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnBarMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void PaintView(HWND view);
@@ -92,6 +104,8 @@ private:
     std::wstring m_strDocument;
     bool m_bClosingBar = false;
     bool m_bClosing = false;
+    bool m_bHandBackClient = false;  // the bar closing gives its window back
+    ClientSubclass m_clientSubclass;
 };
 
 }  // namespace hostsim

@@ -16,8 +16,22 @@ struct HostOptions {
     // Host orders and habits other editors may have:
     // closing a bar destroys the bar's children before the save event;
     bool destroyBarClientBeforeSave = false;
-    // the document path is written up to the capacity HM_GET_DOC_PATH announces.
+    // the document path is written up to the capacity HM_GET_DOC_PATH announces;
     bool trustDocPathCapacity = false;
+    // one loop for all windows offers every message through the first window's view;
+    bool offerAllThroughFirstWindow = false;
+    // docking a bar closes it again before the answer (its save and close
+    // events, then the bar goes), giving the plug-in's window back to the
+    // main window, hidden; the answer is still the bar's id;
+    bool closeBarWhileDocking = false;
+    // docking destroys the plug-in's window instead, and answers 0;
+    bool destroyClientWhileDocking = false;
+    // a side outside 0-3 is refused: the bar is docked and closed at once,
+    // the plug-in's window going with it; the answer is still the bar's id;
+    bool refuseSideOutsideRange = false;
+    // the host subclasses the docked window once its loop runs again, and
+    // watches for the window's destruction (MainWindow::ClientSubclass).
+    bool subclassDockedClient = false;
 };
 
 struct PluginExports {
