@@ -144,12 +144,10 @@ bool FavoritesKeeper::ChangedHere(const std::vector<std::uint8_t>& encoded) cons
 bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
     const Ticks seenAt = store.Now();
     const Ticks stamp = store.LastWritten();
-    if (stamp != 0 && stamp == m_stamp) {
-        if (m_bStampSettled) return false;
-        // Right after a write, another one in the same tick would not show
-        // yet; look at the bytes once that can no longer happen.
-        if (seenAt < stamp + kSameTickGuard) return false;
-    }
+    if (UnwrittenSince(stamp)) return false;
+    // Right after a write, another one in the same tick would not show yet;
+    // look at the bytes once that can no longer happen.
+    if (stamp != 0 && stamp == m_stamp && seenAt < stamp + kSameTickGuard) return false;
     StoredValue now;
     const ReadOutcome read = store.ReadFavorites(now);
     if (!SameAsSynced(read, now)) return true;
@@ -254,7 +252,7 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     ReadOutcome outcome = ReadOutcome::Read;
     const StoredValue* current = &m_syncedValue;
     const Ticks stamp = store.LastWritten();
-    const bool knownUnchanged = m_bStampSettled && stamp != 0 && stamp == m_stamp && m_synced != Synced::Unreadable;
+    const bool knownUnchanged = UnwrittenSince(stamp) && m_synced != Synced::Unreadable;
     if (knownUnchanged) {
         if (m_synced == Synced::Missing) outcome = ReadOutcome::Missing;
     } else {

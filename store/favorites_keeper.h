@@ -131,6 +131,9 @@ public:
 private:
     enum class Synced { Missing, Bytes, Unreadable };
     bool SameAsSynced(ReadOutcome read, const StoredValue& value) const;
+    // Whether the key's last-write time says nothing was written since this
+    // writer last saw the value, with no write in the same tick hidden.
+    bool UnwrittenSince(Ticks stamp) const { return m_bStampSettled && stamp != 0 && stamp == m_stamp; }
     // written: what went to the backup, if anything did.
     bool SecureUnloadedValue(StoredValues& store, StoredValue& written);
     bool KeepReplaced(StoredValues& store, const StoredValue& current, const std::vector<std::uint8_t>& encoded,

@@ -5,13 +5,12 @@
 
 #include "common/handles.h"
 #include "store/favorites_history.h"
+#include "store/layout_marker.h"
 #include "store/settings.h"
 
 namespace favstore {
 
 namespace {
-
-constexpr DWORD kCurrentLayout = 1;
 
 bool WriteValue(HKEY hKey, const wchar_t* pszName, DWORD type, const std::vector<std::uint8_t>& bytes) {
     return ::RegSetValueExW(hKey, pszName, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())) ==
@@ -93,7 +92,7 @@ bool RegistryValues::WriteBackup(const StoredValue& value) {
 }
 
 bool RegistryValues::MarkCurrentLayout() {
-    const DWORD layout = kCurrentLayout;
+    const DWORD layout = kMarkerCurrentLayout;
     return ::RegSetValueExW(m_hKey, kValueCheck, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&layout),
                             sizeof(layout)) == ERROR_SUCCESS;
 }

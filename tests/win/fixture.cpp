@@ -156,3 +156,17 @@ bool PluginTest::InHistory(const std::vector<BYTE>& bytes) const {
     }
     return false;
 }
+
+void BarTest::UseBarOf(hostsim::MainWindow* w) {
+    window = w;
+    tree = TreeOf(w);
+    hostsim::Focus(tree);
+    host->Pump();
+}
+
+void BarTest::AddDocumentAfter(const std::wstring& label, const std::wstring& path) {
+    window->SetCurrentDocument(path);
+    ClickItem(label);
+    Press(VK_INSERT);
+    Press(VK_RETURN);
+}

@@ -74,6 +74,11 @@ protected:
     // Selects an item the way a person does: a click on its label.
     void ClickItem(const std::wstring& label);
     void Press(UINT vk, bool alt = false, bool ctrl = false, bool shift = false);
+    // Takes the input to another window's bar, with the keyboard focus in it.
+    void UseBarOf(hostsim::MainWindow* w);
+    // The window's current document added after an item with Insert, named as
+    // the bar suggests.
+    void AddDocumentAfter(const std::wstring& label, const std::wstring& path);
     // Renames an item with F2 and types over its label, leaving the edit
     // open; the edit box, or null (a failure is recorded) if none opened.
     HWND TypeOverLabel(const std::wstring& label, const std::wstring& text);

@@ -33,18 +33,6 @@ protected:
         TreeView_SelectDropTarget(tree, nullptr);
         return highlighted;
     }
-    void UseBarOf(hostsim::MainWindow* w) {
-        window = w;
-        tree = TreeOf(w);
-        hostsim::Focus(tree);
-        host->Pump();
-    }
-    void AddCurrentDocumentAfter(const std::wstring& label, const std::wstring& path) {
-        window->SetCurrentDocument(path);
-        ClickItem(label);
-        Press(VK_INSERT);
-        Press(VK_RETURN);
-    }
 };
 
 // ---- Drags never outlive their tree or their items.
@@ -175,7 +163,7 @@ TEST_F(HardeningTest, AnUnchangedWindowDoesNotUndoAnotherWindowsSave) {
     ASSERT_NE(nullptr, TreeOf(second));
 
     UseBarOf(first);
-    AddCurrentDocumentAfter(L"shared.txt", L"C:\\new.txt");
+    AddDocumentAfter(L"shared.txt", L"C:\\new.txt");
     host->Flush();
     const std::vector<BYTE> saved = StoredValue({{L"shared.txt", L"C:\\shared.txt", 1}, {L"new.txt", L"C:\\new.txt", 1}});
     ASSERT_EQ(saved, ReadBinary(L"FavoriteArray"));
@@ -265,7 +253,7 @@ TEST_F(HardeningTest, AHostThatTrustsTheAnnouncedPathCapacityStaysInsideTheBuffe
     options.trustDocPathCapacity = true;
     OpenOn(kFlat, options);
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'd') + L".txt";
-    AddCurrentDocumentAfter(L"c.txt", longPath);
+    AddDocumentAfter(L"c.txt", longPath);
     host->Flush();
     const auto records = ParseStoredValue(ReadBinary(L"FavoriteArray"));
     ASSERT_TRUE(records.has_value());

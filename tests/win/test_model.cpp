@@ -429,10 +429,7 @@ protected:
     // it shows open.
     void StepSwitchWindow() {
         active = 1 - active;
-        window = windows[active];
-        tree = TreeOf(window);
-        hostsim::Focus(tree);
-        host->Pump();
+        UseBarOf(windows[active]);
         const auto order = model.PreOrder();
         const auto rows = TreeSnapshot(tree);
         for (size_t i = 0; i < order.size() && i < rows.size(); ++i) order[i]->expanded = rows[i].expanded;

@@ -27,12 +27,6 @@ protected:
         Press(VK_RETURN);
         ASSERT_EQ(nullptr, TreeView_GetEditControl(tree));
     }
-    void UseBarOf(hostsim::MainWindow* w) {
-        window = w;
-        tree = TreeOf(w);
-        hostsim::Focus(tree);
-        host->Pump();
-    }
 };
 
 TEST_F(ScenarioTest, ASessionIsThereAgainAfterARestart) {

@@ -25,18 +25,6 @@ protected:
         host->Pump();
         ASSERT_NE(nullptr, TreeOf(second));
     }
-    void UseBarOf(hostsim::MainWindow* w) {
-        window = w;
-        tree = TreeOf(w);
-        hostsim::Focus(tree);
-        host->Pump();
-    }
-    void AddDocumentAfter(const std::wstring& label, const std::wstring& path) {
-        window->SetCurrentDocument(path);
-        ClickItem(label);
-        Press(VK_INSERT);
-        Press(VK_RETURN);
-    }
 };
 
 // An ended label edit marks the bar as edited; that alone must not make it
