@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "store/value_names.h"
+
 // The settings a frame holds: read once per frame, written when its bar closes.
 struct BarSettings {
     bool bSettingsLoaded = false;  // set before the key is opened: a failed read is not retried
@@ -22,10 +24,3 @@ DWORD ReadDwordValue(HKEY hKey, const wchar_t* pszName);
 void WriteDwordValue(HKEY hKey, const wchar_t* pszName, DWORD dwValue);
 bool SetHostString(const wchar_t* pszKeyPath, const wchar_t* pszName, const std::wstring& strText);
 
-constexpr const wchar_t* kValueOpenStartup = L"OpenStartup";
-constexpr const wchar_t* kValueBarPos = L"CustomBarPos";
-constexpr const wchar_t* kValueFavorites = L"FavoriteArray";
-constexpr const wchar_t* kValueFavoritesBackup = L"FavoriteArrayBackup";
-constexpr const wchar_t* kValueCheck = L"check";
-// The subkey that keeps replaced favourites values (store/favorites_history.h).
-constexpr const wchar_t* kKeyHistory = L"History";

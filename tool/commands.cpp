@@ -678,7 +678,7 @@ int RestoreCommand(const Options& options) {
         return kExitSuccess;
     }
 
-    const PluginKey key(options.module, KeyAccess::Write);
+    PluginKey key(options.module, KeyAccess::Write);
     if (key.Read(kValueFavoritesBackup) != backup || key.Read(kValueFavorites) != stored.value) {
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");
     }
@@ -691,14 +691,7 @@ int RestoreCommand(const Options& options) {
                     favstore::FavoritesHistory::AddOutcome::Failed) {
         throw ToolError("could not keep FavoriteArray in the history; nothing written");
     }
-    ValueWrites writes(key);
-    writes.Set(kValueFavorites, *backup);
-    if (setMarker) writes.Set(kValueCheck, DwordValue(*marker));
-    if (stored.value) {
-        writes.Set(kValueFavoritesBackup, *stored.value);
-    } else {
-        writes.Remove(kValueFavoritesBackup);
-    }
+    SwapInBackup(key, *backup, stored.value, setMarker ? marker : std::nullopt);
     PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
              (stored.value ? "; FavoriteArrayBackup now holds the replaced value (run favtool restore again to undo)"
                            : "; there was no FavoriteArray, so no backup remains") +

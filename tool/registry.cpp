@@ -93,16 +93,18 @@ std::optional<RegValue> PluginKey::Read(const wchar_t* name) const {
     // The value may change between the size query and the read: ask again then.
     for (;;) {
         RegValue value;
+        DWORD type = REG_NONE;
         DWORD size = 0;
-        LONG rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &value.type, nullptr, &size);
+        LONG rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &type, nullptr, &size);
         if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
         if (rc == ERROR_SUCCESS) {
             value.data.resize(size);
-            rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &value.type, value.data.data(), &size);
+            rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &type, value.data.data(), &size);
             if (rc == ERROR_MORE_DATA) continue;
         }
         if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
         if (rc != ERROR_SUCCESS) throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(rc) + ")");
+        value.type = type;
         value.data.resize(size);
         return value;
     }
@@ -110,48 +112,19 @@ std::optional<RegValue> PluginKey::Read(const wchar_t* name) const {
 
 std::optional<DWORD> PluginKey::Marker() const { return ReadLayoutMarker(m_key.get()); }
 
-LONG PluginKey::Write(const wchar_t* name, const RegValue& value) const {
-    return ::RegSetValueExW(m_key.get(), name, 0, value.type, value.data.data(),
-                            static_cast<DWORD>(value.data.size()));
+namespace {
+
+// Empty on success, the system's reason otherwise.
+std::string WriteFailure(LONG rc) { return rc == ERROR_SUCCESS ? std::string() : SystemMessage(rc); }
+
+}  // namespace
+
+std::string PluginKey::Write(const wchar_t* name, const RegValue& value) {
+    return WriteFailure(::RegSetValueExW(m_key.get(), name, 0, value.type, value.data.data(),
+                                    static_cast<DWORD>(value.data.size())));
 }
 
-LONG PluginKey::Remove(const wchar_t* name) const {
+std::string PluginKey::Remove(const wchar_t* name) {
     const LONG rc = ::RegDeleteValueW(m_key.get(), name);
-    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
-}
-
-RegValue DwordValue(DWORD value) {
-    RegValue out{REG_DWORD, std::vector<BYTE>(sizeof(value))};
-    for (std::size_t i = 0; i < sizeof(value); ++i) out.data[i] = static_cast<BYTE>(value >> (8 * i));
-    return out;
-}
-
-void ValueWrites::Set(const wchar_t* name, const RegValue& value) { Apply(name, value); }
-
-void ValueWrites::Remove(const wchar_t* name) { Apply(name, std::nullopt); }
-
-void ValueWrites::Apply(const wchar_t* name, const std::optional<RegValue>& value) {
-    Earlier earlier{name, std::nullopt};
-    try {
-        earlier.value = m_key.Read(name);
-    } catch (const ToolError& e) {
-        Fail(e.what());
-    }
-    const LONG rc = value ? m_key.Write(name, *value) : m_key.Remove(name);
-    if (rc != ERROR_SUCCESS) Fail("could not write " + ToUtf8(name) + " (" + SystemMessage(rc) + ")");
-    m_done.push_back(std::move(earlier));
-}
-
-LONG ValueWrites::Restore(const Earlier& earlier) const {
-    return earlier.value ? m_key.Write(earlier.name.c_str(), *earlier.value) : m_key.Remove(earlier.name.c_str());
-}
-
-void ValueWrites::Fail(const std::string& message) {
-    std::string notUndone;
-    for (auto it = m_done.rbegin(); it != m_done.rend(); ++it) {
-        if (Restore(*it) != ERROR_SUCCESS) notUndone += (notUndone.empty() ? "" : ", ") + ToUtf8(it->name);
-    }
-    m_done.clear();
-    if (notUndone.empty()) throw ToolError(message + "; nothing was changed");
-    throw ToolError(message + "; could not put back the earlier " + notUndone);
+    return WriteFailure(rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc);
 }

@@ -1,35 +1,16 @@
 // The plug-in's registry key as the tool sees it: whole values with their
-// types, and writes that are undone together when one of them fails.
+// types (tool/value_writes.h).
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "common/handles.h"
-#include "tool/exit_status.h"
-
-// A failure the tool reports in one line and ends on; the text is UTF-8.
-// The exit status says what kind of end it is (tool/exit_status.h).
-class ToolError : public std::runtime_error {
-public:
-    explicit ToolError(const std::string& message, int status = kExitFailure)
-        : std::runtime_error(message), m_status(status) {}
-    int Status() const { return m_status; }
-
-private:
-    int m_status;
-};
-
-struct RegValue {
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-    bool operator==(const RegValue& o) const { return type == o.type && data == o.data; }
-    bool operator!=(const RegValue& o) const { return !(*this == o); }
-};
+#include "tool/tool_error.h"
+#include "tool/value_writes.h"
 
 std::string TypeName(DWORD type);
 std::string SystemMessage(DWORD error);
@@ -40,7 +21,7 @@ enum class KeyAccess {
     Create,  // created when it does not exist
 };
 
-class PluginKey {
+class PluginKey final : public NamedValues {
 public:
     // Below HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns. Throws ToolError
     // when the key cannot be opened, and for Write when it does not exist.
@@ -50,12 +31,12 @@ public:
     bool Exists() const { return static_cast<bool>(m_key); }
     HKEY Handle() const { return m_key.get(); }
     // Absent values (and an absent key) read as nullopt; other failures throw.
-    std::optional<RegValue> Read(const wchar_t* name) const;
+    std::optional<RegValue> Read(const wchar_t* name) const override;
     // The layout marker `check`, read as the plug-in reads it.
     std::optional<DWORD> Marker() const;
 
-    LONG Write(const wchar_t* name, const RegValue& value) const;
-    LONG Remove(const wchar_t* name) const;
+    std::string Write(const wchar_t* name, const RegValue& value) override;
+    std::string Remove(const wchar_t* name) override;
 
 private:
     std::wstring m_path;
@@ -67,26 +48,3 @@ std::vector<std::wstring> ModulesWithFavorites();
 // "HKCU\...\<module> does not exist", naming the modules that hold favourites.
 std::string MissingKeyMessage(const std::wstring& module);
 
-// Writes values in order. When one fails, the values written before it get
-// their earlier contents back and ToolError tells what happened, so a failed
-// command leaves the key as it found it.
-class ValueWrites {
-public:
-    explicit ValueWrites(const PluginKey& key) : m_key(key) {}
-    void Set(const wchar_t* name, const RegValue& value);
-    void Remove(const wchar_t* name);
-
-private:
-    struct Earlier {
-        std::wstring name;
-        std::optional<RegValue> value;
-    };
-    void Apply(const wchar_t* name, const std::optional<RegValue>& value);
-    [[noreturn]] void Fail(const std::string& message);
-    LONG Restore(const Earlier& earlier) const;
-
-    const PluginKey& m_key;
-    std::vector<Earlier> m_done;
-};
-
-RegValue DwordValue(DWORD value);
