@@ -482,11 +482,12 @@ void BareRead(HWND tree, HTREEITEM first, int depth, bool siblingsToo, std::vect
 }
 
 // A save at its least: every item read back, then one write of a value of the
-// stored size.
-void BareSave(HWND tree, const Registry& registry, const std::vector<BYTE>& value) {
+// stored size. It goes to a key of its own, so that the plug-in's key shows
+// only the plug-in's writes.
+void BareSave(HWND tree, const Registry& scratch, const std::vector<BYTE>& value) {
     std::vector<BareItem> items;
     BareRead(tree, TreeView_GetRoot(tree), 1, true, items);
-    registry.Write(kScratchValue, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
+    scratch.Write(kScratchValue, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
 }
 
 // The control work of moving a subtree after a top-level item: read the
@@ -573,6 +574,25 @@ public:
     }
     // The host's idle event.
     void Flush() { DispatchEvents(m_window.View(), EV_FLUSH, 0); }
+    // The host's idle events of a bar open for a while: past the guard
+    // against writes within one clock tick, a flush settles the key's
+    // last-write time, and the next save reads no value data.
+    void OpenForAWhile() {
+        ::Sleep(2200);
+        Flush();
+    }
+    // What a rename of the first favourite leaves: its label in the tree and
+    // in its record, and the bar modified.
+    void RenameFirst(const std::wstring& label) {
+        const HTREEITEM item = TreeView_GetRoot(Tree());
+        TVITEMW tv = {};
+        tv.mask = TVIF_TEXT;
+        tv.hItem = item;
+        tv.pszText = const_cast<wchar_t*>(label.c_str());
+        TreeView_SetItem(Tree(), &tv);
+        m_frame->m_mapItems.SetItemTitle(item, label);
+        m_frame->m_bModified = true;
+    }
     // Drops the item after the target, as a drag does.
     void MoveAfter(HTREEITEM source, HTREEITEM target) { m_frame->MoveSubtree(source, target, true, false); }
     // What deleting an item does once its question is answered Yes.
@@ -596,6 +616,7 @@ struct Bench {
     hostsim::MainWindow& bareWindow;
     hostsim::MainWindow& passOnWindow;
     const Registry& registry;
+    const Registry& scratch;  // where the baselines write
     PluginSide& plugin;
     int rounds;
 };
@@ -622,8 +643,11 @@ std::shared_ptr<BaselineBar> MakeBaseline(Bench& b, bool passOn) {
     return std::make_shared<BaselineBar>(passOn ? b.passOnWindow : b.bareWindow, passOn);
 }
 
-// Load, save on the host's event, save after an edit (which does not read
-// the stored value back first).
+// Load; on a bar open for a while, the save on the host's event (of the
+// favourites as stored: nothing to write) and the save after a rename; then
+// the save of another rename at once, which first reads the stored value
+// back, since a write within the same clock tick would not show in the key's
+// time.
 SideRound PluginLoadSave(Bench& b, const Workload& w) {
     PluginSide& plugin = b.plugin;
     plugin.OpenEmptyBar(w.value);
@@ -631,8 +655,9 @@ SideRound PluginLoadSave(Bench& b, const Workload& w) {
     side.tree = plugin.Tree();
     side.steps = {
         {nullptr, [&plugin] { plugin.Load(); }},
-        {nullptr, [&plugin] { plugin.Save(); }},
-        {[&plugin] { plugin.Frame().m_bModified = true; }, [&plugin] { plugin.Save(); }},
+        {[&plugin] { plugin.OpenForAWhile(); }, [&plugin] { plugin.Save(); }},
+        {[&plugin] { plugin.RenameFirst(L"renamed"); }, [&plugin] { plugin.Save(); }},
+        {[&plugin] { plugin.RenameFirst(L"renamed again"); }, [&plugin] { plugin.Save(); }},
     };
     side.finish = [&plugin] { plugin.CloseBar(); };
     return side;
@@ -642,12 +667,15 @@ SideRound BaselineLoadSave(Bench& b, const Workload& w, bool passOn) {
     auto bar = MakeBaseline(b, passOn);
     const HWND tree = bar->Tree();
     const Registry& registry = b.registry;
+    const Registry& scratch = b.scratch;
+    const auto save = [tree, &scratch, &w] { BareSave(tree, scratch, w.value); };
     SideRound side;
     side.tree = tree;
     side.steps = {
         {nullptr, [bar, tree, &registry, &w] { bar->WithoutProcedure([&] { BareLoad(tree, registry, w.records); }); }},
-        {nullptr, [tree, &registry, &w] { BareSave(tree, registry, w.value); }},
-        {nullptr, [tree, &registry, &w] { BareSave(tree, registry, w.value); }},
+        {nullptr, save},
+        {nullptr, save},
+        {nullptr, save},
     };
     side.finish = [bar] { bar->Close(); };
     return side;
@@ -902,6 +930,7 @@ int wmain(int argc, wchar_t** argv) {
     bool allMet = true;
     {
         const Registry registry(std::wstring(PLUGIN_KEY_ROOT) + stem);
+        const Registry scratch(std::wstring(PLUGIN_KEY_ROOT) + stem + L" scratch");
         const DWORD currentLayout = 1;
         registry.Write(kValueCheck, REG_DWORD, &currentLayout, sizeof(currentLayout));
         hostsim::Host host;
@@ -913,14 +942,15 @@ int wmain(int argc, wchar_t** argv) {
         Figure messageCost, flush;
         {
             PluginSide plugin(*window, registry);
-            Bench bench{host, *bareWindow, *passOnWindow, registry, plugin, options.rounds};
+            Bench bench{host, *bareWindow, *passOnWindow, registry, scratch, plugin, options.rounds};
             for (int count : {1000, 10000}) {
                 const Workload w = MakeWorkload(MakeFavorites(count));
                 const std::string n = std::to_string(count);
                 reports.push_back({MeasureFigure(bench, w, PluginLoadSave, BaselineLoadSave),
                                    {{"load " + n, {0}, kLoadSaveTarget, count},
                                     {"save " + n, {1}, kLoadSaveTarget, count},
-                                    {"save " + n + " after an edit", {2}, 0, 0}}});
+                                    {"save " + n + " after an edit", {2}, kLoadSaveTarget, 0},
+                                    {"  again within 2 s", {3}, 0, 0}}});
             }
             const Workload moveWork = MakeWorkload(MakeTreeWithBigFolder(kMoveTreeItems, kMoveFolderItems));
             reports.push_back({MeasureFigure(bench, moveWork, PluginMoveDelete, BaselineMoveDelete),
@@ -943,8 +973,10 @@ int wmain(int argc, wchar_t** argv) {
         }
         PrintTimed("one message passed on", messageCost.steps[0], 0, 1e6 / kCostMessages, "   ns per message");
         std::printf("  (bare load: one read of the value + insertion; bare save: walk + one write; the pass-on\n"
-                    "   tree does the same through a procedure that only passes every message on; the plug-in's\n"
-                    "   save on the host's event first reads the stored value back)\n");
+                    "   tree does the same through a procedure that only passes every message on. The plug-in's\n"
+                    "   saves are of a bar open for a while: on the host's event it finds the favourites as\n"
+                    "   stored and writes nothing; after a rename it writes them; within 2 s of its last write\n"
+                    "   it first reads the stored value back)\n");
 
         std::printf("\nthe flush of an open bar of 10000 favourites, against the bar's own load (same rounds)\n");
         std::printf("  %-26s %8s %8s   %s\n", "", "flush", "load", "x load");

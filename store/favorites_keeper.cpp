@@ -234,8 +234,26 @@ bool FavoritesKeeper::KeepReplaced(StoredValues& store, const StoredValue& curre
     return true;
 }
 
+std::vector<std::uint8_t> FavoritesKeeper::TakeBuffer() {
+    std::vector<std::uint8_t> buffer = std::move(m_spare);
+    m_spare = {};
+    buffer.clear();
+    return buffer;
+}
+
+void FavoritesKeeper::KeepSpare(std::vector<std::uint8_t>&& bytes) {
+    if (bytes.capacity() > m_spare.capacity()) m_spare = std::move(bytes);
+}
+
+bool FavoritesKeeper::AlreadyStored(const std::vector<std::uint8_t>& encoded) const {
+    if (encoded.empty()) return m_synced == Synced::Missing;
+    return m_synced == Synced::Bytes && m_bSyncedCurrentLayout && m_syncedValue.type == kBinaryType &&
+           m_syncedValue.bytes == encoded;
+}
+
 void FavoritesKeeper::Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store) {
     m_synced = synced;
+    KeepSpare(std::move(m_syncedValue.bytes));
     m_syncedValue = StoredValue{kBinaryType, std::move(bytes)};
     m_bSyncedCurrentLayout = true;
     // Noted after the write: until the same-tick guard has passed, the next
@@ -269,6 +287,14 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     const bool inBackup = !rescued.bytes.empty() && rescued == *current;
     if (outcome == ReadOutcome::Read && !inBackup && !KeepReplaced(store, *current, encoded, byOthers, options)) {
         return SaveOutcome::Failed;
+    }
+
+    // What is stored holds this tree already: a write would change nothing
+    // but the key's time, and send every other writer to read the value.
+    if (!byOthers && AlreadyStored(encoded)) {
+        const SaveOutcome done = encoded.empty() ? SaveOutcome::Deleted : SaveOutcome::Written;
+        KeepSpare(std::move(encoded));
+        return done;
     }
 
     if (encoded.empty()) {

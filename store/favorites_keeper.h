@@ -128,6 +128,12 @@ public:
     // saved.
     bool ChangedHere(const std::vector<std::uint8_t>& encoded) const;
 
+    // An empty buffer with the room of a value this writer held before, for
+    // the next encoding: a large value is then built in memory already in
+    // use, since fresh memory costs more at its first touch than the
+    // building does.
+    std::vector<std::uint8_t> TakeBuffer();
+
 private:
     enum class Synced { Missing, Bytes, Unreadable };
     bool SameAsSynced(ReadOutcome read, const StoredValue& value) const;
@@ -138,6 +144,9 @@ private:
     bool SecureUnloadedValue(StoredValues& store, StoredValue& written);
     bool KeepReplaced(StoredValues& store, const StoredValue& current, const std::vector<std::uint8_t>& encoded,
                       bool byOthers, const SaveOptions& options);
+    // Whether the value as last seen holds encoded byte for byte, in the
+    // current layout (or is missing, for an empty tree).
+    bool AlreadyStored(const std::vector<std::uint8_t>& encoded) const;
     void Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store);
 
     // The stored value as this writer last loaded or saved it: its bytes are
@@ -157,6 +166,9 @@ private:
     StoredValue m_unloaded;
     bool m_bUnloadedKept = false;    // m_unloaded holds bytes that did not load
     bool m_bUnloadedUnread = false;  // a value that could not even be read
+
+    std::vector<std::uint8_t> m_spare;  // for TakeBuffer
+    void KeepSpare(std::vector<std::uint8_t>&& bytes);
 };
 
 }  // namespace favstore

@@ -49,11 +49,11 @@ bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector
 
 // The tree in the stored layout; empty when the tree has no items. False
 // when, short of memory, nothing could be built: nothing is written then.
+// encoded: empty, maybe with room to spare.
 bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vector<BYTE>& encoded) {
     FlatList list;
     list.reserve(items.size());  // a record per item, as a rule
     CollectTree(tree, list);
-    encoded.clear();
     if (list.empty()) return true;
 
     // Each path is looked up once: for the value's size, then for writing it.
@@ -83,7 +83,7 @@ bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vec
 
 favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree& tree, const FavoriteItemMap& items,
                              favstore::FavoritesKeeper& keeper) {
-    std::vector<BYTE> encoded;
+    std::vector<BYTE> encoded = keeper.TakeBuffer();
     if (!EncodeTree(tree, items, encoded)) return favstore::SaveOutcome::Failed;
     return keeper.Save(values, std::move(encoded));
 }

@@ -221,7 +221,7 @@ std::vector<HistoryItem> ReadHistory(const PluginKey& key) {
 }
 
 const HistoryItem& HistoryEntryOf(const std::vector<HistoryItem>& items, int number) {
-    if (items.empty()) throw ToolError("there are no history entries", kExitFinding);
+    if (items.empty()) throw ToolError("there are no history entries", kExitUsage);
     if (number < 1 || static_cast<std::size_t>(number) > items.size()) {
         throw ToolError("there is no history entry " + std::to_string(number) + "; entries are numbered 1 (the newest) to " +
                             std::to_string(items.size()) + " (favtool history lists them)",

@@ -1,4 +1,4 @@
-// favtool: reads, checks, backs up and edits the favourites the plug-in keeps
+// favtool: lists, checks, exports, imports and restores the favourites the plug-in keeps
 // in the registry. Arguments arrive as UTF-16 and are handed to the option
 // parser as UTF-8; output follows tool/console.h.
 #include <windows.h>
@@ -19,7 +19,7 @@
 namespace {
 
 constexpr const char* kDescription =
-    "Lists, checks, exports, imports and repairs the favourites of the Favorites plug-in.\n"
+    "Lists, checks, exports, imports and restores the favourites of the Favorites plug-in.\n"
     "It may run while the editor is open: bars without unsaved edits show what it wrote at\n"
     "the editor's next idle moment; a bar with unsaved edits saves over it then, and the\n"
     "value it wrote is in the history.";
@@ -29,7 +29,7 @@ constexpr const char* kFooter = R"(favtool COMMAND --help lists the options of o
 Examples:
   favtool list                         the tree, indented
   favtool check                        does the stored value load completely?
-  favtool export favorites.json        back up the whole tree (UTF-8 JSON)
+  favtool export favorites.json        write the whole tree to a UTF-8 JSON file
   favtool import favorites.json --dry-run
                                        what an import would replace, writing nothing
   favtool import favorites.json        replace the tree with the document's

@@ -489,6 +489,55 @@ TEST(FavoritesKeeper, ALookAtAnUnwrittenKeyReadsNoValueData) {
     EXPECT_TRUE(keeper.StoredValueChanged(key));
 }
 
+TEST(FavoritesKeeper, ASaveOfWhatIsStoredWritesNothingButAnOldLayoutIsRewritten) {
+    FakeValues key;
+    key.Store(kBinary, kAB);
+    FavoritesKeeper keeper = LoadedFrom(key);
+    const Ticks stamp = key.written;
+    key.now += 10 * kSecond;
+    // Unchanged, and again right after the look that read the bytes: the
+    // key's time stays, so no other writer has a reason to read the value.
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_TRUE(key.log.empty());
+    EXPECT_EQ(stamp, key.written);
+    // An edit is written, and so is the value it came from once edited back.
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ(kAB, key.favorites.bytes);
+    // Nothing stored and an empty tree: nothing to delete.
+    FakeValues empty;
+    key.log.clear();
+    EXPECT_EQ(SaveOutcome::Deleted, LoadedFrom(empty).Save(empty, {}));
+    EXPECT_TRUE(empty.log.empty());
+
+    // The same bytes loaded in the old layout still get the current marker.
+    FakeValues old;
+    old.Store(kBinary, kAB);
+    FavoritesKeeper oldKeeper;
+    StoredValue value;
+    oldKeeper.Loaded(oldKeeper.Read(old, value), value, true, false);
+    EXPECT_EQ(SaveOutcome::Written, oldKeeper.Save(old, kAB));
+    EXPECT_EQ((std::vector<std::string>{"write", "mark"}), old.log);
+}
+
+TEST(FavoritesKeeper, TheNextEncodingGetsTheRoomOfAValueNoLongerHeld) {
+    FakeValues key;
+    key.Store(kBinary, kA);
+    FavoritesKeeper keeper = LoadedFrom(key);
+    EXPECT_EQ(0u, keeper.TakeBuffer().capacity());
+    // The loaded value is replaced: its room is kept for the next encoding.
+    ASSERT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    std::vector<std::uint8_t> buffer = keeper.TakeBuffer();
+    EXPECT_TRUE(buffer.empty());
+    EXPECT_GE(buffer.capacity(), kA.size());
+    // An encoding that needed no write gives its room back too.
+    buffer.assign(kABC.begin(), kABC.end());
+    ASSERT_EQ(SaveOutcome::Written, keeper.Save(key, std::move(buffer)));
+    EXPECT_GE(keeper.TakeBuffer().capacity(), kABC.size());
+    EXPECT_EQ(kABC, key.favorites.bytes);
+}
+
 TEST(FavoritesKeeper, AWriteInTheSameClockTickAsItsOwnStillShows) {
     FakeValues key;
     key.Store(kBinary, kA);

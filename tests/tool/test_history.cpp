@@ -67,7 +67,7 @@ TEST_F(HistoryTest, AnImportedOverValueIsListedComparedAndPutBack) {
 TEST_F(HistoryTest, EntriesOutsideTheListAreUsageErrors) {
     PutFavorites(kTwo);
     EXPECT_TRUE(Contains(Favtool({L"history"}).out, "no entries"));
-    EXPECT_EQ(1u, Favtool({L"diff"}).status);
+    EXPECT_EQ(2u, Favtool({L"diff"}).status) << "no entry 1 to compare with";
     PutFavorites({{L"a.txt", L"C:\\a.txt", 1}});
     ASSERT_EQ(0u, Favtool({L"import", Document(R"({"version": 1, "favorites": []})")}).status);
     EXPECT_FALSE(Has(L"FavoriteArray"));
