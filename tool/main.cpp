@@ -53,7 +53,8 @@ Exit status:
 Where the values live:
   HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns\<module>: FavoriteArray (the
   tree), check (its layout), FavoriteArrayBackup (the bytes of a value that did
-  not load completely), and the subkey History (earlier values, newest 15).
+  not load completely, or the value a restore swapped out), and the subkey
+  History (earlier values, newest 15).
 
 Undo:
   import, relocate and restore keep the value they replace in the history, as
