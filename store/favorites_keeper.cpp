@@ -221,7 +221,7 @@ bool FavoritesKeeper::KeepReplaced(StoredValues& store, const StoredValue& curre
     } else if (CountedItems(encoded) < held) {
         reason = "delete";
     } else {
-        const std::int64_t today = store.LocalDay(store.Now());
+        const std::int64_t today = Today(store);
         if (m_historyDay == today) return true;
         if (history.MadeToday()) {
             m_historyDay = today;
@@ -230,8 +230,21 @@ bool FavoritesKeeper::KeepReplaced(StoredValues& store, const StoredValue& curre
         reason = "daily";
     }
     if (history.Add(current.bytes, reason) == FavoritesHistory::AddOutcome::Failed) return false;
-    m_historyDay = store.LocalDay(store.Now());
+    m_historyDay = Today(store);
     return true;
+}
+
+// Every time zone's offset from UTC, and every change of it, is a whole
+// number of quarter hours, so a local day begins on a quarter hour of UTC:
+// within one the system is asked for the day once.
+std::int64_t FavoritesKeeper::Today(StoredValues& store) {
+    constexpr Ticks kQuarterHour = 15 * 60 * kTicksPerSecond;
+    const Ticks now = store.Now();
+    if (now / kQuarterHour != m_todayQuarter) {
+        m_todayQuarter = now / kQuarterHour;
+        m_today = store.LocalDay(now);
+    }
+    return m_today;
 }
 
 std::vector<std::uint8_t> FavoritesKeeper::TakeBuffer() {

@@ -162,6 +162,9 @@ private:
     Ticks m_pendingSeenAt = 0;
     // The local day on which a history entry is known to exist.
     std::int64_t m_historyDay = -1;
+    std::int64_t Today(StoredValues& store);
+    Ticks m_todayQuarter = ~Ticks{0};  // the quarter hour of UTC that m_today was asked in
+    std::int64_t m_today = -1;
 
     StoredValue m_unloaded;
     bool m_bUnloadedKept = false;    // m_unloaded holds bytes that did not load

@@ -59,10 +59,10 @@ bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vec
     // Each path is looked up once: for the value's size, then for writing it.
     std::vector<const std::wstring*> paths;
     paths.reserve(list.size());
+    items.PathsOf(list, paths);
     size_t size = favfmt::kHeaderSize;
-    for (const FlatEntry& entry : list) {
-        paths.push_back(&items.PathOf(entry.hItem));
-        size += favfmt::RecordSize(entry.strLabel.size(), paths.back()->size(), entry.bFolder != 0);
+    for (size_t i = 0; i < list.size(); ++i) {
+        size += favfmt::RecordSize(list[i].strLabel.size(), paths[i]->size(), list[i].bFolder != 0);
     }
     try {
         encoded.resize(size);

@@ -6,10 +6,26 @@ const FavoriteItem* FavoriteItemMap::FindItem(HTREEITEM hItem) const {
     return it == m_items.end() ? nullptr : &it->second;
 }
 
+namespace {
+const std::wstring kNoPath;
+}  // namespace
+
 const std::wstring& FavoriteItemMap::PathOf(HTREEITEM hItem) const {
-    static const std::wstring kNoPath;
     const FavoriteItem* item = FindItem(hItem);
     return item ? item->strPath : kNoPath;
+}
+
+void FavoriteItemMap::PathsOf(const FlatList& list, std::vector<const std::wstring*>& paths) const {
+    auto next = m_items.end();
+    for (const FlatEntry& entry : list) {
+        if (next == m_items.end() || next->first != entry.hItem) next = m_items.find(entry.hItem);
+        if (next == m_items.end()) {
+            paths.push_back(&kNoPath);
+            continue;
+        }
+        paths.push_back(&next->second.strPath);
+        ++next;
+    }
 }
 
 void FavoriteItemMap::AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder) {

@@ -125,7 +125,11 @@ public:
         return true;
     }
     Ticks Now() override { return now; }
-    std::int64_t LocalDay(Ticks utc) override { return static_cast<std::int64_t>(utc / kDay); }
+    std::int64_t LocalDay(Ticks utc) override {
+        ++localDayAsks;
+        return static_cast<std::int64_t>(utc / kDay);
+    }
+    int localDayAsks = 0;
 };
 
 Record Item(const char16_t* label, int depth = 1) { return {label, std::u16string(u"C:\\") + label, static_cast<std::uint8_t>(depth), false, false}; }
@@ -385,6 +389,26 @@ TEST(FavoritesKeeper, TheFirstChangeOfALocalDayIsKeptOnceThatDay) {
     EXPECT_EQ(2u, key.history.size());
     EXPECT_EQ(kABC, key.Newest());
     EXPECT_NE(std::string::npos, key.HistoryNames().back().find("daily"));
+}
+
+TEST(FavoritesKeeper, TheDayIsAskedOncePerQuarterHourAndANewDayStillShows) {
+    FakeValues key;
+    key.now = kMorning - kMorning % kDay + kDay - 60 * kSecond;  // a minute before midnight
+    key.Store(kBinary, kA);
+    FavoritesKeeper keeper = LoadedFrom(key);
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));  // the day's first change
+    const int asks = key.localDayAsks;
+    key.now += 10 * kSecond;
+    const Bytes kABD = favfmt::Encode({Item(u"a"), Item(u"b"), Item(u"d")});
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABD));
+    EXPECT_EQ(asks, key.localDayAsks);
+    EXPECT_EQ(1u, key.history.size());
+    // Past midnight, the next change is the new day's first.
+    key.now += 60 * kSecond;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    EXPECT_EQ(2u, key.history.size());
+    EXPECT_EQ(kABD, key.Newest());
 }
 
 TEST(FavoritesKeeper, AFailedHistoryWriteReplacesNothing) {
