@@ -238,7 +238,7 @@ bool FavoritesKeeper::KeepReplaced(StoredValues& store, const StoredValue& curre
 // number of quarter hours, so a local day begins on a quarter hour of UTC:
 // within one the system is asked for the day once.
 std::int64_t FavoritesKeeper::Today(StoredValues& store) {
-    constexpr Ticks kQuarterHour = 15 * 60 * kTicksPerSecond;
+    constexpr Ticks kQuarterHour = kTicksPerSecond * 60 * 15;
     const Ticks now = store.Now();
     if (now / kQuarterHour != m_todayQuarter) {
         m_todayQuarter = now / kQuarterHour;
