@@ -148,6 +148,9 @@ private:
     // current layout (or is missing, for an empty tree).
     bool AlreadyStored(const std::vector<std::uint8_t>& encoded) const;
     void Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store);
+    std::int64_t Today(StoredValues& store);
+    // Keeps bytes for TakeBuffer when they have more room than the spare.
+    void KeepSpare(std::vector<std::uint8_t>&& bytes);
 
     // The stored value as this writer last loaded or saved it: its bytes are
     // kept whole, since comparing them costs less than hashing them.
@@ -162,7 +165,6 @@ private:
     Ticks m_pendingSeenAt = 0;
     // The local day on which a history entry is known to exist.
     std::int64_t m_historyDay = -1;
-    std::int64_t Today(StoredValues& store);
     Ticks m_todayQuarter = ~Ticks{0};  // the quarter hour of UTC that m_today was asked in
     std::int64_t m_today = -1;
 
@@ -171,7 +173,6 @@ private:
     bool m_bUnloadedUnread = false;  // a value that could not even be read
 
     std::vector<std::uint8_t> m_spare;  // for TakeBuffer
-    void KeepSpare(std::vector<std::uint8_t>&& bytes);
 };
 
 }  // namespace favstore

@@ -10,11 +10,6 @@ namespace {
 const std::wstring kNoPath;
 }  // namespace
 
-const std::wstring& FavoriteItemMap::PathOf(HTREEITEM hItem) const {
-    const FavoriteItem* item = FindItem(hItem);
-    return item ? item->strPath : kNoPath;
-}
-
 void FavoriteItemMap::PathsOf(const FlatList& list, std::vector<const std::wstring*>& paths) const {
     auto next = m_items.end();
     for (const FlatEntry& entry : list) {

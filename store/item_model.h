@@ -48,10 +48,10 @@ public:
     FavoriteItem& GetItem(HTREEITEM hItem) { return m_items[hItem]; }
     // The item's record, or null; never adds one.
     const FavoriteItem* FindItem(HTREEITEM hItem) const;
-    const std::wstring& PathOf(HTREEITEM hItem) const;  // empty without a record
-    // PathOf each listed item, in list order. A tree lists its items mostly
-    // in the order their handles were made, which is the map's order, so
-    // each lookup tries the record after the one found last first.
+    // The path of each listed item, in list order (empty without a record).
+    // A tree lists its items mostly in the order their handles were made,
+    // which is the map's order, so each lookup tries the record after the
+    // one found last first.
     void PathsOf(const FlatList& list, std::vector<const std::wstring*>& paths) const;
     // An existing record stays as it is.
     void AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder);
