@@ -18,7 +18,9 @@ std::size_t RecordSize(std::size_t labelLen, std::size_t pathLen, bool folder) {
 }
 
 void Writer::PutU32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) PutByte(static_cast<std::uint8_t>(v >> (8 * i)));
+    std::uint8_t* out = m_buffer + m_pos;
+    m_pos += 4;
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 bool Writer::WriteHeader(std::int32_t count) {
@@ -40,7 +42,8 @@ void Writer::EndRecord(std::uint8_t depth, bool folder, bool expanded) {
     PutByte(depth);
     PutByte(folder ? 1 : 0);
     if (folder) PutByte(expanded ? 1 : 0);
-    for (std::size_t i = 0; i < kFillerSize; ++i) PutByte(0);
+    std::memset(m_buffer + m_pos, 0, kFillerSize);
+    m_pos += kFillerSize;
 }
 
 Reader::Reader(const std::uint8_t* data, std::size_t size, bool withExpandedByte)
