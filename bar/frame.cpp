@@ -118,9 +118,11 @@ bool CMyFrame::BarSurvivedDocking(int nBarID) {
         }
     }
     if (!IsBarOpen()) return false;
-    if (::IsWindow(m_hwndTree)) return true;
-    // The host destroyed the tree without closing a bar: nothing is docked,
-    // and the command is to open the bar again.
+    // 0 names no bar: the host docked nothing it would ever report or close,
+    // and a tree kept for it would hold the command at a close nobody hears.
+    if (nBarID != 0 && ::IsWindow(m_hwndTree)) return true;
+    // Or the host destroyed the tree without closing a bar: nothing is
+    // docked, and the command is to open the bar again.
     ReleaseBar();
     return false;
 }

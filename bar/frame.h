@@ -140,7 +140,8 @@ private:
     void OpenBar();
     bool IsThisBar(const BAR_EVENT_INFO* pInfo) const;
     // False when the host closed the bar or destroyed its tree while docking
-    // it; the bar has then been released, so the command opens it again.
+    // it, or answered 0 (no bar); the bar has then been released, so the
+    // command opens it again.
     bool BarSurvivedDocking(int nBarID);
     void CloseBarFromHost(const BAR_EVENT_INFO* pInfo);
     bool CreateTreeView();

@@ -210,6 +210,7 @@ LRESULT MainWindow::DockBar(const BAR_OPEN_INFO* info) {
         ::DestroyWindow(info->hwndClient);
         return 0;
     }
+    if (options.refuseDocking) return 0;
     // One bar per window: a second one replaces the first, as if the user had closed it.
     CloseBar(0);
     m_nBarPos = info->nPos;

@@ -26,6 +26,8 @@ struct HostOptions {
     bool closeBarWhileDocking = false;
     // docking destroys the plug-in's window instead, and answers 0;
     bool destroyClientWhileDocking = false;
+    // docking is refused with 0, the plug-in's window left where it is;
+    bool refuseDocking = false;
     // a side outside 0-3 is refused: the bar is docked and closed at once,
     // the plug-in's window going with it; the answer is still the bar's id;
     bool refuseSideOutsideRange = false;

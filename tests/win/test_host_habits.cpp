@@ -92,7 +92,7 @@ TEST_F(HostHabitTest, ADropOnAnotherWindowAboveThisTreeIsThatWindowsDrop) {
 
 // ---- Docking that goes wrong leaves the command working.
 
-enum class DockingMishap { BarClosedWindowKept, TreeDestroyed, SideRefused };
+enum class DockingMishap { BarClosedWindowKept, TreeDestroyed, SideRefused, Refused };
 
 class DockingMishapTest : public HostHabitTest, public ::testing::WithParamInterface<DockingMishap> {};
 
@@ -110,6 +110,9 @@ TEST_P(DockingMishapTest, TheNextCommandOpensTheBar) {
     case DockingMishap::SideRefused:
         options.refuseSideOutsideRange = true;
         WriteDword(L"CustomBarPos", 7);
+        break;
+    case DockingMishap::Refused:
+        options.refuseDocking = true;
         break;
     }
     window = StartHost(options);
@@ -147,13 +150,13 @@ TEST_P(DockingMishapTest, TheNextCommandOpensTheBar) {
 }
 
 std::string MishapName(const ::testing::TestParamInfo<DockingMishap>& info) {
-    static const char* const kNames[] = {"BarClosedWindowKept", "TreeDestroyed", "SideRefused"};
+    static const char* const kNames[] = {"BarClosedWindowKept", "TreeDestroyed", "SideRefused", "Refused"};
     return kNames[static_cast<int>(info.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(HostHabits, DockingMishapTest,
                          ::testing::Values(DockingMishap::BarClosedWindowKept, DockingMishap::TreeDestroyed,
-                                           DockingMishap::SideRefused),
+                                           DockingMishap::SideRefused, DockingMishap::Refused),
                          MishapName);
 
 // ---- A host that subclasses the docked tree.
@@ -184,4 +187,41 @@ TEST_F(HostHabitTest, AHostSubclassingTheTreeStaysInTheChainUntilTheTreeGoes) {
     hostsim::Focus(tree);
     hostsim::DoubleClick(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"top.txt")));
     EXPECT_EQ(2u, Opened().size());
+}
+
+// ---- More windows with a bar than the bar keeps previous procedures for by
+// window: the rest are found through their frames.
+
+TEST_F(HostHabitTest, EveryBarOfManyWindowsWorksAndLeavesTheHostsSubclassInTheChain) {
+    WriteDword(L"OpenStartup", 1);
+    hostsim::HostOptions options;
+    options.subclassDockedClient = true;
+    OpenOn(kFavorites, options);
+    std::vector<hostsim::MainWindow*> windows = {window};
+    for (int i = 1; i < 20; ++i) windows.push_back(host->CreateMainWindow());
+    host->Pump();  // the host subclasses each docked tree
+    for (hostsim::MainWindow* w : windows) {
+        const HWND t = TreeOf(w);
+        ASSERT_NE(nullptr, t);
+        ASSERT_EQ(t, w->SubclassOfClient().hwnd);
+        EXPECT_EQ(kFavoritesOutline, Outline(t));
+    }
+
+    // The input of the last window's tree, subclassed after all the others,
+    // still reaches its bar.
+    const HWND last = TreeOf(windows.back());
+    UseBarOf(windows.back());
+    hostsim::DoubleClick(*host, last, hostsim::ItemCentre(last, FindItem(last, L"top.txt")));
+    ASSERT_EQ(1u, Opened().size());
+    EXPECT_EQ(windows.back()->Main(), Opened()[0].hwndMain);
+
+    // Closed first to last, every tree goes through the host's procedure.
+    for (hostsim::MainWindow* w : windows) {
+        const HWND t = TreeOf(w);
+        w->Command();
+        host->Pump();
+        EXPECT_FALSE(::IsWindow(t));
+        EXPECT_EQ(1, w->SubclassOfClient().ncDestroys);
+        EXPECT_FALSE(CommandChecked(w));
+    }
 }
