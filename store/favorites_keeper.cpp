@@ -91,6 +91,7 @@ void FavoritesKeeper::Loaded(ReadOutcome read, StoredValue value, bool loadedWho
     m_bUnloadedKept = false;
     m_bUnloadedUnread = false;
     m_bSyncedCurrentLayout = currentLayout;
+    m_bMarkerCurrent = currentLayout;
     m_stamp = m_pendingStamp;
     m_bStampSettled = m_stamp != 0 && m_pendingSeenAt >= m_stamp + kSameTickGuard;
     m_pendingStamp = 0;
@@ -153,6 +154,9 @@ bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
     if (!SameAsSynced(read, now)) return true;
     m_stamp = stamp;
     m_bStampSettled = stamp != 0 && seenAt >= stamp + kSameTickGuard;
+    // Read after the time, as the value was: a marker written since shows
+    // in the key's time.
+    m_bMarkerCurrent = store.LayoutMarkerCurrent();
     return false;
 }
 
@@ -316,8 +320,10 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
         return SaveOutcome::Deleted;
     }
     if (!store.WriteFavorites(encoded)) return SaveOutcome::Failed;
-    // Only now is the stored value in the current layout.
-    store.MarkCurrentLayout();
+    // Only now is the stored value in the current layout. A marker seen
+    // saying so, in a key nobody wrote since, still says so. Whether the one
+    // written now still does when the key's time settles is read then.
+    if (!(knownUnchanged && m_bMarkerCurrent)) m_bMarkerCurrent = store.MarkCurrentLayout();
     Synchronised(Synced::Bytes, std::move(encoded), store);
     return SaveOutcome::Written;
 }

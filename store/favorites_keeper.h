@@ -54,6 +54,7 @@ public:
     virtual ReadOutcome ReadBackup(StoredValue& value) = 0;
     virtual bool WriteBackup(const StoredValue& value) = 0;                   // with the value's own type
     virtual bool MarkCurrentLayout() = 0;                                     // check = 1
+    virtual bool LayoutMarkerCurrent() = 0;                                   // check says 1
     // When any value of the key was last written; 0 when that cannot be
     // told. Reads no value data, so asking costs next to nothing.
     virtual Ticks LastWritten() = 0;
@@ -106,7 +107,7 @@ public:
     ReadOutcome Read(StoredValues& store, StoredValue& value);
     // After a load. read/value: what Read found; loadedWhole: every stored
     // record went into the tree (ignored unless the value was read);
-    // currentLayout: the marker said the current layout.
+    // currentLayout: the marker said the current layout, read after Read.
     void Loaded(ReadOutcome read, StoredValue value, bool loadedWhole, bool currentLayout = true);
 
     // Replaces the stored value with encoded, or deletes it when encoded is
@@ -157,6 +158,10 @@ private:
     Synced m_synced = Synced::Missing;
     StoredValue m_syncedValue;
     bool m_bSyncedCurrentLayout = true;
+    // Whether the layout marker said the current layout when the key's time
+    // m_stamp was seen settled: while the key stays unwritten since, a save
+    // need not write the marker again.
+    bool m_bMarkerCurrent = false;
     // The key's last-write time when that was seen, and whether it was seen
     // long enough after that time that any later write must change it.
     Ticks m_stamp = 0;

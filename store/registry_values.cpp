@@ -97,6 +97,10 @@ bool RegistryValues::MarkCurrentLayout() {
                             sizeof(layout)) == ERROR_SUCCESS;
 }
 
+bool RegistryValues::LayoutMarkerCurrent() {
+    return ReadLayoutMarker(m_hKey) == kMarkerCurrentLayout;
+}
+
 Ticks RegistryValues::LastWritten() {
     FILETIME written = {};
     if (::RegQueryInfoKeyW(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

@@ -26,6 +26,7 @@ public:
     ReadOutcome ReadBackup(StoredValue& value) override;
     bool WriteBackup(const StoredValue& value) override;
     bool MarkCurrentLayout() override;
+    bool LayoutMarkerCurrent() override;
     Ticks LastWritten() override;
 
     bool ListHistory(std::vector<HistoryEntry>& entries) override;

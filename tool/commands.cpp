@@ -160,6 +160,9 @@ KeptIn WriteFavorites(const PluginKey& key, const Stored& stored, const std::vec
     favstore::StoredValue now;
     const favstore::ReadOutcome read = keeper.Read(values, now);
     if (!SameAsStored(read, now, stored)) throw ToolError("FavoriteArray changed meanwhile; nothing written");
+    // The marker as read after the key's time was noted: the keeper leaves a
+    // current one alone while the key stays unwritten since.
+    if (key.Marker() != stored.marker) throw ToolError("check changed meanwhile; nothing written");
     KeptIn kept = KeptIn::Nowhere;
     if (read == favstore::ReadOutcome::Read && !now.bytes.empty()) {
         if (!stored.Loads()) {

@@ -1,5 +1,6 @@
 // The rules for replacing or deleting the stored favourites, against a fake
 // key whose reads and writes can be made to fail, with a clock the tests set.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -103,6 +104,7 @@ public:
         log.push_back("mark");
         return true;
     }
+    bool LayoutMarkerCurrent() override { return marked; }
     Ticks LastWritten() override { return written; }
     bool ListHistory(std::vector<favstore::HistoryEntry>& entries) override {
         for (const auto& entry : history) entries.push_back({entry.first, entry.second.size()});
@@ -579,4 +581,35 @@ TEST(FavoritesKeeper, AWriteInTheSameClockTickAsItsOwnStillShows) {
     EXPECT_EQ(SaveOutcome::Skipped, keeper.Save(key, kAB));
     key.now += 3 * kSecond;
     EXPECT_TRUE(keeper.StoredValueChanged(key));
+}
+
+TEST(FavoritesKeeper, TheMarkerIsWrittenUnlessSeenCurrentInAKeyNobodyWroteSince) {
+    const Bytes kXYZ = favfmt::Encode({Item(u"x"), Item(u"y"), Item(u"z")});
+    const auto marks = [](const FakeValues& k) { return std::count(k.log.begin(), k.log.end(), "mark"); };
+    FakeValues key;
+    key.Store(kBinary, kA);
+    key.marked = true;
+    key.now += 10 * kSecond;
+    FavoritesKeeper keeper = LoadedFrom(key);  // the marker read as current, the key's time settled
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ(0, marks(key));
+
+    // Another writer's old-layout marker lands in the tick of this writer's
+    // own write: the look that settles the key's time reads the marker too.
+    key.marked = false;
+    key.now += 10 * kSecond;
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    EXPECT_EQ(1, marks(key));
+    EXPECT_TRUE(key.marked);
+
+    // Set apart from any write of this writer, it shows in the key's time:
+    // the save reads the value and writes the marker.
+    key.now += 10 * kSecond;
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    key.marked = false;
+    key.written = key.now;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kXYZ));
+    EXPECT_EQ(2, marks(key));
+    EXPECT_TRUE(key.marked);
 }
