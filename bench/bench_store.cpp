@@ -297,12 +297,12 @@ std::vector<StoredRecord> MakeTreeWithBigFolder(int total, int folderItems) {
     return records;
 }
 
-// The favourites of one figure: as records for the bare control and as the
-// stored value the plug-in reads.
 // The labels the save figure gives the first favourite, one edit after the
 // other.
 const wchar_t* const kRenames[] = {L"renamed", L"renamed again"};
 
+// The favourites of one figure: as records for the bare control and as the
+// stored value the plug-in reads.
 struct Workload {
     std::vector<StoredRecord> records;
     std::vector<BYTE> value;

@@ -1,8 +1,8 @@
 // The rules for replacing or deleting the stored favourites, against a fake
 // key whose reads and writes can be made to fail, with a clock the tests set.
-#include <algorithm>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
