@@ -1,5 +1,6 @@
 #include "bar/tree_view.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "store/item_model.h"
@@ -179,21 +180,35 @@ void TreeView::ScrollLine(bool bUp) {
 
 namespace {
 
-// The trees subclassed on this thread, one per open bar. Plain values only,
-// so the table needs no destruction at thread exit; a thread with more bars
-// than slots finds the rest through their frames.
+// The trees subclassed in this process, one per open bar. Every message of a
+// tree arrives on the thread that made it, and the bar subclasses, restores
+// and forgets a tree on that thread too: a slot holding a window is written
+// only on that window's thread, so finding one's own slot needs no lock, and
+// only taking a free slot must be atomic. Not thread_local: that costs a call
+// per message where the compiler emulates it, and every message the bar
+// leaves alone looks its tree up here. Plain values only, so the table needs
+// no destruction at exit; bars beyond the slots are found through their
+// frames.
 struct SubclassSlot {
-    HWND hwnd;
-    WNDPROC pfnPrevious;
+    std::atomic<HWND> hwnd;
+    std::atomic<WNDPROC> pfnPrevious;
 };
 constexpr int kSubclassSlots = 16;
-thread_local SubclassSlot t_subclassed[kSubclassSlots];
+SubclassSlot g_subclassed[kSubclassSlots];
 
 // False when every slot is taken.
 bool Remember(HWND hwnd, WNDPROC pfnPrevious) {
-    for (SubclassSlot& slot : t_subclassed) {
-        if (slot.hwnd == hwnd || !slot.hwnd) {
-            slot = {hwnd, pfnPrevious};
+    for (SubclassSlot& slot : g_subclassed) {
+        if (slot.hwnd.load(std::memory_order_relaxed) == hwnd) {
+            slot.pfnPrevious.store(pfnPrevious, std::memory_order_relaxed);
+            return true;
+        }
+    }
+    for (SubclassSlot& slot : g_subclassed) {
+        HWND free = nullptr;
+        if (slot.hwnd.load(std::memory_order_relaxed) == nullptr &&
+            slot.hwnd.compare_exchange_strong(free, hwnd, std::memory_order_relaxed)) {
+            slot.pfnPrevious.store(pfnPrevious, std::memory_order_relaxed);
             return true;
         }
     }
@@ -201,8 +216,11 @@ bool Remember(HWND hwnd, WNDPROC pfnPrevious) {
 }
 
 void Forget(HWND hwnd) {
-    for (SubclassSlot& slot : t_subclassed) {
-        if (slot.hwnd == hwnd) slot = {nullptr, nullptr};
+    for (SubclassSlot& slot : g_subclassed) {
+        if (slot.hwnd.load(std::memory_order_relaxed) == hwnd) {
+            slot.pfnPrevious.store(nullptr, std::memory_order_relaxed);
+            slot.hwnd.store(nullptr, std::memory_order_relaxed);
+        }
     }
 }
 
@@ -244,8 +262,8 @@ void TreeSubclass::WindowGone(HWND hwnd) {
 }
 
 WNDPROC TreeSubclass::PreviousOf(HWND hwnd) {
-    for (const SubclassSlot& slot : t_subclassed) {
-        if (slot.hwnd == hwnd) return slot.pfnPrevious;
+    for (const SubclassSlot& slot : g_subclassed) {
+        if (slot.hwnd.load(std::memory_order_relaxed) == hwnd) return slot.pfnPrevious.load(std::memory_order_relaxed);
     }
     return nullptr;
 }

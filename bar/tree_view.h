@@ -94,7 +94,7 @@ public:
     void Restore();
     WNDPROC Previous() const { return m_pfnOldTreeProc; }
 
-    // The previous procedure of a tree subclassed on this thread, or null
+    // The previous procedure of a tree the bar subclassed, or null
     // once it is restored.
     static WNDPROC PreviousOf(HWND hwnd);
     // The window's last message (WM_NCDESTROY) has reached the bar's
