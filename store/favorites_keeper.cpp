@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "store/favorites_format.h"
@@ -255,6 +256,17 @@ std::vector<std::uint8_t> FavoritesKeeper::TakeBuffer() {
     std::vector<std::uint8_t> buffer = std::move(m_spare);
     m_spare = {};
     buffer.clear();
+    // The value as last seen and an edit or two more: an encoding that
+    // outgrows its buffer copies all it built so far.
+    const std::size_t held = m_syncedValue.bytes.size();
+    const std::size_t room = held + held / 8;
+    if (buffer.capacity() < room) {
+        try {
+            buffer.reserve(room);
+        } catch (const std::bad_alloc&) {
+            // The encoding grows it as far as it can.
+        }
+    }
     return buffer;
 }
 

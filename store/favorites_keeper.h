@@ -129,10 +129,10 @@ public:
     // saved.
     bool ChangedHere(const std::vector<std::uint8_t>& encoded) const;
 
-    // An empty buffer with the room of a value this writer held before, for
-    // the next encoding: a large value is then built in memory already in
-    // use, since fresh memory costs more at its first touch than the
-    // building does.
+    // An empty buffer for the next encoding, with room for the value as last
+    // seen: a large value is then mostly built in memory already in use
+    // (that of a value this writer held before), since fresh memory costs
+    // more at its first touch than the building does.
     std::vector<std::uint8_t> TakeBuffer();
 
 private:

@@ -2,7 +2,9 @@
 // a save may replace or delete the stored value is the keeper's decision.
 #include "store/favorites_store.h"
 
+#include <cstdint>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "common/handles.h"
@@ -47,44 +49,78 @@ bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector
     return complete && reader.Complete();
 }
 
-// The tree in the stored layout; empty when the tree has no items. False
-// when, short of memory, nothing could be built: nothing is written then.
-// encoded: empty, maybe with room to spare.
-bool EncodeTree(const FavoriteTree& tree, const FavoriteItemMap& items, std::vector<BYTE>& encoded) {
-    FlatList list;
-    list.reserve(items.size());  // a record per item, as a rule
-    CollectTree(tree, list);
-    if (list.empty()) return true;
+const std::wstring kNoPath;
 
-    // Each path is looked up once: for the value's size, then for writing it.
-    std::vector<const std::wstring*> paths;
-    paths.reserve(list.size());
-    items.PathsOf(list, paths);
-    size_t size = favfmt::kHeaderSize;
-    for (size_t i = 0; i < list.size(); ++i) {
-        size += favfmt::RecordSize(list[i].strLabel.size(), paths[i]->size(), list[i].bFolder != 0);
+// The tree in the stored layout, built in one walk: each item is read once and
+// its record written at once, into a buffer that grows as it goes (taken from
+// the keeper, it mostly has the room already).
+class TreeEncoder {
+public:
+    TreeEncoder(const FavoriteTree& tree, const FavoriteItemMap& items, std::vector<BYTE>& encoded)
+        : m_tree(tree), m_items(items), m_encoded(encoded) {}
+
+    // encoded: empty when the tree has no items. False when, short of
+    // memory, nothing could be built: nothing is written then.
+    bool Encode() {
+        m_encoded.clear();
+        if (!Grow(favfmt::kHeaderSize) || !EncodeLevel(m_tree.FirstChild(nullptr), 1)) return false;
+        if (m_count == 0) {
+            m_encoded.clear();
+            return true;
+        }
+        return favfmt::Writer(m_encoded.data(), favfmt::kHeaderSize).WriteHeader(m_count);
     }
-    try {
-        encoded.resize(size);
-    } catch (const std::bad_alloc&) {
-        return false;
+
+private:
+    // The items from hFirst on and everything below them, in pre-order.
+    bool EncodeLevel(HTREEITEM hFirst, unsigned depth) {
+        for (HTREEITEM hItem = hFirst; hItem; hItem = m_tree.NextSibling(hItem)) {
+            bool folder = false;
+            bool expanded = false;
+            if (m_tree.ReadItem(hItem, m_label, folder, expanded) && !Append(hItem, depth, folder, expanded)) {
+                return false;
+            }
+            if (!EncodeLevel(m_tree.FirstChild(hItem), depth + 1)) return false;
+        }
+        return true;
     }
-    favfmt::Writer writer(encoded.data(), encoded.size());
-    writer.WriteHeader(static_cast<int32_t>(list.size()));
-    for (size_t i = 0; i < list.size(); ++i) {
-        const FlatEntry& entry = list[i];
-        const std::wstring& path = *paths[i];
-        const bool expanded = entry.bFolder && entry.bExpanded;
-        writer.WriteRecord(entry.strLabel.data(), entry.strLabel.size(), path.data(), path.size(), entry.nDepth,
-                           entry.bFolder != 0, expanded);
+
+    bool Append(HTREEITEM hItem, unsigned depth, bool folder, bool expanded) {
+        const FavoriteItem* item = m_items.FindItem(hItem);
+        const std::wstring& path = item ? item->strPath : kNoPath;
+        const size_t at = m_encoded.size();
+        const size_t size = favfmt::RecordSize(m_label.size(), path.size(), folder);
+        if (!Grow(size)) return false;
+        // Past the byte's range a depth stays at its last value, which loads
+        // at the deepest level as every depth beyond the parent table does.
+        const auto storedDepth = static_cast<std::uint8_t>(depth < 255 ? depth : 255);
+        favfmt::Writer writer(m_encoded.data() + at, size);
+        writer.WriteRecord(m_label.data(), m_label.size(), path.data(), path.size(), storedDepth, folder,
+                           folder && expanded);
+        ++m_count;
+        return true;
     }
-    return true;
-}
+
+    bool Grow(size_t size) {
+        try {
+            m_encoded.resize(m_encoded.size() + size);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    const FavoriteTree& m_tree;
+    const FavoriteItemMap& m_items;
+    std::vector<BYTE>& m_encoded;
+    std::wstring m_label;  // each item's, in the room of the ones before
+    std::int32_t m_count = 0;
+};
 
 favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree& tree, const FavoriteItemMap& items,
                              favstore::FavoritesKeeper& keeper) {
     std::vector<BYTE> encoded = keeper.TakeBuffer();
-    if (!EncodeTree(tree, items, encoded)) return favstore::SaveOutcome::Failed;
+    if (!TreeEncoder(tree, items, encoded).Encode()) return favstore::SaveOutcome::Failed;
     return keeper.Save(values, std::move(encoded));
 }
 

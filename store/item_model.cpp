@@ -6,27 +6,8 @@ const FavoriteItem* FavoriteItemMap::FindItem(HTREEITEM hItem) const {
     return it == m_items.end() ? nullptr : &it->second;
 }
 
-namespace {
-const std::wstring kNoPath;
-}  // namespace
-
-void FavoriteItemMap::PathsOf(const FlatList& list, std::vector<const std::wstring*>& paths) const {
-    auto next = m_items.end();
-    for (const FlatEntry& entry : list) {
-        if (next == m_items.end() || next->first != entry.hItem) next = m_items.find(entry.hItem);
-        if (next == m_items.end()) {
-            paths.push_back(&kNoPath);
-            continue;
-        }
-        paths.push_back(&next->second.strPath);
-        ++next;
-    }
-}
-
 void FavoriteItemMap::AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder) {
-    // New items mostly get higher handles: hinting at the end spares a bulk
-    // load a search per item.
-    m_items.emplace_hint(m_items.end(), hItem, FavoriteItem{std::move(strTitle), std::move(strPath), bFolder});
+    m_items.emplace(hItem, FavoriteItem{std::move(strTitle), std::move(strPath), bFolder});
 }
 
 void FavoriteItemMap::SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle) {
@@ -52,7 +33,8 @@ FavoriteItem FavoriteItemMap::TakeItem(HTREEITEM hItem) {
 void CollectSubtree(const FavoriteTree& tree, HTREEITEM hItem, FlatList& list, unsigned& nDepth) {
     FlatEntry entry;
     bool bFolder = false;
-    if (tree.ReadItem(hItem, entry.strLabel, bFolder, entry.bExpanded)) {
+    bool bExpanded = false;  // a moved folder opens as its first child arrives
+    if (tree.ReadItem(hItem, entry.strLabel, bFolder, bExpanded)) {
         entry.nDepth = static_cast<BYTE>(nDepth);
         entry.bFolder = bFolder ? 1 : 0;
         entry.hItem = hItem;
@@ -63,11 +45,4 @@ void CollectSubtree(const FavoriteTree& tree, HTREEITEM hItem, FlatList& list, u
         CollectSubtree(tree, hChild, list, nDepth);
     }
     --nDepth;
-}
-
-void CollectTree(const FavoriteTree& tree, FlatList& list) {
-    unsigned depth = 1;
-    for (HTREEITEM hItem = tree.FirstChild(nullptr); hItem; hItem = tree.NextSibling(hItem)) {
-        CollectSubtree(tree, hItem, list, depth);
-    }
 }

@@ -1,12 +1,12 @@
 // The records kept beside the tree view: one FavoriteItem per tree item, and
-// the pre-order flattening through which subtrees are saved and moved.
+// the pre-order flattening through which subtrees are moved.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "store/favorite_tree.h"
@@ -22,9 +22,6 @@ struct FlatEntry {
     BYTE nDepth = 0;        // 1 for the first level of the flattening
     BYTE bFolder = 0;
     HTREEITEM hItem = nullptr;
-    // Read in the same call as the label, so saving needs no second pass
-    // over the control.
-    bool bExpanded = false;
 };
 
 using FlatList = std::vector<FlatEntry>;
@@ -48,11 +45,6 @@ public:
     FavoriteItem& GetItem(HTREEITEM hItem) { return m_items[hItem]; }
     // The item's record, or null; never adds one.
     const FavoriteItem* FindItem(HTREEITEM hItem) const;
-    // The path of each listed item, in list order (empty without a record).
-    // A tree lists its items mostly in the order their handles were made,
-    // which is the map's order, so each lookup tries the record after the
-    // one found last first.
-    void PathsOf(const FlatList& list, std::vector<const std::wstring*>& paths) const;
     // An existing record stays as it is.
     void AddItem(HTREEITEM hItem, std::wstring strTitle, std::wstring strPath, bool bFolder);
     void SetItemTitle(HTREEITEM hItem, const std::wstring& strTitle);
@@ -66,17 +58,11 @@ public:
     std::size_t size() const { return m_items.size(); }
 
 private:
-    // Tree item handles ordered as unsigned numbers.
-    struct TreeItemLess {
-        bool operator()(HTREEITEM a, HTREEITEM b) const {
-            return reinterpret_cast<UINT_PTR>(a) < reinterpret_cast<UINT_PTR>(b);
-        }
-    };
-    std::map<HTREEITEM, FavoriteItem, TreeItemLess> m_items;
+    // Hashed, not ordered: a save looks up every item, and the control
+    // hands out its handles in no order a walk of the tree keeps.
+    std::unordered_map<HTREEITEM, FavoriteItem> m_items;
 };
 
 // Appends the item and everything below it to the list, in pre-order, with
 // depths counted from nDepth.
 void CollectSubtree(const FavoriteTree& tree, HTREEITEM hItem, FlatList& list, unsigned& nDepth);
-// The whole tree, top-level items at depth 1.
-void CollectTree(const FavoriteTree& tree, FlatList& list);

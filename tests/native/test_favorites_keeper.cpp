@@ -551,7 +551,8 @@ TEST(FavoritesKeeper, TheNextEncodingGetsTheRoomOfAValueNoLongerHeld) {
     FakeValues key;
     key.Store(kBinary, kA);
     FavoritesKeeper keeper = LoadedFrom(key);
-    EXPECT_EQ(0u, keeper.TakeBuffer().capacity());
+    // Room for what was loaded, so the first encoding need not grow.
+    EXPECT_GE(keeper.TakeBuffer().capacity(), kA.size());
     // The loaded value is replaced: its room is kept for the next encoding.
     ASSERT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
     std::vector<std::uint8_t> buffer = keeper.TakeBuffer();
