@@ -105,7 +105,9 @@ void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
     if (nEvent & EV_LOAD) {
         {
             CriticalSectionLock lock(g_frameLock);
-            g_frameMap = std::make_unique<FrameMap>();
+            // A host that announces the load again keeps its windows: their
+            // frames, open bars and unsaved edits stay.
+            if (!g_frameMap) g_frameMap = std::make_unique<FrameMap>();
         }
         const UINT version = static_cast<UINT>(::SendMessageW(hwnd, HM_GET_VERSION, 0, 0));
         if (version >= 5000) return;

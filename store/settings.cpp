@@ -83,6 +83,11 @@ void WriteSettings(const BarSettings& settings) {
     UniqueRegKey key(OpenPlugInKey());
     if (!key) return;
     WriteDwordValue(key.get(), kValueOpenStartup, settings.bOpenStartup ? 1 : 0);
+    // Another side than this frame's was stored after the frame read its own
+    // (another window's properties dialog chose it): the user's later choice
+    // stays.
+    DWORD stored = 0;
+    if (QueryDword(key.get(), kValueBarPos, stored) && static_cast<int>(stored) != settings.nBarPos) return;
     WriteDwordValue(key.get(), kValueBarPos, static_cast<DWORD>(settings.nBarPos));
 }
 

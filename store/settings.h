@@ -7,7 +7,8 @@
 
 #include "store/value_names.h"
 
-// The settings a frame holds: read once per frame, written when its bar closes.
+// The settings a frame holds: read once per frame, written when its bar
+// closes (the side only where no other side was stored since).
 struct BarSettings {
     bool bSettingsLoaded = false;  // set before the key is opened: a failed read is not retried
     bool bOpenStartup = false;     // OpenStartup: open the bar when a window opens

@@ -56,6 +56,47 @@ TEST_F(HostHabitTest, MovingOneBarKeepsTheStartUpChoiceAnotherWindowMadeSince) {
     EXPECT_EQ(static_cast<DWORD>(BAR_POS_BOTTOM), ReadDword(L"CustomBarPos"));
 }
 
+TEST_F(HostHabitTest, ClosingABarKeepsTheSideAnotherWindowChoseSince) {
+    OpenOn(kFavorites);
+    hostsim::MainWindow* second = host->CreateMainWindow();
+    second->Command();
+    host->Pump();
+    ASSERT_NE(nullptr, TreeOf(second));
+
+    hostsim::ModalResponder responder;
+    ChooseSide(responder, BAR_POS_RIGHT);
+    host->PlugInProc(window, PP_SHOW_PROPERTIES, 0, 0);
+    host->Pump();
+    ASSERT_EQ(static_cast<DWORD>(BAR_POS_RIGHT), ReadDword(L"CustomBarPos"));
+    // The second bar still docks on the left; its close is no side choice.
+    second->UserCloseBar();
+    EXPECT_EQ(0u, ReadDword(L"OpenStartup"));
+    EXPECT_EQ(static_cast<DWORD>(BAR_POS_RIGHT), ReadDword(L"CustomBarPos"));
+    // Without another side stored since, a close still writes its own.
+    DeleteValue(L"CustomBarPos");
+    second->Command();
+    host->Pump();
+    second->UserCloseBar();
+    EXPECT_EQ(static_cast<DWORD>(BAR_POS_LEFT), ReadDword(L"CustomBarPos"));
+}
+
+// ---- A load announced again.
+
+TEST_F(HostHabitTest, ALoadAnnouncedAgainKeepsEveryBarAndItsUnsavedEdits) {
+    OpenOn(kFavorites);
+    ClickItem(L"top.txt");
+    hostsim::ModalResponder responder;
+    responder.AnswerBox(IDYES);
+    Press(VK_DELETE);  // saved at the next flush
+    host->SendEvent(window, EV_LOAD, 0);
+    host->Pump();
+    ASSERT_TRUE(::IsWindow(tree));
+    EXPECT_TRUE(CommandChecked(window));
+    host->Flush();
+    EXPECT_EQ(StoredValue({kFavorites[0], kFavorites[1]}), ReadBinary(L"FavoriteArray"));
+    EXPECT_EQ(L"F/1/0+ in.txt/2/2", Outline(tree));
+}
+
 // ---- One loop for several windows.
 
 TEST_F(HostHabitTest, ADropOnAnotherWindowAboveThisTreeIsThatWindowsDrop) {
