@@ -9,7 +9,6 @@
 
 #include "common/handles.h"
 #include "store/favorites_format.h"
-#include "store/layout_marker.h"
 #include "store/parent_table.h"
 #include "store/registry_values.h"
 #include "store/settings.h"
@@ -140,7 +139,7 @@ void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::Favorit
         favstore::RegistryValues values(key.get());
         favstore::StoredValue value;
         const favstore::ReadOutcome read = keeper.Read(values, value);
-        const bool currentLayout = ReadLayoutMarker(key.get()) == kMarkerCurrentLayout;
+        const bool currentLayout = values.LayoutMarkerCurrent();
         const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
         const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
         keeper.Loaded(read, std::move(value), loadedWhole, currentLayout);
