@@ -11,10 +11,13 @@ winenv_bits() {
         [ -x /usr/lib/wine/wine ] && answer=$(/usr/lib/wine/wine --version 2>&1)
         if [ -x /usr/lib/wine/wine ] && [[ "$answer" == *"Exec format error"* || "$answer" == *"cannot execute"* ]]; then
             WINENV_BITS=64
-        elif [ -x /usr/lib/wine/wine ] || ! command -v wine64 >/dev/null; then
+        elif [ -x /usr/lib/wine/wine ]; then
             WINENV_BITS=32
-        else
+        elif [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null; then
+            # Only the 64-bit Wine is installed.
             WINENV_BITS=64
+        else
+            WINENV_BITS=32
         fi
     fi
     echo "$WINENV_BITS"
