@@ -91,16 +91,30 @@ void CMyFrame::OnEndDrag() {
     if (IsBarOpen() && hSource && hTarget) MoveSubtree(hSource, hTarget, bAfter, bInto);
 }
 
+namespace {
+
+// The whole path: a favourite cut to a fixed buffer would name another file.
+std::wstring DroppedPath(HDROP hDrop, UINT index) {
+    const UINT length = ::DragQueryFileW(hDrop, index, nullptr, 0);
+    if (length == 0) return {};
+    std::wstring path(length + 1, L'\0');
+    const UINT copied = ::DragQueryFileW(hDrop, index, path.data(), length + 1);
+    path.resize(copied < length ? copied : length);
+    return path;
+}
+
+}  // namespace
+
 void CMyFrame::OnDropFiles(HTREEITEM hDropFolder, HDROP hDrop) {
     // Taken from the host's loop, so nobody else would release the drop.
     UniqueDrop drop(hDrop);
     const UINT count = ::DragQueryFileW(hDrop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count && IsBarOpen(); ++i) {
-        wchar_t path[kTextBufferChars] = {};
-        if (!::DragQueryFileW(hDrop, i, path, kTextBufferChars)) continue;
+        const std::wstring path = DroppedPath(hDrop, i);
+        if (path.empty()) continue;
         NewItemInfo info;
-        info.bFolder = ::PathIsDirectoryW(path) != FALSE;
-        info.strTitle = ::PathFindFileNameW(path);
+        info.bFolder = ::PathIsDirectoryW(path.c_str()) != FALSE;
+        info.strTitle = ::PathFindFileNameW(path.c_str());
         // An empty title would make the item take the host's current document.
         if (info.strTitle.empty()) info.strTitle = path;
         if (!info.bFolder) info.strPath = path;

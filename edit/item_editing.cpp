@@ -60,10 +60,9 @@ std::wstring CMyFrame::GetCurrentDocPath() {
     wchar_t path[HOST_DOC_PATH_PARAM] = {};
     ::SendMessageW(m_hWnd, HM_GET_DOC_PATH, HOST_DOC_PATH_PARAM, reinterpret_cast<LPARAM>(path));
     path[HOST_DOC_PATH_PARAM - 1] = L'\0';
-    std::wstring strPath = path;
-    // Paths are kept within the limit of every other path buffer.
-    if (strPath.size() >= kTextBufferChars) strPath.resize(kTextBufferChars - 1);
-    return strPath;
+    // Kept whole: favourites hold paths of any length, and a path cut short
+    // would name another file.
+    return path;
 }
 
 void CMyFrame::DeleteItem(HTREEITEM hItem) {

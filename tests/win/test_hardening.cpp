@@ -248,18 +248,28 @@ TEST_F(HardeningTest, AFileOpenedWhileTheHostFlushesIsAnnouncedInThatFlush) {
     EXPECT_EQ(1, RequestCount(*host, HM_EXEC_COMMAND));
 }
 
-TEST_F(HardeningTest, AHostThatTrustsTheAnnouncedPathCapacityStaysInsideTheBuffer) {
+TEST_F(HardeningTest, PathsLongerThanTheFixedBuffersAreKeptWholeAndTheHostsStayInsideItsBuffer) {
     hostsim::HostOptions options;
     options.trustDocPathCapacity = true;
     OpenOn(kFlat, options);
-    const std::wstring longPath = L"C:\\" + std::wstring(300, L'd') + L".txt";
-    AddDocumentAfter(L"c.txt", longPath);
+    // A host that trusts the announced capacity writes up to it, no further.
+    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'd') + L".txt";
+    AddDocumentAfter(L"c.txt", tooLong);
+    const std::wstring longDocument = L"C:\\" + std::wstring(265, L'e') + L".txt";
+    AddDocumentAfter(L"x.txt", longDocument);
+    RECT rc;
+    ::GetWindowRect(tree, &rc);
+    const std::wstring longDrop = L"C:\\" + std::wstring(150, L'p') + L"\\" + std::wstring(200, L'q') + L".txt";
+    hostsim::DropFiles(*host, window->Main(), {rc.left + 20, rc.bottom - 1}, {longDrop});
+    if (TreeView_GetEditControl(tree)) Press(VK_RETURN);
     host->Flush();
     const auto records = ParseStoredValue(ReadBinary(L"FavoriteArray"));
     ASSERT_TRUE(records.has_value());
-    ASSERT_EQ(6u, records->size());
-    EXPECT_EQ(L"F", records->back().label);
-    EXPECT_EQ(longPath.substr(0, 259), (*records)[4].path);
+    ASSERT_EQ(8u, records->size());
+    EXPECT_EQ(longDocument, (*records)[1].path);
+    EXPECT_EQ(tooLong.substr(0, HOST_DOC_PATH_PARAM - 1), (*records)[5].path);
+    EXPECT_EQ(longDrop, records->back().path);
+    EXPECT_EQ(std::wstring(200, L'q') + L".txt", records->back().label);
 }
 
 // ---- A rename being typed, and open-at-start-up, survive the bar's own closes.
