@@ -153,7 +153,9 @@ bool FavoritesHistory::MadeToday() {
     if (!List(entries) || entries.empty()) return false;
     HistoryName newest;
     if (!ParseHistoryName(entries.back().name, newest)) return false;
-    return m_store.LocalDay(newest.utc) >= m_store.LocalDay(m_store.Now());
+    // Only today's: an entry dated ahead by a clock that was wrong would
+    // otherwise stand for every day until that date.
+    return m_store.LocalDay(newest.utc) == m_store.LocalDay(m_store.Now());
 }
 
 }  // namespace favstore

@@ -78,7 +78,10 @@ std::size_t CountedItems(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) return 0;
     favfmt::Reader reader(bytes.data(), bytes.size(), true);
     if (!reader.HasTag()) return 1;
-    return reader.Count() > 0 ? static_cast<std::size_t>(reader.Count()) : 0;
+    if (reader.Count() > 0) return static_cast<std::size_t>(reader.Count());
+    // A header that counts nothing before records of some writer's: what
+    // follows it may still be favourites.
+    return bytes.size() > favfmt::kHeaderSize ? 1 : 0;
 }
 
 ReadOutcome FavoritesKeeper::Read(StoredValues& store, StoredValue& value) {

@@ -49,25 +49,31 @@ UniqueRegKey OpenHistory(HKEY hKey, bool create) {
 
 }  // namespace
 
+// Another writer may replace the value between the query of its size and
+// the read: a value that grew or took another type meanwhile is read again.
 ReadOutcome ReadWholeValue(HKEY hKey, const wchar_t* pszName, StoredValue& value) {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    LSTATUS status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, nullptr, &size);
-    if (status == ERROR_FILE_NOT_FOUND) return ReadOutcome::Missing;
-    if (status != ERROR_SUCCESS) return ReadOutcome::Unreadable;
-    value.type = type;
-    try {
-        value.bytes.resize(size);
-    } catch (const std::bad_alloc&) {
-        return ReadOutcome::Unreadable;
-    }
-    if (size != 0) {
+    constexpr int kAttempts = 8;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        DWORD type = REG_NONE;
+        DWORD size = 0;
+        LSTATUS status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, nullptr, &size);
+        if (status == ERROR_FILE_NOT_FOUND) return ReadOutcome::Missing;
+        if (status != ERROR_SUCCESS) return ReadOutcome::Unreadable;
+        value.type = type;
+        try {
+            value.bytes.resize(size);
+        } catch (const std::bad_alloc&) {
+            return ReadOutcome::Unreadable;
+        }
+        if (size == 0) return ReadOutcome::Read;
         status = ::RegQueryValueExW(hKey, pszName, nullptr, &type, value.bytes.data(), &size);
         if (status == ERROR_FILE_NOT_FOUND) return ReadOutcome::Missing;
-        if (status != ERROR_SUCCESS || type != value.type) return ReadOutcome::Unreadable;
+        if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && type != value.type)) continue;
+        if (status != ERROR_SUCCESS) return ReadOutcome::Unreadable;
         value.bytes.resize(size);
+        return ReadOutcome::Read;
     }
-    return ReadOutcome::Read;
+    return ReadOutcome::Unreadable;
 }
 
 ReadOutcome RegistryValues::ReadFavorites(StoredValue& value) {

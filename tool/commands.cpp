@@ -199,6 +199,7 @@ struct HistoryItem {
     bool named = false;  // a name this plug-in made
     std::vector<std::uint8_t> bytes;
     Inspection inspection;
+    bool oldLayout = false;  // loads completely only in the layout without expanded bytes
 };
 
 // The entries, newest first.
@@ -216,7 +217,10 @@ std::vector<HistoryItem> ReadHistory(const PluginKey& key) {
         item.inspection = Inspect(item.bytes, true);
         if (!item.inspection.Complete()) {
             Inspection old = Inspect(item.bytes, false);
-            if (old.Complete()) item.inspection = std::move(old);
+            if (old.Complete()) {
+                item.inspection = std::move(old);
+                item.oldLayout = true;
+            }
         }
         items.push_back(std::move(item));
     }
@@ -629,7 +633,10 @@ int RestoreFromHistory(const Options& options) {
     const Stored stored = ReadStored(reader);
     const std::string which = "history entry " + std::to_string(options.historyEntry) +
                               (entry.named ? " (" + LocalTime(entry.parsed.utc) + ")" : " (" + entry.name + ")");
-    if (stored.value && stored.value->type == REG_BINARY && stored.value->data == entry.bytes) {
+    // The marker is written for the current layout with the value: an entry
+    // kept from an old-layout value goes back as the same favourites in it.
+    const std::vector<std::uint8_t> bytes = entry.oldLayout ? favfmt::Encode(entry.inspection.records) : entry.bytes;
+    if (stored.value && stored.value->type == REG_BINARY && stored.value->data == bytes) {
         return NothingToDo("restore", "FavoriteArray already holds " + which + Where(options));
     }
     const std::string holds = entry.inspection.Complete()
@@ -641,7 +648,7 @@ int RestoreFromHistory(const Options& options) {
         return kExitSuccess;
     }
     const PluginKey key(options.module, KeyAccess::Write);
-    const KeptIn kept = WriteFavorites(key, stored, entry.bytes, "restore");
+    const KeptIn kept = WriteFavorites(key, stored, bytes, "restore");
     PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
              (kept == KeptIn::History
                   ? "; the replaced value is now history entry 1: favtool restore --history 1 undoes this\n"

@@ -310,6 +310,22 @@ TEST(FavoritesKeeper, WithChangesOfItsOwnTheLastSaveWinsAndTheOtherValueIsInTheH
     EXPECT_TRUE(empty.hasFavorites);
 }
 
+TEST(FavoritesKeeper, AnotherWritersValueWhoseHeaderCountsNothingIsKeptBeforeItIsReplaced) {
+    for (const std::uint8_t countByte : {std::uint8_t{0}, std::uint8_t{0xFF}}) {
+        FakeValues key;
+        key.Store(kBinary, kA);
+        FavoritesKeeper keeper = LoadedFrom(key);
+        // Records after a header counting none, or less than none.
+        Bytes odd = kAB;
+        std::fill(odd.begin() + 4, odd.begin() + 8, countByte);
+        key.now += kSecond;
+        key.Store(kBinary, odd);
+        key.now += kSecond;
+        EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+        EXPECT_EQ(odd, key.Newest()) << "count byte " << int{countByte};
+    }
+}
+
 TEST(FavoritesKeeper, OnlyOtherFavouritesCountAsAChange) {
     const std::vector<Record> tree = {Folder(u"F", 1, true), Item(u"x", 2), Item(u"y", 1)};
     FakeValues key;
@@ -391,6 +407,21 @@ TEST(FavoritesKeeper, TheFirstChangeOfALocalDayIsKeptOnceThatDay) {
     EXPECT_EQ(2u, key.history.size());
     EXPECT_EQ(kABC, key.Newest());
     EXPECT_NE(std::string::npos, key.HistoryNames().back().find("daily"));
+}
+
+TEST(FavoritesKeeper, AnEntryDatedAheadByAWrongClockStandsForNoOtherDay) {
+    FakeValues key;
+    key.now = kMorning + 30 * kDay;  // the clock a month ahead
+    key.Store(kBinary, kA);
+    EXPECT_EQ(SaveOutcome::Written, LoadedFrom(key).Save(key, kAB));
+    ASSERT_EQ(1u, key.history.size());
+    // Set right, the next day's first change is kept although the newest
+    // entry's date has not come yet.
+    key.now = kMorning + kDay;
+    FavoritesKeeper keeper = LoadedFrom(key);
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, favfmt::Encode({Item(u"a"), Item(u"c")})));
+    EXPECT_EQ(2u, key.history.size());
+    EXPECT_EQ(kAB, key.Newest());
 }
 
 TEST(FavoritesKeeper, TheDayIsAskedOncePerQuarterHourAndANewDayStillShows) {

@@ -64,6 +64,25 @@ TEST_F(HistoryTest, AnImportedOverValueIsListedComparedAndPutBack) {
     EXPECT_EQ(0u, Favtool({L"restore", L"--history", L"2"}).status) << "nothing to do";
 }
 
+TEST_F(HistoryTest, AnOldLayoutValueReplacedIsPutBackInTheLayoutTheMarkerThenSays) {
+    Put(L"FavoriteArray", REG_BINARY, StoredValue(SampleTree(), /*withExpandedByte=*/false));
+    PutDword(L"check", 0);
+    const std::wstring file = Document(R"({"version": 1, "favorites": [{"label": "a.txt", "path": "C:\\a.txt"}]})");
+    ASSERT_EQ(0u, Favtool({L"import", file}).status);
+    ASSERT_EQ(1u, Entries().size());
+    EXPECT_EQ(StoredValue(SampleTree(), false), Entries().begin()->second);
+
+    const ToolRun run = Favtool({L"restore", L"--history", L"1"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    // The old layout loads every folder closed; so does what is put back.
+    std::vector<StoredRecord> closed = SampleTree();
+    for (StoredRecord& record : closed) record.expanded = false;
+    EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue(closed)}), Get(L"FavoriteArray"));
+    EXPECT_EQ((StoredValueOf{REG_DWORD, {1, 0, 0, 0}}), Get(L"check"));
+    EXPECT_EQ(0u, Favtool({L"check"}).status);
+    EXPECT_EQ(2u, Entries().size()) << "the imported value is kept too";
+}
+
 TEST_F(HistoryTest, EntriesOutsideTheListAreUsageErrors) {
     PutFavorites(kTwo);
     EXPECT_TRUE(Contains(Favtool({L"history"}).out, "no entries"));
