@@ -96,6 +96,8 @@ void CMyFrame::OpenBar() {
 
     if (!m_himl) LoadImageList();
     TreeView tree = Tree();
+    // Docking may have had the tree ask its new parent again.
+    tree.UseUnicodeNotices();
     tree.SetImageList(m_himl.get());
     // The new tree is filled before the bar's procedure goes in: nothing a
     // load makes an empty tree send is the bar's business, and each of its
@@ -130,7 +132,10 @@ bool CMyFrame::BarSurvivedDocking(int nBarID) {
 bool CMyFrame::CreateTreeView() {
     m_hwndTree = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr, kTreeStyle, 0, 0, 0, 0, m_hWnd,
                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kTreeControlId)), nullptr, nullptr);
-    return m_hwndTree != nullptr;
+    if (!m_hwndTree) return false;
+    // A host whose windows are ANSI ones would get the ANSI notices.
+    Tree().UseUnicodeNotices();
+    return true;
 }
 
 void CMyFrame::LoadImageList() {

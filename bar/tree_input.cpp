@@ -110,6 +110,13 @@ bool ContainsInclusive(const RECT& rc, POINT pt) {
 
 LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (!IsBarMessage(uMsg)) {
+        if (uMsg == WM_NOTIFYFORMAT && lParam == NF_REQUERY) {
+            // Asked to ask its parent again, the tree would take an ANSI
+            // parent's form: it keeps the wide one the bar reads.
+            PassOn(hwnd, uMsg, wParam, lParam);
+            TreeView(hwnd).UseUnicodeNotices();
+            return NFR_UNICODE;
+        }
         if (uMsg != WM_NCDESTROY) return PassOn(hwnd, uMsg, wParam, lParam);
         // The window's last message: passed on, then nothing of it is kept.
         WNDPROC pfnPrevious = PreviousProcedure(hwnd);

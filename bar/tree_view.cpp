@@ -150,6 +150,10 @@ void TreeView::SetImageList(HIMAGELIST himl) {
     Send(m_hwnd, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(himl));
 }
 
+void TreeView::UseUnicodeNotices() {
+    TreeView_SetUnicodeFormat(m_hwnd, TRUE);
+}
+
 void TreeView::EditLabel(HTREEITEM hItem) {
     Send(m_hwnd, TVM_EDITLABELW, 0, ItemParam(hItem));
 }

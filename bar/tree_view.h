@@ -59,6 +59,9 @@ public:
     void Select(HTREEITEM hItem);
     void SetFirstVisible(HTREEITEM hItem);  // scrolls it to the top
     void SetImageList(HIMAGELIST himl);
+    // The notices come in their Unicode form, whichever form the parent of
+    // the moment asks for: the bar reads every one of them as wide.
+    void UseUnicodeNotices();
 
     // Label editing.
     void EditLabel(HTREEITEM hItem);

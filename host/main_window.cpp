@@ -221,6 +221,8 @@ LRESULT MainWindow::DockBar(const BAR_OPEN_INFO* info) {
     if (!m_hwndBar) return 0;
     m_hwndBarClient = info->hwndClient;
     ::SetParent(m_hwndBarClient, m_hwndBar);
+    // A new parent asks its child for the notices it wants.
+    if (options.ansiNotices) ::SendMessageW(m_hwndBarClient, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hwndBar), NF_REQUERY);
     ::ShowWindow(m_hwndBarClient, SW_SHOWNA);
     m_nBarId = m_host.NewBarId();
     Layout();
@@ -383,6 +385,9 @@ LRESULT MainWindow::OnMainMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_NOTIFY:
         return ReflectNotify(wParam, lParam, nullptr);
+    case WM_NOTIFYFORMAT:
+        if (m_host.Options().ansiNotices && lParam == NF_QUERY) return NFR_ANSI;
+        return ::DefWindowProcW(m_hwndMain, msg, wParam, lParam);
     case WM_SIZE:
         Layout();
         return 0;
@@ -413,6 +418,9 @@ LRESULT MainWindow::OnBarMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_NOTIFY:
         return ReflectNotify(wParam, lParam, m_hwndBar);
+    case WM_NOTIFYFORMAT:
+        if (m_host.Options().ansiNotices && lParam == NF_QUERY) return NFR_ANSI;
+        return ::DefWindowProcW(m_hwndBar, msg, wParam, lParam);
     case WM_PARENTNOTIFY:
         // The plug-in may destroy its window while the bar stays docked.
         if (LOWORD(wParam) == WM_DESTROY && reinterpret_cast<HWND>(lParam) == m_hwndBarClient) {

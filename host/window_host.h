@@ -34,6 +34,9 @@ struct HostOptions {
     // the host subclasses the docked window once its loop runs again, and
     // watches for the window's destruction (MainWindow::ClientSubclass).
     bool subclassDockedClient = false;
+    // the main and bar windows ask for ANSI notices, as the windows of an
+    // ANSI program do (WM_NOTIFYFORMAT answered NFR_ANSI).
+    bool ansiNotices = false;
 };
 
 struct PluginExports {

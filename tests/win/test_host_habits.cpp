@@ -200,6 +200,27 @@ INSTANTIATE_TEST_SUITE_P(HostHabits, DockingMishapTest,
                                            DockingMishap::SideRefused, DockingMishap::Refused),
                          MishapName);
 
+// ---- A host whose windows ask for ANSI notices.
+
+TEST_F(HostHabitTest, AHostAskingForAnsiNoticesStillGetsRenamesAndDrags) {
+    hostsim::HostOptions options;
+    options.ansiNotices = true;
+    OpenOn(kFavorites, options);
+    ASSERT_NE(nullptr, TypeOverLabel(L"top.txt", L"名前"));
+    Press(VK_RETURN);
+    EXPECT_EQ(L"F/1/0+ in.txt/2/2 名前/1/2", Outline(tree));
+    hostsim::Drag(*host, tree, hostsim::ItemCentre(tree, FindItem(tree, L"名前")),
+                  hostsim::ItemCentre(tree, FindItem(tree, L"F")));
+    EXPECT_EQ(L"F/1/0+ in.txt/2/2 名前/2/2", Outline(tree));
+    // The host has the tree ask again later, as when it moves it.
+    ::SendMessageW(tree, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(::GetParent(tree)), NF_REQUERY);
+    ASSERT_NE(nullptr, TypeOverLabel(L"in.txt", L"中"));
+    Press(VK_RETURN);
+    host->Flush();
+    EXPECT_EQ(StoredValue({kFavorites[0], {L"中", L"C:\\in.txt", 2}, {L"名前", L"C:\\top.txt", 2}}),
+              ReadBinary(L"FavoriteArray"));
+}
+
 // ---- A host that subclasses the docked tree.
 
 TEST_F(HostHabitTest, AHostSubclassingTheTreeStaysInTheChainUntilTheTreeGoes) {
