@@ -138,6 +138,11 @@ LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPAR
             auto* pHdr = reinterpret_cast<NMHDR*>(lParam);
             LRESULT result = 0;
             if (pHdr && OnReflectedNotify(*frame, pHdr, result)) return result;
+            // Opening an item or a menu command may have had the host close
+            // the bar or the window: the tree is gone while its own notice
+            // is still being answered. "Handled" keeps the control from its
+            // default work (a double-click's toggle) on what it freed.
+            if (!::IsWindow(hwnd)) return TRUE;
             break;
         }
         default:

@@ -235,6 +235,30 @@ TEST_F(HardeningTest, TheHostClosingTheWindowWhileOpeningAFolderStopsTheWalk) {
     EXPECT_TRUE(host->Windows().empty());
 }
 
+TEST_F(HardeningTest, ANoticeWhoseRequestTookTheTreeIsAnsweredAsHandled) {
+    OpenOn(kFlat);
+    host->OnRequest([](hostsim::MainWindow& w, const Request& r) {
+        if (r.msg == HM_OPEN_FILE) w.CloseBar(0);
+    });
+    ClickItem(L"a.txt");
+    // "Handled" keeps the control from its own work on the freed tree.
+    NMHDR notice = {tree, static_cast<UINT_PTR>(::GetDlgCtrlID(tree)), static_cast<UINT>(NM_DBLCLK)};
+    EXPECT_NE(0, ::SendMessageW(tree, WM_REFLECTED_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice)));
+    EXPECT_FALSE(::IsWindow(tree));
+    EXPECT_EQ(1, RequestCount(*host, HM_OPEN_FILE));
+
+    window->Command();
+    host->Pump();
+    tree = TreeOf(window);
+    ASSERT_NE(nullptr, tree);
+    host->OnRequest([this](hostsim::MainWindow& w, const Request& r) {
+        if (r.msg == HM_OPEN_FILE) host->CloseMainWindow(&w);
+    });
+    hostsim::DoubleClick(*host, tree, Centre(L"b.txt"));
+    EXPECT_EQ(2, RequestCount(*host, HM_OPEN_FILE));
+    EXPECT_TRUE(host->Windows().empty());
+}
+
 TEST_F(HardeningTest, AFileOpenedWhileTheHostFlushesIsAnnouncedInThatFlush) {
     OpenOn(kFlat);
     host->OnRequest([this](hostsim::MainWindow&, const Request& r) {
