@@ -169,6 +169,9 @@ bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
 // replace it. The backup holds one rescue: an earlier one goes to the
 // history before it is written over.
 bool FavoritesKeeper::SecureUnloadedValue(StoredValues& store) {
+    if (!HoldsUnloadedValue()) return true;
+    const WritersLock lock(store);
+    if (!lock.Held()) return false;
     StoredValue written;
     return SecureUnloadedValue(store, written);
 }
@@ -298,11 +301,24 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
                                   const SaveOptions& options) {
     // What is stored now. While the key's last-write time is the settled one
     // noted, that is what this writer last saw, and no value data is read.
+    Ticks stamp = store.LastWritten();
+    bool knownUnchanged = UnwrittenSince(stamp) && m_synced != Synced::Unreadable;
+    // Nothing to write: no other writer's write can be lost, so the lock is
+    // not taken (most saves, one per idle moment of the host).
+    if (knownUnchanged && !HoldsUnloadedValue() && AlreadyStored(encoded)) {
+        const SaveOutcome done = encoded.empty() ? SaveOutcome::Deleted : SaveOutcome::Written;
+        KeepSpare(std::move(encoded));
+        return done;
+    }
+    const WritersLock lock(store);
+    if (!lock.Held()) return SaveOutcome::Failed;
+    // Another writer may have written while this one waited.
+    stamp = store.LastWritten();
+    knownUnchanged = UnwrittenSince(stamp) && m_synced != Synced::Unreadable;
+
     StoredValue read;
     ReadOutcome outcome = ReadOutcome::Read;
     const StoredValue* current = &m_syncedValue;
-    const Ticks stamp = store.LastWritten();
-    const bool knownUnchanged = UnwrittenSince(stamp) && m_synced != Synced::Unreadable;
     if (knownUnchanged) {
         if (m_synced == Synced::Missing) outcome = ReadOutcome::Missing;
     } else {

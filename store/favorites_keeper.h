@@ -70,8 +70,31 @@ public:
     virtual Ticks Now() = 0;
     virtual std::int64_t LocalDay(Ticks utc) = 0;
 
+    // Held by every writer of the key (each window, another process,
+    // favtool) from its look at what is stored to its write, so that no
+    // write falls in between and is lost. Taken again by its holder, it
+    // nests; false when another writer kept it too long.
+    virtual bool LockWriters() = 0;
+    virtual void UnlockWriters() = 0;
+
 protected:
     ~StoredValues() = default;
+};
+
+// The writers' lock for one scope.
+class WritersLock {
+public:
+    explicit WritersLock(StoredValues& store) : m_store(store), m_bHeld(store.LockWriters()) {}
+    ~WritersLock() {
+        if (m_bHeld) m_store.UnlockWriters();
+    }
+    WritersLock(const WritersLock&) = delete;
+    WritersLock& operator=(const WritersLock&) = delete;
+    bool Held() const { return m_bHeld; }
+
+private:
+    StoredValues& m_store;
+    bool m_bHeld;
 };
 
 enum class SaveOutcome {

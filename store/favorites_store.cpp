@@ -125,6 +125,16 @@ favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree&
 
 }  // namespace
 
+namespace {
+
+// The writers' lock of this module's key, shared with every other writer of it.
+std::wstring PlugInLockName() {
+    wchar_t path[kTextBufferChars] = {};
+    return GetPlugInKeyPath(path) ? favstore::WritersLockName(path) : std::wstring();
+}
+
+}  // namespace
+
 void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper) {
     if (!tree.Exists()) return;
     tree.SetRedraw(false);
@@ -136,7 +146,7 @@ void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::Favorit
         // Nothing is known about what is stored: no save may replace it.
         keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
     } else {
-        favstore::RegistryValues values(key.get());
+        favstore::RegistryValues values(key.get(), PlugInLockName());
         favstore::StoredValue value;
         const favstore::ReadOutcome read = keeper.Read(values, value);
         const bool currentLayout = values.LayoutMarkerCurrent();
@@ -161,14 +171,14 @@ favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItem
     if (!tree.Exists()) return favstore::SaveOutcome::Failed;
     UniqueRegKey key(OpenPlugInKey());
     if (!key) return favstore::SaveOutcome::Failed;
-    favstore::RegistryValues values(key.get());
+    favstore::RegistryValues values(key.get(), PlugInLockName());
     return SaveTo(values, tree, items, keeper);
 }
 
 bool StoredFavoritesChanged(favstore::FavoritesKeeper& keeper) {
     UniqueRegKey key(OpenPlugInKey());
     if (!key) return false;
-    favstore::RegistryValues values(key.get());
+    favstore::RegistryValues values(key.get(), PlugInLockName());
     // What this window still owes the backup is written before a reload
     // forgets it; until then the bar keeps showing what it has.
     return keeper.StoredValueChanged(values) && keeper.SecureUnloadedValue(values);

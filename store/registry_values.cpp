@@ -1,5 +1,6 @@
 #include "store/registry_values.h"
 
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -183,6 +184,57 @@ std::int64_t RegistryValues::LocalDay(Ticks utc) {
         return static_cast<std::int64_t>(utc / (kTicksPerSecond * 86'400));
     }
     return static_cast<std::int64_t>(FromFileTime(localFt) / (kTicksPerSecond * 86'400));
+}
+
+// ---- the writers' lock
+
+std::wstring WritersLockName(const wchar_t* pszKeyPath) {
+    // Key names ignore case; a hash keeps the name within the length a
+    // kernel object's name may have, whatever the path's.
+    std::wstring upper(pszKeyPath);
+    if (!upper.empty()) {
+        ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, pszKeyPath, static_cast<int>(upper.size()), &upper[0],
+                       static_cast<int>(upper.size()));
+    }
+    std::uint64_t hash = 14695981039346656037ULL;  // 64-bit FNV-1a over the UTF-16 bytes
+    for (const wchar_t unit : upper) {
+        hash = (hash ^ (static_cast<std::uint16_t>(unit) & 0xFFu)) * 1099511628211ULL;
+        hash = (hash ^ (static_cast<std::uint16_t>(unit) >> 8)) * 1099511628211ULL;
+    }
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring name = L"Local\\FavoritesWriters-";
+    for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(hash >> shift) & 0xF];
+    return name;
+}
+
+RegistryValues::~RegistryValues() {
+    if (m_lockDepth > 0) ::ReleaseMutex(m_lock.get());
+}
+
+bool RegistryValues::LockWriters() {
+    // A writer holds the lock only while it reads and writes a few values;
+    // one that keeps it longer is stuck, and this save fails rather than
+    // stopping the window with it.
+    constexpr DWORD kWaitMs = 5000;
+    if (m_lockDepth > 0) {
+        ++m_lockDepth;
+        return true;
+    }
+    UniqueKernelHandle mutex(::CreateMutexW(nullptr, FALSE, m_lockName.c_str()));
+    if (!mutex) return false;
+    // Abandoned: its holder ended while writing one value or another; each
+    // value was written whole or not at all, and the keeper's rules hold.
+    const DWORD wait = ::WaitForSingleObject(mutex.get(), kWaitMs);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
+    m_lock = std::move(mutex);
+    m_lockDepth = 1;
+    return true;
+}
+
+void RegistryValues::UnlockWriters() {
+    if (m_lockDepth == 0 || --m_lockDepth > 0) return;
+    ::ReleaseMutex(m_lock.get());
+    m_lock.reset();
 }
 
 }  // namespace favstore

@@ -6,19 +6,31 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "common/handles.h"
 #include "store/favorites_keeper.h"
 
 namespace favstore {
 
 // Reads a value whole, of any type: one query for type and size, one for the
-// data. A value that changes size between the two, or does not fit in
-// memory, is unreadable rather than missing.
+// data, again when another writer replaced it in between. A value that does
+// not fit in memory, or keeps changing, is unreadable rather than missing.
 ReadOutcome ReadWholeValue(HKEY hKey, const wchar_t* pszName, StoredValue& value);
+
+// The name of the writers' lock of a key, given its path under
+// HKEY_CURRENT_USER: the same for every process of the user's session and
+// for every spelling of the path that names the same key.
+std::wstring WritersLockName(const wchar_t* pszKeyPath);
 
 class RegistryValues final : public StoredValues {
 public:
     // hKey: the plug-in key, opened for reading and writing; not owned.
-    explicit RegistryValues(HKEY hKey) : m_hKey(hKey) {}
+    // lockName: its writers' lock (WritersLockName).
+    RegistryValues(HKEY hKey, std::wstring lockName) : m_hKey(hKey), m_lockName(std::move(lockName)) {}
+    ~RegistryValues();
+    RegistryValues(const RegistryValues&) = delete;
+    RegistryValues& operator=(const RegistryValues&) = delete;
 
     ReadOutcome ReadFavorites(StoredValue& value) override;
     bool WriteFavorites(const std::vector<std::uint8_t>& bytes) override;
@@ -37,8 +49,14 @@ public:
     Ticks Now() override;
     std::int64_t LocalDay(Ticks utc) override;
 
+    bool LockWriters() override;
+    void UnlockWriters() override;
+
 private:
     HKEY m_hKey;
+    std::wstring m_lockName;
+    UniqueKernelHandle m_lock;  // the mutex, while held
+    int m_lockDepth = 0;
 };
 
 }  // namespace favstore

@@ -139,6 +139,15 @@ RegValue BinaryValue(std::vector<std::uint8_t> data) { return RegValue{REG_BINAR
 
 std::string Hkcu(const PluginKey& key) { return "HKCU\\" + ToUtf8(key.Path()); }
 
+// The key's values as the keeper sees them, under the lock the bar's windows
+// take too.
+favstore::RegistryValues ValuesOf(const PluginKey& key) {
+    return favstore::RegistryValues(key.Handle(), favstore::WritersLockName(key.Path().c_str()));
+}
+
+const char kLockedOut[] =
+    "another writer of the favourites (the editor, or a second favtool) kept them locked; nothing written";
+
 // ---- writing, through the keeper the bar uses
 
 bool SameAsStored(favstore::ReadOutcome read, const favstore::StoredValue& now, const Stored& stored) {
@@ -155,7 +164,10 @@ enum class KeptIn { Nowhere, History, Backup };
 
 KeptIn WriteFavorites(const PluginKey& key, const Stored& stored, const std::vector<std::uint8_t>& encoded,
                     const char* reason) {
-    favstore::RegistryValues values(key.Handle());
+    favstore::RegistryValues values = ValuesOf(key);
+    // Held from the look that compares with what was shown to the write.
+    const favstore::WritersLock lock(values);
+    if (!lock.Held()) throw ToolError(kLockedOut);
     favstore::FavoritesKeeper keeper;
     favstore::StoredValue now;
     const favstore::ReadOutcome read = keeper.Read(values, now);
@@ -204,7 +216,7 @@ struct HistoryItem {
 
 // The entries, newest first.
 std::vector<HistoryItem> ReadHistory(const PluginKey& key) {
-    favstore::RegistryValues values(key.Handle());
+    favstore::RegistryValues values = ValuesOf(key);
     favstore::FavoritesHistory history(values);
     std::vector<favstore::HistoryEntry> entries;
     if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History");
@@ -689,13 +701,15 @@ int RestoreCommand(const Options& options) {
     }
 
     PluginKey key(options.module, KeyAccess::Write);
+    favstore::RegistryValues values = ValuesOf(key);
+    const favstore::WritersLock lock(values);
+    if (!lock.Held()) throw ToolError(kLockedOut);
     if (key.Read(kValueFavoritesBackup) != backup || key.Read(kValueFavorites) != stored.value) {
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");
     }
     // Each moment of the swap leaves every byte in at least one value: the
     // value goes to the history first, then the backup becomes the value,
     // and only then does the backup take the replaced value.
-    favstore::RegistryValues values(key.Handle());
     const bool kept = stored.value && favstore::CountedItems(stored.value->data) > 0;
     if (kept && favstore::FavoritesHistory(values).Add(stored.value->data, "restore") ==
                     favstore::FavoritesHistory::AddOutcome::Failed) {

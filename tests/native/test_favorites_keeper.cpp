@@ -48,6 +48,13 @@ public:
     // Every change, in order, and how often value data was read.
     std::vector<std::string> log;
     int favoritesReads = 0;
+    // The writers' lock: refused while another writer holds it; reads and
+    // writes made without it.
+    bool lockRefused = false;
+    int lockDepth = 0;
+    int locksTaken = 0;
+    int unlockedReads = 0;
+    int unlockedWrites = 0;
 
     // Another writer's value, stored at the current time.
     void Store(std::uint32_t type, Bytes bytes) {
@@ -68,18 +75,21 @@ public:
 
     ReadOutcome ReadFavorites(StoredValue& value) override {
         ++favoritesReads;
+        if (lockDepth == 0) ++unlockedReads;
         if (!hasFavorites) return ReadOutcome::Missing;
         if (unreadable) return ReadOutcome::Unreadable;
         value = favorites;
         return ReadOutcome::Read;
     }
     bool WriteFavorites(const Bytes& bytes) override {
+        if (lockDepth == 0) ++unlockedWrites;
         if (failWrite) return false;
         Store(kBinary, bytes);
         log.push_back("write");
         return true;
     }
     bool DeleteFavorites() override {
+        if (lockDepth == 0) ++unlockedWrites;
         if (failDelete) return false;
         Remove();
         log.push_back("delete");
@@ -91,6 +101,7 @@ public:
         return ReadOutcome::Read;
     }
     bool WriteBackup(const StoredValue& value) override {
+        if (lockDepth == 0) ++unlockedWrites;
         if (failBackup) return false;
         hasBackup = true;
         backup = value;
@@ -99,6 +110,7 @@ public:
         return true;
     }
     bool MarkCurrentLayout() override {
+        if (lockDepth == 0) ++unlockedWrites;
         marked = true;
         written = now;
         log.push_back("mark");
@@ -117,6 +129,7 @@ public:
         return true;
     }
     bool WriteHistory(const std::string& name, const Bytes& bytes) override {
+        if (lockDepth == 0) ++unlockedWrites;
         if (failHistory) return false;
         history[name] = bytes;
         log.push_back("history");
@@ -132,6 +145,13 @@ public:
         return static_cast<std::int64_t>(utc / kDay);
     }
     int localDayAsks = 0;
+    bool LockWriters() override {
+        if (lockRefused) return false;
+        ++lockDepth;
+        ++locksTaken;
+        return true;
+    }
+    void UnlockWriters() override { --lockDepth; }
 };
 
 Record Item(const char16_t* label, int depth = 1) { return {label, std::u16string(u"C:\\") + label, static_cast<std::uint8_t>(depth), false, false}; }
@@ -362,6 +382,45 @@ TEST(FavoritesKeeper, OnlyOtherFavouritesCountAsAChange) {
     std::vector<Record> asSaved = {Folder(u"F"), Item(u"x", 2)};
     asSaved[0].label = std::u16string(259, u'L');
     EXPECT_FALSE(LoadedFrom(odd).ChangedHere(favfmt::Encode(asSaved)));
+}
+
+TEST(FavoritesKeeper, EveryLookThatLeadsToAWriteAndTheWriteHoldTheWritersLock) {
+    FakeValues key;
+    key.Store(kBinary, kDamaged);
+    key.now += kSecond;
+    FavoritesKeeper keeper = LoadedFrom(key, false);
+    key.now += kSecond;
+    key.Store(kBinary, kA);  // another writer's, since
+    key.now += kSecond;
+    key.unlockedReads = 0;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ((std::vector<std::string>{"backup", "history", "write", "mark"}), key.log);
+    EXPECT_EQ(0, key.unlockedWrites);
+    EXPECT_EQ(0, key.unlockedReads);
+    EXPECT_EQ(0, key.lockDepth);
+
+    // Nothing to write, nothing that could be lost: no lock.
+    key.now += 10 * kSecond;
+    FavoritesKeeper settled = LoadedFrom(key);
+    key.now += kSecond;
+    const int locks = key.locksTaken;
+    EXPECT_EQ(SaveOutcome::Written, settled.Save(key, kAB));
+    EXPECT_EQ(locks, key.locksTaken);
+}
+
+TEST(FavoritesKeeper, ALockAnotherWriterKeepsFailsTheSaveAndTheNextOneWrites) {
+    FakeValues key;
+    key.Store(kBinary, kDamaged);
+    FavoritesKeeper keeper = LoadedFrom(key, false);
+    key.lockRefused = true;
+    EXPECT_FALSE(keeper.SecureUnloadedValue(key));
+    EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kAB));
+    EXPECT_TRUE(key.log.empty());
+    EXPECT_TRUE(keeper.HoldsUnloadedValue());
+    key.lockRefused = false;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ(kDamaged, key.backup.bytes);
+    EXPECT_EQ(kAB, key.favorites.bytes);
 }
 
 // ---- the history

@@ -5,6 +5,11 @@
 
 #include <commctrl.h>
 
+#include <thread>
+
+#include "common/handles.h"
+#include "store/registry_values.h"
+
 namespace {
 
 const std::vector<StoredRecord> kOne = {{L"a.txt", L"C:\\a.txt", 1}};
@@ -101,6 +106,30 @@ TEST_F(WritersTest, AnotherProgramsValueIsShownAtTheNextFlushAndNotRewritten) {
     host->Flush();
     EXPECT_EQ(L"", Outline(tree));
     EXPECT_FALSE(ValueExists(L"FavoriteArray"));
+}
+
+// favtool, or an editor of another process, holds the writers' lock of the
+// key while it reads and writes; the bar's save waits for it, and gives up
+// on one kept too long with its edits still to save.
+TEST_F(WritersTest, ASaveWaitsForTheWritersLockAndKeepsItsEditsWhenItCannotHaveIt) {
+    OpenOn(kOne);
+    const std::wstring lockName = favstore::WritersLockName(KeyPath().c_str());
+    const UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread other([&] {
+        const UniqueKernelHandle lock(::CreateMutexW(nullptr, TRUE, lockName.c_str()));
+        ::SetEvent(taken.get());
+        ::WaitForSingleObject(release.get(), INFINITE);
+        ::ReleaseMutex(lock.get());
+    });
+    ::WaitForSingleObject(taken.get(), INFINITE);
+    AddDocumentAfter(L"a.txt", L"C:\\new.txt");
+    host->Flush();
+    EXPECT_EQ(StoredValue(kOne), ReadBinary(L"FavoriteArray"));
+    ::SetEvent(release.get());
+    other.join();
+    host->Flush();
+    EXPECT_EQ(StoredValue({kOne[0], {L"new.txt", L"C:\\new.txt", 1}}), ReadBinary(L"FavoriteArray"));
 }
 
 TEST_F(WritersTest, AFlushDuringALabelEditLeavesTheEditAloneAndTheOtherValueIsKept) {
