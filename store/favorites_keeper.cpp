@@ -299,22 +299,22 @@ void FavoritesKeeper::Synchronised(Synced synced, std::vector<std::uint8_t> byte
 
 SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t> encoded,
                                   const SaveOptions& options) {
-    // What is stored now. While the key's last-write time is the settled one
-    // noted, that is what this writer last saw, and no value data is read.
-    Ticks stamp = store.LastWritten();
-    bool knownUnchanged = UnwrittenSince(stamp) && m_synced != Synced::Unreadable;
-    // Nothing to write: no other writer's write can be lost, so the lock is
-    // not taken (most saves, one per idle moment of the host).
-    if (knownUnchanged && !HoldsUnloadedValue() && AlreadyStored(encoded)) {
+    // Nothing to write while the key is as this writer left it: no other
+    // writer's write can be lost, so the lock is not taken (most saves, one
+    // per idle moment of the host).
+    const bool mayBeStored = m_synced != Synced::Unreadable && !HoldsUnloadedValue() && AlreadyStored(encoded);
+    if (mayBeStored && UnwrittenSince(store.LastWritten())) {
         const SaveOutcome done = encoded.empty() ? SaveOutcome::Deleted : SaveOutcome::Written;
         KeepSpare(std::move(encoded));
         return done;
     }
     const WritersLock lock(store);
     if (!lock.Held()) return SaveOutcome::Failed;
-    // Another writer may have written while this one waited.
-    stamp = store.LastWritten();
-    knownUnchanged = UnwrittenSince(stamp) && m_synced != Synced::Unreadable;
+    // What is stored now, looked at under the lock: another writer may have
+    // written until now. While the key's last-write time is the settled one
+    // noted, that is what this writer last saw, and no value data is read.
+    const Ticks stamp = store.LastWritten();
+    const bool knownUnchanged = UnwrittenSince(stamp) && m_synced != Synced::Unreadable;
 
     StoredValue read;
     ReadOutcome outcome = ReadOutcome::Read;
