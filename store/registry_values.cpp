@@ -207,8 +207,49 @@ std::wstring WritersLockName(const wchar_t* pszKeyPath) {
     return name;
 }
 
+namespace {
+
+// Opening a named mutex is a trip to the system. The few locks a process
+// uses (the plug-in's key, the one favtool works on) stay open until the
+// module goes, shared by every holder: a mutex is owned by the thread that
+// waited for it, whichever handle it waited on.
+class OpenLocks {
+public:
+    // The mutex of name, open for the module's life; null when it cannot be
+    // opened or no slot is left (the caller then opens one of its own).
+    HANDLE Get(const std::wstring& name) {
+        const CriticalSectionLock lock(m_guard);
+        for (Slot& slot : m_slots) {
+            if (slot.handle && slot.name == name) return slot.handle.get();
+        }
+        for (Slot& slot : m_slots) {
+            if (slot.handle) continue;
+            slot.handle.reset(::CreateMutexW(nullptr, FALSE, name.c_str()));
+            if (!slot.handle) return nullptr;
+            slot.name = name;
+            return slot.handle.get();
+        }
+        return nullptr;
+    }
+
+private:
+    struct Slot {
+        std::wstring name;
+        UniqueKernelHandle handle;
+    };
+    CriticalSection m_guard;
+    Slot m_slots[4];
+};
+
+OpenLocks& ModuleLocks() {
+    static OpenLocks locks;
+    return locks;
+}
+
+}  // namespace
+
 RegistryValues::~RegistryValues() {
-    if (m_lockDepth > 0) ::ReleaseMutex(m_lock.get());
+    if (m_lockDepth > 0) ::ReleaseMutex(m_hLock);
 }
 
 bool RegistryValues::LockWriters() {
@@ -220,21 +261,29 @@ bool RegistryValues::LockWriters() {
         ++m_lockDepth;
         return true;
     }
-    UniqueKernelHandle mutex(::CreateMutexW(nullptr, FALSE, m_lockName.c_str()));
-    if (!mutex) return false;
+    HANDLE mutex = ModuleLocks().Get(m_lockName);
+    if (!mutex) {
+        m_ownLock.reset(::CreateMutexW(nullptr, FALSE, m_lockName.c_str()));
+        mutex = m_ownLock.get();
+        if (!mutex) return false;
+    }
     // Abandoned: its holder ended while writing one value or another; each
     // value was written whole or not at all, and the keeper's rules hold.
-    const DWORD wait = ::WaitForSingleObject(mutex.get(), kWaitMs);
-    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
-    m_lock = std::move(mutex);
+    const DWORD wait = ::WaitForSingleObject(mutex, kWaitMs);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+        m_ownLock.reset();
+        return false;
+    }
+    m_hLock = mutex;
     m_lockDepth = 1;
     return true;
 }
 
 void RegistryValues::UnlockWriters() {
     if (m_lockDepth == 0 || --m_lockDepth > 0) return;
-    ::ReleaseMutex(m_lock.get());
-    m_lock.reset();
+    ::ReleaseMutex(m_hLock);
+    m_hLock = nullptr;
+    m_ownLock.reset();
 }
 
 }  // namespace favstore

@@ -55,7 +55,8 @@ public:
 private:
     HKEY m_hKey;
     std::wstring m_lockName;
-    UniqueKernelHandle m_lock;  // the mutex, while held
+    HANDLE m_hLock = nullptr;       // the mutex, while held
+    UniqueKernelHandle m_ownLock;   // one opened for this holder alone
     int m_lockDepth = 0;
 };
 
