@@ -297,6 +297,12 @@ void FavoritesKeeper::Synchronised(Synced synced, std::vector<std::uint8_t> byte
     m_bStampSettled = false;
 }
 
+SaveOutcome FavoritesKeeper::StoredAlready(std::vector<std::uint8_t> encoded) {
+    const SaveOutcome done = encoded.empty() ? SaveOutcome::Deleted : SaveOutcome::Written;
+    KeepSpare(std::move(encoded));
+    return done;
+}
+
 SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t> encoded,
                                   const SaveOptions& options) {
     // Nothing to write while the key is as this writer left it: no other
@@ -304,9 +310,7 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     // per idle moment of the host).
     const bool mayBeStored = m_synced != Synced::Unreadable && !HoldsUnloadedValue() && AlreadyStored(encoded);
     if (mayBeStored && UnwrittenSince(store.LastWritten())) {
-        const SaveOutcome done = encoded.empty() ? SaveOutcome::Deleted : SaveOutcome::Written;
-        KeepSpare(std::move(encoded));
-        return done;
+        return StoredAlready(std::move(encoded));
     }
     const WritersLock lock(store);
     if (!lock.Held()) return SaveOutcome::Failed;
@@ -340,9 +344,7 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     // What is stored holds this tree already: a write would change nothing
     // but the key's time, and send every other writer to read the value.
     if (!byOthers && AlreadyStored(encoded)) {
-        const SaveOutcome done = encoded.empty() ? SaveOutcome::Deleted : SaveOutcome::Written;
-        KeepSpare(std::move(encoded));
-        return done;
+        return StoredAlready(std::move(encoded));
     }
 
     if (encoded.empty()) {

@@ -161,6 +161,8 @@ public:
 private:
     enum class Synced { Missing, Bytes, Unreadable };
     bool SameAsSynced(ReadOutcome read, const StoredValue& value) const;
+    // Nothing written: the tree is stored as it is; the buffer is kept.
+    SaveOutcome StoredAlready(std::vector<std::uint8_t> encoded);
     // Whether the key's last-write time says nothing was written since this
     // writer last saw the value, with no write in the same tick hidden.
     bool UnwrittenSince(Ticks stamp) const { return m_bStampSettled && stamp != 0 && stamp == m_stamp; }

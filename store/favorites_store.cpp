@@ -127,10 +127,14 @@ favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree&
 
 namespace {
 
-// The writers' lock of this module's key, shared with every other writer of it.
-std::wstring PlugInLockName() {
-    wchar_t path[kTextBufferChars] = {};
-    return GetPlugInKeyPath(path) ? favstore::WritersLockName(path) : std::wstring();
+// The writers' lock of this module's key, shared with every other writer of
+// it; the module's file, and so its key, stays the same while it is loaded.
+const std::wstring& PlugInLockName() {
+    static const std::wstring name = [] {
+        wchar_t path[kTextBufferChars] = {};
+        return GetPlugInKeyPath(path) ? favstore::WritersLockName(path) : std::wstring();
+    }();
+    return name;
 }
 
 }  // namespace

@@ -4,10 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include <thread>
-
 #include "common/handles.h"
-#include "store/registry_values.h"
+#include "tests/win/held_writers_lock.h"
 
 namespace {
 
@@ -56,17 +54,8 @@ TEST_F(FavtoolTest, WritesWaitForTheWritersLockAndGiveUpOnOneKeptTooLong) {
     Put(L"FavoriteArrayBackup", REG_BINARY, StoredValue({{L"b", L"c:\\b", 1}}));
     const std::wstring file = TempFile(L"lock.json");
     WriteFile(file, R"({"version": 1, "favorites": [{"label": "c", "path": "c:\\c"}]})");
-    const std::wstring lockName = favstore::WritersLockName((L"Software\\Kalmet\\ZorvexPlugIns\\" + module).c_str());
     // Another writer takes the lock and keeps it for as long as the test says.
-    const UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    const UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread writer([&] {
-        const UniqueKernelHandle lock(::CreateMutexW(nullptr, TRUE, lockName.c_str()));
-        ::SetEvent(taken.get());
-        ::WaitForSingleObject(release.get(), INFINITE);
-        ::ReleaseMutex(lock.get());
-    });
-    ::WaitForSingleObject(taken.get(), INFINITE);
+    HeldWritersLock other(L"Software\\Kalmet\\ZorvexPlugIns\\" + module);
     const KeySnapshot before = Snapshot();
     for (const std::vector<std::wstring>& args : {std::vector<std::wstring>{L"import", file}, {L"restore"}}) {
         const ToolRun run = Favtool(args);
@@ -74,8 +63,7 @@ TEST_F(FavtoolTest, WritesWaitForTheWritersLockAndGiveUpOnOneKeptTooLong) {
         EXPECT_TRUE(Contains(run.err, "kept them locked; nothing written")) << run.err;
     }
     EXPECT_EQ(before, Snapshot());
-    ::SetEvent(release.get());
-    writer.join();
+    other.Release();
     const ToolRun run = Favtool({L"import", file});
     EXPECT_EQ(0u, run.status) << run.err;
     EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue({{L"c", L"c:\\c", 1}})}), Get(L"FavoriteArray"));

@@ -5,10 +5,7 @@
 
 #include <commctrl.h>
 
-#include <thread>
-
-#include "common/handles.h"
-#include "store/registry_values.h"
+#include "tests/win/held_writers_lock.h"
 
 namespace {
 
@@ -113,21 +110,11 @@ TEST_F(WritersTest, AnotherProgramsValueIsShownAtTheNextFlushAndNotRewritten) {
 // on one kept too long with its edits still to save.
 TEST_F(WritersTest, ASaveWaitsForTheWritersLockAndKeepsItsEditsWhenItCannotHaveIt) {
     OpenOn(kOne);
-    const std::wstring lockName = favstore::WritersLockName(KeyPath().c_str());
-    const UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    const UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread other([&] {
-        const UniqueKernelHandle lock(::CreateMutexW(nullptr, TRUE, lockName.c_str()));
-        ::SetEvent(taken.get());
-        ::WaitForSingleObject(release.get(), INFINITE);
-        ::ReleaseMutex(lock.get());
-    });
-    ::WaitForSingleObject(taken.get(), INFINITE);
+    HeldWritersLock other(KeyPath());
     AddDocumentAfter(L"a.txt", L"C:\\new.txt");
     host->Flush();
     EXPECT_EQ(StoredValue(kOne), ReadBinary(L"FavoriteArray"));
-    ::SetEvent(release.get());
-    other.join();
+    other.Release();
     host->Flush();
     EXPECT_EQ(StoredValue({kOne[0], {L"new.txt", L"C:\\new.txt", 1}}), ReadBinary(L"FavoriteArray"));
 }
