@@ -97,6 +97,7 @@ void FavoritesKeeper::Loaded(ReadOutcome read, StoredValue value, bool loadedWho
     m_bSyncedCurrentLayout = currentLayout;
     m_bMarkerCurrent = currentLayout;
     m_stamp = m_pendingStamp;
+    m_bOwnWriteUnseen = false;
     m_bStampSettled = m_stamp != 0 && m_pendingSeenAt >= m_stamp + kSameTickGuard;
     m_pendingStamp = 0;
     m_syncedValue = StoredValue{};
@@ -131,7 +132,9 @@ bool FavoritesKeeper::SameAsSynced(ReadOutcome read, const StoredValue& value) c
     case ReadOutcome::Read:
         break;
     }
-    return m_synced == Synced::Bytes && value == m_syncedValue;
+    // A save that knows the key unwritten since passes the value as last
+    // seen itself: the same bytes need no comparing.
+    return m_synced == Synced::Bytes && (&value == &m_syncedValue || value == m_syncedValue);
 }
 
 bool FavoritesKeeper::ChangedHere(const std::vector<std::uint8_t>& encoded) const {
@@ -149,6 +152,7 @@ bool FavoritesKeeper::ChangedHere(const std::vector<std::uint8_t>& encoded) cons
 bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
     const Ticks seenAt = store.Now();
     const Ticks stamp = store.LastWritten();
+    if (m_bOwnWriteUnseen) AdoptOwnWriteTime(stamp);
     if (UnwrittenSince(stamp)) return false;
     // Right after a write, another one in the same tick would not show yet;
     // look at the bytes once that can no longer happen.
@@ -286,15 +290,29 @@ bool FavoritesKeeper::AlreadyStored(const std::vector<std::uint8_t>& encoded) co
            m_syncedValue.bytes == encoded;
 }
 
-void FavoritesKeeper::Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store) {
+void FavoritesKeeper::Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store,
+                                   Ticks writeBegan) {
     m_synced = synced;
     KeepSpare(std::move(m_syncedValue.bytes));
     m_syncedValue = StoredValue{kBinaryType, std::move(bytes)};
     m_bSyncedCurrentLayout = true;
-    // Noted after the write: until the same-tick guard has passed, the next
-    // look compares bytes, so a write that slipped in between still shows.
-    m_stamp = store.LastWritten();
+    // The key's time is not asked now, which would cost every writing save
+    // a trip to the system: the next look, which asks it anyway, takes it.
+    m_stamp = 0;
     m_bStampSettled = false;
+    m_bOwnWriteUnseen = true;
+    m_ownWriteBegan = writeBegan;
+    m_ownWriteEnded = store.Now();
+}
+
+// The key's time, first seen since this writer's own write, is that write's
+// when it lies within the write's span: the system stamps a key with the
+// clock the span was read from. Until the same-tick guard has passed the
+// next look compares bytes, so a write that slipped in between still shows;
+// a time from after the span is another writer's, and is compared at once.
+void FavoritesKeeper::AdoptOwnWriteTime(Ticks stamp) {
+    m_bOwnWriteUnseen = false;
+    if (stamp != 0 && stamp >= m_ownWriteBegan && stamp <= m_ownWriteEnded) m_stamp = stamp;
 }
 
 SaveOutcome FavoritesKeeper::StoredAlready(std::vector<std::uint8_t> encoded) {
@@ -347,9 +365,10 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
         return StoredAlready(std::move(encoded));
     }
 
+    const Ticks writeBegan = store.Now();
     if (encoded.empty()) {
         if (!store.DeleteFavorites()) return SaveOutcome::Failed;
-        Synchronised(Synced::Missing, {}, store);
+        Synchronised(Synced::Missing, {}, store, writeBegan);
         return SaveOutcome::Deleted;
     }
     if (!store.WriteFavorites(encoded)) return SaveOutcome::Failed;
@@ -357,7 +376,7 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     // saying so, in a key nobody wrote since, still says so. Whether the one
     // written now still does when the key's time settles is read then.
     if (!(knownUnchanged && m_bMarkerCurrent)) m_bMarkerCurrent = store.MarkCurrentLayout();
-    Synchronised(Synced::Bytes, std::move(encoded), store);
+    Synchronised(Synced::Bytes, std::move(encoded), store, writeBegan);
     return SaveOutcome::Written;
 }
 

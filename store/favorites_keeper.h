@@ -173,7 +173,9 @@ private:
     // Whether the value as last seen holds encoded byte for byte, in the
     // current layout (or is missing, for an empty tree).
     bool AlreadyStored(const std::vector<std::uint8_t>& encoded) const;
-    void Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store);
+    // After this writer's write, begun at writeBegan and ended now.
+    void Synchronised(Synced synced, std::vector<std::uint8_t> bytes, StoredValues& store, Ticks writeBegan);
+    void AdoptOwnWriteTime(Ticks stamp);
     std::int64_t Today(StoredValues& store);
     // Keeps bytes for TakeBuffer when they have more room than the spare.
     void KeepSpare(std::vector<std::uint8_t>&& bytes);
@@ -191,6 +193,10 @@ private:
     // long enough after that time that any later write must change it.
     Ticks m_stamp = 0;
     bool m_bStampSettled = false;
+    // This writer's last write, whose key time no look has asked yet.
+    bool m_bOwnWriteUnseen = false;
+    Ticks m_ownWriteBegan = 0;
+    Ticks m_ownWriteEnded = 0;
     Ticks m_pendingStamp = 0;  // noted by Read for the Loaded that follows
     Ticks m_pendingSeenAt = 0;
     // The local day on which a history entry is known to exist.

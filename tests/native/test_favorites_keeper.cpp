@@ -117,7 +117,11 @@ public:
         return true;
     }
     bool LayoutMarkerCurrent() override { return marked; }
-    Ticks LastWritten() override { return written; }
+    Ticks LastWritten() override {
+        ++timeAsks;
+        return written;
+    }
+    int timeAsks = 0;
     bool ListHistory(std::vector<favstore::HistoryEntry>& entries) override {
         for (const auto& entry : history) entries.push_back({entry.first, entry.second.size()});
         return true;
@@ -671,6 +675,33 @@ TEST(FavoritesKeeper, AWriteInTheSameClockTickAsItsOwnStillShows) {
     EXPECT_FALSE(keeper.StoredValueChanged(key));
     EXPECT_EQ(SaveOutcome::Skipped, keeper.Save(key, kAB));
     key.now += 3 * kSecond;
+    EXPECT_TRUE(keeper.StoredValueChanged(key));
+}
+
+TEST(FavoritesKeeper, AWritingSaveAsksTheKeysTimeOnceAndTheNextLookTellsItsOwnWriteFromAnothers) {
+    FakeValues key;
+    key.Store(kBinary, kA);
+    key.now += 10 * kSecond;
+    FavoritesKeeper keeper = LoadedFrom(key);
+    key.timeAsks = 0;
+    key.favoritesReads = 0;
+    ASSERT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ(1, key.timeAsks);
+    EXPECT_EQ(0, key.favoritesReads);
+    // The time of its own write: no bytes until the guard has passed, then
+    // one comparison, and none after.
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_EQ(0, key.favoritesReads);
+    key.now += 3 * kSecond;
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_EQ(1, key.favoritesReads);
+
+    // Another writer's value stored just after this writer's write, before
+    // this writer looked: it shows at once.
+    ASSERT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
+    key.now += kSecond / 20;
+    key.Store(kBinary, kA);
     EXPECT_TRUE(keeper.StoredValueChanged(key));
 }
 
