@@ -102,7 +102,7 @@ void CMyFrame::OpenBar() {
     // The new tree is filled before the bar's procedure goes in: nothing a
     // load makes an empty tree send is the bar's business, and each of its
     // messages then reaches the control without a second window procedure.
-    LoadFavorites(tree, m_mapItems, m_keeper);
+    LoadFavorites(tree, m_mapItems, m_keeper, m_storeKey);
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (watch.StillOpen()) m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
@@ -182,7 +182,7 @@ bool CMyFrame::SaveTree() {
     // A save that could not secure what is stored leaves the edits pending.
     // One the keeper skipped had nothing to save: the window's edits
     // changed no favourite, and another writer's value is newer.
-    if (SaveFavorites(Tree(), m_mapItems, m_keeper) == favstore::SaveOutcome::Failed) return false;
+    if (SaveFavorites(Tree(), m_mapItems, m_keeper, m_storeKey) == favstore::SaveOutcome::Failed) return false;
     m_bModified = false;
     return true;
 }
@@ -199,12 +199,12 @@ bool CMyFrame::MayFollowStore() const {
 }
 
 void CMyFrame::FollowStoredFavorites() {
-    if (!MayFollowStore() || !StoredFavoritesChanged(m_keeper)) return;
+    if (!MayFollowStore() || !StoredFavoritesChanged(m_keeper, m_storeKey)) return;
     TreeView tree = Tree();
     const ShownItem selected = ShownItem::Of(tree, tree.Selected());
     const ShownItem firstVisible = ShownItem::Of(tree, tree.FirstVisible());
     const BarWatch watch(*this);
-    LoadFavorites(tree, m_mapItems, m_keeper);
+    LoadFavorites(tree, m_mapItems, m_keeper, m_storeKey);
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (!watch.StillOpen()) return;
@@ -251,6 +251,7 @@ void CMyFrame::ReleaseBar() {
     m_nBarID = 0;
     if (hwndTree) ::DestroyWindow(hwndTree);
     m_himl.reset();
+    m_storeKey.Forget();
     // Edits that could not be saved went with the tree; the next tree is
     // loaded from the store and owes it nothing.
     m_bModified = false;

@@ -21,6 +21,7 @@
 #include "common/host_interface.h"
 #include "common/qor_frame.h"
 #include "store/favorites_keeper.h"
+#include "store/favorites_store.h"
 #include "store/item_model.h"
 #include "store/settings.h"
 
@@ -125,6 +126,7 @@ public:
     bool m_bModified = false;
     // Decides whether a save may replace or delete the stored value.
     favstore::FavoritesKeeper m_keeper;
+    PlugInKey m_storeKey;  // open while the bar is
     // Set while the properties dialog moves the bar: that close is the
     // plug-in's own and writes no setting.
     bool m_bKeepOpenStartup = false;

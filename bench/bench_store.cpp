@@ -591,7 +591,7 @@ public:
     void Load() {
         m_frame->m_subclass.Restore();
         TreeView tree = m_frame->Tree();
-        LoadFavorites(tree, m_frame->m_mapItems, m_frame->m_keeper);
+        LoadFavorites(tree, m_frame->m_mapItems, m_frame->m_keeper, m_frame->m_storeKey);
         m_frame->m_subclass.Install(tree.Window(), &CMyFrame::TreeWndProc);
     }
     // The host's save event, as the DLL's export passes it on.

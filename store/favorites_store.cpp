@@ -123,10 +123,6 @@ favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree&
     return keeper.Save(values, std::move(encoded));
 }
 
-}  // namespace
-
-namespace {
-
 // The writers' lock of this module's key, shared with every other writer of
 // it; the module's file, and so its key, stays the same while it is loaded.
 const std::wstring& PlugInLockName() {
@@ -137,53 +133,75 @@ const std::wstring& PlugInLockName() {
     return name;
 }
 
-}  // namespace
+// Runs work on the values of the plug-in key. Every look at what is stored
+// asks the key's time first, so a key deleted since it was opened shows at
+// once: it is opened afresh (created again) and the work done once more.
+// noKey: the result when the key cannot be had.
+template <class Result, class Work>
+Result WithStoredValues(PlugInKey& key, Result noKey, Work&& work) {
+    for (int attempt = 0;; ++attempt) {
+        const HKEY hKey = key.Get();
+        if (!hKey) return noKey;
+        favstore::RegistryValues values(hKey, PlugInLockName());
+        Result result = work(values);
+        if (!values.KeyGone() || attempt > 0) return result;
+        key.Forget();
+    }
+}
 
-void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper) {
-    if (!tree.Exists()) return;
-    tree.SetRedraw(false);
+void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItemMap& items,
+              favstore::FavoritesKeeper& keeper) {
     tree.DeleteAllItems();
     items.ClearItems();
+    favstore::StoredValue value;
+    const favstore::ReadOutcome read = keeper.Read(values, value);
+    const bool currentLayout = values.LayoutMarkerCurrent();
+    const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
+    const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
+    keeper.Loaded(read, std::move(value), loadedWhole, currentLayout);
+    if (loadedWhole && !currentLayout) {
+        // Rewritten at once in the current layout; an emptied value is
+        // gone, which converts it too.
+        if (SaveTo(values, tree, items, keeper) == favstore::SaveOutcome::Deleted) values.MarkCurrentLayout();
+    }
+}
 
-    UniqueRegKey key(OpenPlugInKey());
-    if (!key) {
+}  // namespace
+
+HKEY PlugInKey::Get() {
+    if (!m_key) m_key.reset(OpenPlugInKey());
+    return m_key.get();
+}
+
+void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper, PlugInKey& key) {
+    if (!tree.Exists()) return;
+    tree.SetRedraw(false);
+    const bool opened = WithStoredValues(key, false, [&](favstore::RegistryValues& values) {
+        LoadFrom(values, tree, items, keeper);
+        return true;
+    });
+    if (!opened) {
+        tree.DeleteAllItems();
+        items.ClearItems();
         // Nothing is known about what is stored: no save may replace it.
         keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
-    } else {
-        favstore::RegistryValues values(key.get(), PlugInLockName());
-        favstore::StoredValue value;
-        const favstore::ReadOutcome read = keeper.Read(values, value);
-        const bool currentLayout = values.LayoutMarkerCurrent();
-        const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
-        const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
-        keeper.Loaded(read, std::move(value), loadedWhole, currentLayout);
-        if (loadedWhole && !currentLayout) {
-            // Rewritten at once in the current layout; an emptied value is
-            // gone, which converts it too.
-            if (SaveTo(values, tree, items, keeper) == favstore::SaveOutcome::Deleted) {
-                values.MarkCurrentLayout();
-            }
-        }
     }
     tree.SetRedraw(true);
 }
 
 favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items,
-                                    favstore::FavoritesKeeper& keeper) {
+                                    favstore::FavoritesKeeper& keeper, PlugInKey& key) {
     // Without its window the tree reads as empty, which is no reason to
     // delete anything.
     if (!tree.Exists()) return favstore::SaveOutcome::Failed;
-    UniqueRegKey key(OpenPlugInKey());
-    if (!key) return favstore::SaveOutcome::Failed;
-    favstore::RegistryValues values(key.get(), PlugInLockName());
-    return SaveTo(values, tree, items, keeper);
+    return WithStoredValues(key, favstore::SaveOutcome::Failed,
+                            [&](favstore::RegistryValues& values) { return SaveTo(values, tree, items, keeper); });
 }
 
-bool StoredFavoritesChanged(favstore::FavoritesKeeper& keeper) {
-    UniqueRegKey key(OpenPlugInKey());
-    if (!key) return false;
-    favstore::RegistryValues values(key.get(), PlugInLockName());
+bool StoredFavoritesChanged(favstore::FavoritesKeeper& keeper, PlugInKey& key) {
     // What this window still owes the backup is written before a reload
     // forgets it; until then the bar keeps showing what it has.
-    return keeper.StoredValueChanged(values) && keeper.SecureUnloadedValue(values);
+    return WithStoredValues(key, false, [&](favstore::RegistryValues& values) {
+        return keeper.StoredValueChanged(values) && keeper.SecureUnloadedValue(values);
+    });
 }

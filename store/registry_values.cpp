@@ -110,10 +110,10 @@ bool RegistryValues::LayoutMarkerCurrent() {
 
 Ticks RegistryValues::LastWritten() {
     FILETIME written = {};
-    if (::RegQueryInfoKeyW(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                           nullptr, &written) != ERROR_SUCCESS) {
-        return 0;
-    }
+    const LSTATUS status = ::RegQueryInfoKeyW(m_hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, &written);
+    m_bKeyGone = status == ERROR_KEY_DELETED;
+    if (status != ERROR_SUCCESS) return 0;
     return FromFileTime(written);
 }
 

@@ -52,12 +52,17 @@ public:
     bool LockWriters() override;
     void UnlockWriters() override;
 
+    // Whether the key's time could not be asked because the key was deleted
+    // since its handle was opened: what this handle names no one else sees.
+    bool KeyGone() const { return m_bKeyGone; }
+
 private:
     HKEY m_hKey;
     std::wstring m_lockName;
     HANDLE m_hLock = nullptr;       // the mutex, while held
     UniqueKernelHandle m_ownLock;   // one opened for this holder alone
     int m_lockDepth = 0;
+    bool m_bKeyGone = false;
 };
 
 }  // namespace favstore

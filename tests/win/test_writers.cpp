@@ -158,3 +158,27 @@ TEST_F(WritersTest, ADeleteThroughTheBarKeepsWhatItReplacedInTheHistory) {
     host->Flush();
     EXPECT_EQ(1u, History().size());
 }
+
+// The bar keeps its key open. Another program that deletes the whole key and
+// writes a new one (a reset, then an import) is followed all the same, and
+// the bar's next edits go to the key that is there now.
+TEST_F(WritersTest, AKeyDeletedAndWrittenAnewByAnotherProgramIsFollowedAndSavedInto) {
+    OpenTwo(kOne);
+    host->Flush();
+    ClearKey();
+    const std::vector<StoredRecord> imported = {{L"b.txt", L"C:\\b.txt", 1}};
+    WriteBinary(L"FavoriteArray", StoredValue(imported));
+    host->Flush();
+    EXPECT_EQ(L"b.txt/1/2", Outline(TreeOf(first)));
+    EXPECT_EQ(L"b.txt/1/2", Outline(TreeOf(second)));
+
+    // Deleted with nothing written after: an edit creates the key again.
+    ClearKey();
+    UseBarOf(second);
+    AddDocumentAfter(L"b.txt", L"C:\\new.txt");
+    host->Flush();
+    const auto saved = StoredValue({imported[0], {L"new.txt", L"C:\\new.txt", 1}});
+    EXPECT_EQ(saved, ReadBinary(L"FavoriteArray"));
+    host->Flush();
+    EXPECT_EQ(L"b.txt/1/2 new.txt/1/2", Outline(TreeOf(first)));
+}
