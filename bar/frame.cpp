@@ -236,6 +236,13 @@ void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
 void CMyFrame::ReopenBar() {
     if (!IsBarOpen()) return;
     const HWND hwndMain = m_hWnd;
+    // The move closes the bar. Edits that cannot be saved now (another
+    // writer keeps the lock) keep it on its side with them still to save,
+    // rather than going with the closed tree; the side chosen is stored and
+    // applies at its next opening.
+    FinishLabelEdit();
+    if (GetFrame(hwndMain) != this || !IsBarOpen()) return;
+    if (m_bModified && !SaveTree()) return;
     m_bKeepOpenStartup = true;
     OnCommand(nullptr);  // the host closes the bar before this returns
     if (GetFrame(hwndMain) != this) return;  // and took the window with it

@@ -118,6 +118,9 @@ private:
 
 favstore::SaveOutcome SaveTo(favstore::StoredValues& values, const FavoriteTree& tree, const FavoriteItemMap& items,
                              favstore::FavoritesKeeper& keeper) {
+    // Without its window the tree reads as empty, which is no reason to
+    // delete anything: the host may have closed the bar during a load.
+    if (!tree.Exists()) return favstore::SaveOutcome::Failed;
     std::vector<BYTE> encoded = keeper.TakeBuffer();
     if (!TreeEncoder(tree, items, encoded).Encode()) return favstore::SaveOutcome::Failed;
     return keeper.Save(values, std::move(encoded));
@@ -140,12 +143,14 @@ const std::wstring& PlugInLockName() {
 template <class Result, class Work>
 Result WithStoredValues(PlugInKey& key, Result noKey, Work&& work) {
     for (int attempt = 0;; ++attempt) {
-        const HKEY hKey = key.Get();
-        if (!hKey) return noKey;
-        favstore::RegistryValues values(hKey, PlugInLockName());
+        UniqueRegKey lent = key.Lend();
+        if (!lent) return noKey;
+        favstore::RegistryValues values(lent.get(), PlugInLockName());
         Result result = work(values);
-        if (!values.KeyGone() || attempt > 0) return result;
-        key.Forget();
+        if (!values.KeyGone() || attempt > 0) {
+            key.Return(std::move(lent));
+            return result;
+        }
     }
 }
 
@@ -168,9 +173,14 @@ void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItem
 
 }  // namespace
 
-HKEY PlugInKey::Get() {
+UniqueRegKey PlugInKey::Lend() {
     if (!m_key) m_key.reset(OpenPlugInKey());
-    return m_key.get();
+    m_bForgotten = false;
+    return std::move(m_key);
+}
+
+void PlugInKey::Return(UniqueRegKey key) {
+    if (!m_bForgotten) m_key = std::move(key);
 }
 
 void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper, PlugInKey& key) {
@@ -191,8 +201,6 @@ void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::Favorit
 
 favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items,
                                     favstore::FavoritesKeeper& keeper, PlugInKey& key) {
-    // Without its window the tree reads as empty, which is no reason to
-    // delete anything.
     if (!tree.Exists()) return favstore::SaveOutcome::Failed;
     return WithStoredValues(key, favstore::SaveOutcome::Failed,
                             [&](favstore::RegistryValues& values) { return SaveTo(values, tree, items, keeper); });

@@ -14,12 +14,20 @@
 // meanwhile (by favtool, or by hand) is opened afresh.
 class PlugInKey {
 public:
-    // Null when the key can neither be opened nor created.
-    HKEY Get();
-    void Forget() { m_key.reset(); }
+    // The key for one piece of work, opened when it is not open yet; null
+    // when it can neither be opened nor created.
+    UniqueRegKey Lend();
+    // After the work: kept open unless the bar forgot it meanwhile (the host
+    // may close the bar in answer to a notice of the tree during a load).
+    void Return(UniqueRegKey key);
+    void Forget() {
+        m_key.reset();
+        m_bForgotten = true;
+    }
 
 private:
     UniqueRegKey m_key;
+    bool m_bForgotten = false;
 };
 
 // Replaces the tree's items and the records with the stored favourites. A

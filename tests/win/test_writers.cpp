@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "res/resource.h"
 #include "tests/win/held_writers_lock.h"
 
 namespace {
@@ -117,6 +118,34 @@ TEST_F(WritersTest, ASaveWaitsForTheWritersLockAndKeepsItsEditsWhenItCannotHaveI
     other.Release();
     host->Flush();
     EXPECT_EQ(StoredValue({kOne[0], {L"new.txt", L"C:\\new.txt", 1}}), ReadBinary(L"FavoriteArray"));
+}
+
+// Moving the bar to another side closes it: edits that cannot be saved
+// while another writer keeps the lock stay with the bar, which stays where
+// it is, and are saved once the lock is free.
+TEST_F(WritersTest, ASideChangeWhileAnotherWriterKeepsTheLockKeepsTheBarAndItsEdits) {
+    OpenOn(kOne);
+    HeldWritersLock other(KeyPath());
+    AddDocumentAfter(L"a.txt", L"C:\\new.txt");
+    hostsim::ModalResponder responder;
+    responder.HandleDialog([](HWND dialog) {
+        ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, BAR_POS_RIGHT, 0);
+        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    host->PlugInProc(window, PP_SHOW_PROPERTIES, 0, 0);
+    host->Pump();
+    EXPECT_EQ(L"a.txt/1/2 new.txt/1/2", Outline(TreeOf(window)));
+    EXPECT_EQ(BAR_POS_LEFT, window->BarPos());
+    EXPECT_EQ(static_cast<DWORD>(BAR_POS_RIGHT), ReadDword(L"CustomBarPos"));
+
+    other.Release();
+    host->Flush();
+    EXPECT_EQ(StoredValue({kOne[0], {L"new.txt", L"C:\\new.txt", 1}}), ReadBinary(L"FavoriteArray"));
+    // The side chosen applies at the next opening.
+    window->UserCloseBar();
+    window->Command();
+    host->Pump();
+    EXPECT_EQ(BAR_POS_RIGHT, window->BarPos());
 }
 
 TEST_F(WritersTest, AFlushDuringALabelEditLeavesTheEditAloneAndTheOtherValueIsKept) {
