@@ -201,7 +201,6 @@ void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::Favorit
 
 favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items,
                                     favstore::FavoritesKeeper& keeper, PlugInKey& key) {
-    if (!tree.Exists()) return favstore::SaveOutcome::Failed;
     return WithStoredValues(key, favstore::SaveOutcome::Failed,
                             [&](favstore::RegistryValues& values) { return SaveTo(values, tree, items, keeper); });
 }

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include "res/resource.h"
+
 namespace {
 
 std::wstring ModuleDirectory() {
@@ -169,4 +171,11 @@ void BarTest::AddDocumentAfter(const std::wstring& label, const std::wstring& pa
     ClickItem(label);
     Press(VK_INSERT);
     Press(VK_RETURN);
+}
+
+void ChooseSide(hostsim::ModalResponder& responder, int side) {
+    responder.HandleDialog([side](HWND dialog) {
+        ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, static_cast<WPARAM>(side), 0);
+        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
 }

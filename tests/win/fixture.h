@@ -56,6 +56,8 @@ private:
 };
 
 HWND TreeOf(hostsim::MainWindow* window);
+// Answers the next properties dialog with a side, then OK.
+void ChooseSide(hostsim::ModalResponder& responder, int side);
 int RequestCount(const hostsim::Host& host, UINT msg);
 
 // The tree as the user sees it, in the test kit's terms.

@@ -313,10 +313,7 @@ TEST_F(HardeningTest, MovingTheBarToAnotherSideKeepsOpenAtStartUp) {
     OpenOn(kFlat);
     ASSERT_EQ(0, RequestCount(*host, HM_CLOSE_CUSTOM_BAR));  // opened at start-up
     hostsim::ModalResponder responder;
-    responder.HandleDialog([](HWND dialog) {
-        ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, BAR_POS_RIGHT, 0);
-        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    });
+    ChooseSide(responder, BAR_POS_RIGHT);
     host->PlugInProc(window, PP_SHOW_PROPERTIES, 0, 0);
     host->Pump();
     EXPECT_EQ(BAR_POS_RIGHT, window->BarPos());

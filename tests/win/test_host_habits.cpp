@@ -17,14 +17,6 @@ const std::vector<StoredRecord> kFavorites = {{L"F", L"", 1, true, true},
                                               {L"top.txt", L"C:\\top.txt", 1}};
 const wchar_t kFavoritesOutline[] = L"F/1/0+ in.txt/2/2 top.txt/1/2";
 
-// Answers the properties dialog with a side.
-void ChooseSide(hostsim::ModalResponder& responder, int side) {
-    responder.HandleDialog([side](HWND dialog) {
-        ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, static_cast<WPARAM>(side), 0);
-        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    });
-}
-
 bool CommandChecked(hostsim::MainWindow* window) {
     BOOL checked = FALSE;
     window->QueryStatus(&checked);

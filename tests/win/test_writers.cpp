@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include "res/resource.h"
 #include "tests/win/held_writers_lock.h"
 
 namespace {
@@ -128,10 +127,7 @@ TEST_F(WritersTest, ASideChangeWhileAnotherWriterKeepsTheLockKeepsTheBarAndItsEd
     HeldWritersLock other(KeyPath());
     AddDocumentAfter(L"a.txt", L"C:\\new.txt");
     hostsim::ModalResponder responder;
-    responder.HandleDialog([](HWND dialog) {
-        ::SendDlgItemMessageW(dialog, IDC_BAR_POS, CB_SETCURSEL, BAR_POS_RIGHT, 0);
-        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    });
+    ChooseSide(responder, BAR_POS_RIGHT);
     host->PlugInProc(window, PP_SHOW_PROPERTIES, 0, 0);
     host->Pump();
     EXPECT_EQ(L"a.txt/1/2 new.txt/1/2", Outline(TreeOf(window)));
