@@ -11,9 +11,6 @@
 
 #include "store/favorites_history.h"
 #include "store/favorites_keeper.h"
-#include "store/layout_marker.h"
-#include "store/registry_values.h"
-#include "store/settings.h"
 #include "tool/console.h"
 #include "tool/file_probe.h"
 #include "tool/json_document.h"
@@ -53,15 +50,16 @@ void Note(const std::string& text) { PrintErr("favtool: note: " + text + "\n"); 
 struct Stored {
     enum class State { Absent, Empty, Ignored, Binary };
     State state = State::Absent;
-    std::optional<RegValue> value;
+    std::optional<favstore::StoredValue> value;
     std::optional<DWORD> marker;
     Inspection inspection;  // for State::Binary
 
     bool CurrentLayout() const { return marker == kMarkerCurrentLayout; }
-    bool Loads() const { return state != State::Ignored && (state != State::Binary || inspection.Complete()); }
+    // Whether the bar loads all of it, as the keeper tells.
+    bool Loads() const { return !value || favstore::LoadsCompletely(*value, CurrentLayout()); }
 };
 
-Stored ReadStored(const PluginKey& key) {
+Stored ReadStored(const ModuleKey& key) {
     Stored stored;
     stored.value = key.Read(kValueFavorites);
     stored.marker = key.Marker();
@@ -69,19 +67,19 @@ Stored ReadStored(const PluginKey& key) {
     // The bar reads only non-empty binary data; anything else it treats as no favourites.
     if (stored.value->type != REG_BINARY) {
         stored.state = Stored::State::Ignored;
-    } else if (stored.value->data.empty()) {
+    } else if (stored.value->bytes.empty()) {
         stored.state = Stored::State::Empty;
     } else {
         stored.state = Stored::State::Binary;
-        stored.inspection = Inspect(stored.value->data, stored.CurrentLayout());
+        stored.inspection = Inspect(stored.value->bytes, stored.CurrentLayout());
     }
     return stored;
 }
 
 // The module's key for a command that reads it; a key that is not there is
 // most often a misspelt --module, so it is an error that names the others.
-PluginKey ExistingKey(const Options& options) {
-    PluginKey key(options.module, KeyAccess::Read);
+ModuleKey ExistingKey(const Options& options) {
+    ModuleKey key(options.module, KeyAccess::Read);
     if (!key.Exists()) throw ToolError(MissingKeyMessage(options.module));
     return key;
 }
@@ -135,72 +133,80 @@ std::string With(const TreeCounts& counts) {
     return std::to_string(counts.favorites) + " and " + std::to_string(counts.folders);
 }
 
-RegValue BinaryValue(std::vector<std::uint8_t> data) { return RegValue{REG_BINARY, std::move(data)}; }
+favstore::StoredValue BinaryValue(std::vector<std::uint8_t> bytes) { return {REG_BINARY, std::move(bytes)}; }
 
-std::string Hkcu(const PluginKey& key) { return "HKCU\\" + ToUtf8(key.Path()); }
-
-// The key's values as the keeper sees them, under the lock the bar's windows
-// take too.
-favstore::RegistryValues ValuesOf(const PluginKey& key) {
-    return favstore::RegistryValues(key.Handle(), favstore::WritersLockName(key.Path().c_str()));
-}
+std::string Hkcu(const ModuleKey& key) { return "HKCU\\" + ToUtf8(key.Path()); }
 
 const char kLockedOut[] =
     "another writer of the favourites (the editor, or a second favtool) kept them locked; nothing written";
 
 // ---- writing, through the keeper the bar uses
 
-bool SameAsStored(favstore::ReadOutcome read, const favstore::StoredValue& now, const Stored& stored) {
-    if (read == favstore::ReadOutcome::Missing) return !stored.value;
-    return read == favstore::ReadOutcome::Read && stored.value && stored.value->type == now.type &&
-           stored.value->data == now.bytes;
+// What the command showed of the key: the keeper writes only while it is
+// still there.
+favstore::Shown ShownOf(const Stored& stored) {
+    favstore::Shown shown;
+    shown.favorites = stored.value;
+    shown.marker = stored.marker;
+    return shown;
 }
 
-// Replaces FavoriteArray with encoded (deletes it for an empty tree) by the
-// bar's rules: a value that does not load goes to FavoriteArrayBackup first,
-// and the value replaced goes to the history, so that it can be restored.
-// Says where the replaced value is kept.
-enum class KeptIn { Nowhere, History, Backup };
-
-KeptIn WriteFavorites(const PluginKey& key, const Stored& stored, const std::vector<std::uint8_t>& encoded,
-                    const char* reason) {
-    favstore::RegistryValues values = ValuesOf(key);
-    // Held from the look that compares with what was shown to the write.
-    const favstore::WritersLock lock(values);
-    if (!lock.Held()) throw ToolError(kLockedOut);
-    favstore::FavoritesKeeper keeper;
-    favstore::StoredValue now;
-    const favstore::ReadOutcome read = keeper.Read(values, now);
-    if (!SameAsStored(read, now, stored)) throw ToolError("FavoriteArray changed meanwhile; nothing written");
-    // The marker as read after the key's time was noted: the keeper leaves a
-    // current one alone while the key stays unwritten since.
-    if (key.Marker() != stored.marker) throw ToolError("check changed meanwhile; nothing written");
-    KeptIn kept = KeptIn::Nowhere;
-    if (read == favstore::ReadOutcome::Read && !now.bytes.empty()) {
-        if (!stored.Loads()) {
-            kept = KeptIn::Backup;
-        } else if (favstore::CountedItems(now.bytes) > 0 && now.bytes != encoded) {
-            kept = KeptIn::History;
-        }
-    }
-    keeper.Loaded(read, std::move(now), stored.Loads(), stored.CurrentLayout());
-    if (keeper.Save(values, encoded, {true, reason}) == favstore::SaveOutcome::Failed) {
-        throw ToolError("could not write FavoriteArray, or keep what it replaced in the history or "
-                        "FavoriteArrayBackup; nothing was changed");
-    }
-    return kept;
-}
-
-std::string UndoHint(KeptIn kept) {
-    switch (kept) {
-    case KeptIn::History:
-        return "; the replaced value is in the history: favtool restore --history 1 puts it back\n";
-    case KeptIn::Backup:
-        return "; the replaced value, which did not load completely, is in FavoriteArrayBackup\n";
-    case KeptIn::Nowhere:
+// Replaces FavoriteArray with encoded (deletes it for an empty tree) through
+// the keeper, by the bar's rules: a value that does not load goes to
+// FavoriteArrayBackup first, and the value replaced goes to the history, so
+// that it can be restored. Says where the keeper kept the replaced value.
+favstore::Replaced WriteFavorites(const ModuleKey& key, const Stored& stored, std::vector<std::uint8_t> encoded,
+                                  const char* reason) {
+    favstore::RegistryValues values = key.Values();
+    const favstore::RequestedWrite done =
+        favstore::FavoritesKeeper().Replace(values, ShownOf(stored), std::move(encoded), reason);
+    using Outcome = favstore::RequestedWrite::Outcome;
+    switch (done.outcome) {
+    case Outcome::Written:
+        return done.replaced;
+    case Outcome::LockedOut:
+        throw ToolError(kLockedOut);
+    case Outcome::ValueChanged:
+        throw ToolError("FavoriteArray changed meanwhile; nothing written");
+    case Outcome::MarkerChanged:
+        throw ToolError("check changed meanwhile; nothing written");
+    case Outcome::NotKept:
+    case Outcome::Failed:
         break;
     }
+    throw ToolError("could not write FavoriteArray, or keep what it replaced in the history or "
+                    "FavoriteArrayBackup; nothing was changed");
+}
+
+bool InHistory(const favstore::Replaced& replaced) { return !replaced.historyEntry.empty(); }
+
+std::string UndoHint(const favstore::Replaced& replaced) {
+    if (InHistory(replaced)) {
+        return "; the replaced value is in the history: favtool restore --history 1 puts it back\n";
+    }
+    if (replaced.inBackup) return "; the replaced value, which did not load completely, is in FavoriteArrayBackup\n";
     return "; there was no value to keep\n";
+}
+
+const char* NameOf(favstore::StoredValues::Value value) {
+    switch (value) {
+    case favstore::StoredValues::Value::Favorites: return "FavoriteArray";
+    case favstore::StoredValues::Value::Backup: return "FavoriteArrayBackup";
+    case favstore::StoredValues::Value::Marker: break;
+    }
+    return "check";
+}
+
+// A swap that failed midway: what failed, and what could not be put back.
+std::string SwapFailure(const favstore::RequestedWrite& done, const favstore::RegistryValues& values) {
+    const std::string name = done.failed ? NameOf(*done.failed) : "FavoriteArray";
+    const std::string message = values.FirstFailure() == ERROR_SUCCESS
+                                    ? "cannot read " + name
+                                    : "could not write " + name + " (" + SystemMessage(values.FirstFailure()) + ")";
+    if (done.notPutBack.empty()) return message + "; nothing was changed";
+    std::string names;
+    for (const favstore::StoredValues::Value value : done.notPutBack) names += (names.empty() ? "" : ", ") + std::string(NameOf(value));
+    return message + "; could not put back the earlier " + names;
 }
 
 // ---- the history
@@ -215,8 +221,8 @@ struct HistoryItem {
 };
 
 // The entries, newest first.
-std::vector<HistoryItem> ReadHistory(const PluginKey& key) {
-    favstore::RegistryValues values = ValuesOf(key);
+std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
+    favstore::RegistryValues values = key.Values();
     favstore::FavoritesHistory history(values);
     std::vector<favstore::HistoryEntry> entries;
     if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History");
@@ -355,23 +361,23 @@ std::string LayoutLine(const Stored& stored) {
 
 // The backup as check reports it: which layout it loads in, if any.
 struct BackupState {
-    std::optional<RegValue> value;
+    std::optional<favstore::StoredValue> value;
     std::optional<bool> loadsInCurrentLayout;  // nullopt: loads in neither
     Inspection asMarked;
     TreeCounts counts;
 };
 
-BackupState InspectBackup(const std::optional<RegValue>& backup, bool currentLayout) {
+BackupState InspectBackup(const std::optional<favstore::StoredValue>& backup, bool currentLayout) {
     BackupState state;
     state.value = backup;
-    if (!backup || backup->type != REG_BINARY || backup->data.empty()) return state;
-    state.asMarked = Inspect(backup->data, currentLayout);
+    if (!backup || backup->type != REG_BINARY || backup->bytes.empty()) return state;
+    state.asMarked = Inspect(backup->bytes, currentLayout);
     if (state.asMarked.Complete()) {
         state.loadsInCurrentLayout = currentLayout;
         state.counts = Count(BuildTree(state.asMarked.records));
         return state;
     }
-    const Inspection other = Inspect(backup->data, !currentLayout);
+    const Inspection other = Inspect(backup->bytes, !currentLayout);
     if (other.Complete()) {
         state.loadsInCurrentLayout = !currentLayout;
         state.counts = Count(BuildTree(other.records));
@@ -382,8 +388,8 @@ BackupState InspectBackup(const std::optional<RegValue>& backup, bool currentLay
 std::string BackupLine(const BackupState& backup, bool currentLayout) {
     if (!backup.value) return "FavoriteArrayBackup: none\n";
     std::string line = "FavoriteArrayBackup: " + TypeName(backup.value->type) + ", " +
-                       Plural(backup.value->data.size(), "byte", "bytes");
-    if (backup.value->type != REG_BINARY || backup.value->data.empty()) return line + "; the bar would not load it\n";
+                       Plural(backup.value->bytes.size(), "byte", "bytes");
+    if (backup.value->type != REG_BINARY || backup.value->bytes.empty()) return line + "; the bar would not load it\n";
     if (!backup.loadsInCurrentLayout) return line + "; does not load completely: " + backup.asMarked.StopReason() + "\n";
     if (*backup.loadsInCurrentLayout == currentLayout) return line + "; loads completely: " + Describe(backup.counts) + "\n";
     return line + "; loads completely in the " + (currentLayout ? "old" : "current") + " layout: " +
@@ -413,14 +419,6 @@ std::vector<std::string> Notes(const Inspection& inspection) {
     return notes;
 }
 
-// Which layout marker lets the bar load this value completely; nullopt when neither does.
-std::optional<DWORD> MarkerThatLoads(const RegValue& value) {
-    if (value.type != REG_BINARY || value.data.empty()) return std::nullopt;
-    if (Inspect(value.data, true).Complete()) return kMarkerCurrentLayout;
-    if (Inspect(value.data, false).Complete()) return kMarkerOldLayout;
-    return std::nullopt;
-}
-
 Json CountsJson(const TreeCounts& counts) {
     return Json{{"favorites", counts.favorites}, {"folders", counts.folders}, {"levels", counts.deepest}};
 }
@@ -437,11 +435,11 @@ const char* StateName(Stored::State state) {
 
 // The check report as a document. Later versions add members (such as the
 // history of replaced values) beside these; none of these change meaning.
-Json CheckJson(const PluginKey& key, const Options& options, const Stored& stored, const BackupState& backup) {
+Json CheckJson(const ModuleKey& key, const Options& options, const Stored& stored, const BackupState& backup) {
     Json value;
     value["state"] = StateName(stored.state);
     value["type"] = stored.value ? Json(TypeName(stored.value->type)) : Json(nullptr);
-    value["bytes"] = stored.value ? stored.value->data.size() : 0;
+    value["bytes"] = stored.value ? stored.value->bytes.size() : 0;
     value["check"] = stored.marker ? Json(*stored.marker) : Json(nullptr);
     value["current_layout"] = stored.CurrentLayout();
     value["loads_completely"] = stored.Loads();
@@ -461,7 +459,7 @@ Json CheckJson(const PluginKey& key, const Options& options, const Stored& store
     Json backupJson = nullptr;
     if (backup.value) {
         backupJson["type"] = TypeName(backup.value->type);
-        backupJson["bytes"] = backup.value->data.size();
+        backupJson["bytes"] = backup.value->bytes.size();
         backupJson["loads_completely"] = backup.loadsInCurrentLayout.has_value();
         backupJson["layout"] = !backup.loadsInCurrentLayout ? Json(nullptr)
                                : *backup.loadsInCurrentLayout ? Json("current")
@@ -478,7 +476,7 @@ Json CheckJson(const PluginKey& key, const Options& options, const Stored& store
 }  // namespace
 
 int ListCommand(const Options& options) {
-    const PluginKey key = ExistingKey(options);
+    const ModuleKey key = ExistingKey(options);
     const Stored stored = ReadStored(key);
     const Tree tree = BuildTree(LoadedRecords(stored));
     const int status = stored.Loads() ? kExitSuccess : kExitFinding;
@@ -505,7 +503,7 @@ int ListCommand(const Options& options) {
 }
 
 int ExportCommand(const Options& options, const std::wstring& file) {
-    const PluginKey key = ExistingKey(options);
+    const ModuleKey key = ExistingKey(options);
     const Stored stored = ReadStored(key);
     const Inspection* inspection = RequireLoads(stored);
     const Tree tree = BuildTree(inspection ? inspection->records : std::vector<favfmt::Record>{});
@@ -529,7 +527,7 @@ int ExportCommand(const Options& options, const std::wstring& file) {
             }
         };
         warn(tree, warn);
-        if (favfmt::Encode(Flatten(tree)) != stored.value->data) {
+        if (favfmt::Encode(Flatten(tree)) != stored.value->bytes) {
             Note(stored.CurrentLayout()
                      ? "the stored bytes differ from those the bar saves for this tree (levels skipped, or unusual "
                        "flag bytes); the document holds the tree as the bar shows it, and import writes it as the bar "
@@ -566,13 +564,13 @@ int ImportCommand(const Options& options, const std::wstring& file) {
     }
     const Tree& tree = imported.tree;
     const std::vector<favfmt::Record> records = Flatten(tree);
-    const RegValue value = BinaryValue(favfmt::Encode(records));
+    const favstore::StoredValue value = BinaryValue(favfmt::Encode(records));
 
-    if (!PluginKey(options.module, KeyAccess::Read).Exists() && !options.create) {
+    if (!ModuleKey(options.module, KeyAccess::Read).Exists() && !options.create) {
         throw ToolError(MissingKeyMessage(options.module) +
                         "; to make the key for that module, run import again with --create");
     }
-    const PluginKey reader(options.module, KeyAccess::Read);
+    const ModuleKey reader(options.module, KeyAccess::Read);
     const Stored stored = ReadStored(reader);
     const bool unchanged = records.empty() ? !stored.value
                                            : (stored.value == value && stored.marker == kMarkerCurrentLayout);
@@ -585,16 +583,17 @@ int ImportCommand(const Options& options, const std::wstring& file) {
         PrintOut("import: would be " + change + Where(options) + "; dry run, nothing written\n");
         return kExitSuccess;
     }
-    const PluginKey key(options.module, options.create ? KeyAccess::Create : KeyAccess::Write);
+    const ModuleKey key(options.module, options.create ? KeyAccess::Create : KeyAccess::Write);
     if (key.Read(kValueFavorites) != stored.value) throw ToolError("FavoriteArray changed while importing; nothing written");
     // The bar keeps no value for an empty tree.
-    const KeptIn kept = WriteFavorites(key, stored, records.empty() ? std::vector<std::uint8_t>{} : value.data, "import");
-    PrintOut("import: " + change + Where(options) + UndoHint(kept));
+    const favstore::Replaced replaced =
+        WriteFavorites(key, stored, records.empty() ? std::vector<std::uint8_t>{} : value.bytes, "import");
+    PrintOut("import: " + change + Where(options) + UndoHint(replaced));
     return kExitSuccess;
 }
 
 int CheckCommand(const Options& options) {
-    const PluginKey key = ExistingKey(options);
+    const ModuleKey key = ExistingKey(options);
     const Stored stored = ReadStored(key);
     const BackupState backup = InspectBackup(key.Read(kValueFavoritesBackup), stored.CurrentLayout());
     const int status = stored.Loads() ? kExitSuccess : kExitFinding;
@@ -639,7 +638,7 @@ int CheckCommand(const Options& options) {
 namespace {
 
 int RestoreFromHistory(const Options& options) {
-    const PluginKey reader = ExistingKey(options);
+    const ModuleKey reader = ExistingKey(options);
     const std::vector<HistoryItem> items = ReadHistory(reader);
     const HistoryItem& entry = HistoryEntryOf(items, options.historyEntry);
     const Stored stored = ReadStored(reader);
@@ -648,7 +647,7 @@ int RestoreFromHistory(const Options& options) {
     // The marker is written for the current layout with the value: an entry
     // kept from an old-layout value goes back as the same favourites in it.
     const std::vector<std::uint8_t> bytes = entry.oldLayout ? favfmt::Encode(entry.inspection.records) : entry.bytes;
-    if (stored.value && stored.value->type == REG_BINARY && stored.value->data == bytes) {
+    if (stored.value && stored.value->type == REG_BINARY && stored.value->bytes == bytes) {
         return NothingToDo("restore", "FavoriteArray already holds " + which + Where(options));
     }
     const std::string holds = entry.inspection.Complete()
@@ -659,12 +658,12 @@ int RestoreFromHistory(const Options& options) {
         PrintOut("restore: would be " + change + Where(options) + "; dry run, nothing written\n");
         return kExitSuccess;
     }
-    const PluginKey key(options.module, KeyAccess::Write);
-    const KeptIn kept = WriteFavorites(key, stored, bytes, "restore");
+    const ModuleKey key(options.module, KeyAccess::Write);
+    const favstore::Replaced replaced = WriteFavorites(key, stored, bytes, "restore");
     PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
-             (kept == KeptIn::History
+             (InHistory(replaced)
                   ? "; the replaced value is now history entry 1: favtool restore --history 1 undoes this\n"
-                  : UndoHint(kept)));
+                  : UndoHint(replaced)));
     return kExitSuccess;
 }
 
@@ -672,19 +671,18 @@ int RestoreFromHistory(const Options& options) {
 
 int RestoreCommand(const Options& options) {
     if (options.historyEntry > 0) return RestoreFromHistory(options);
-    const PluginKey reader = ExistingKey(options);
-    const std::optional<RegValue> backup = reader.Read(kValueFavoritesBackup);
+    const ModuleKey reader = ExistingKey(options);
+    const std::optional<favstore::StoredValue> backup = reader.Read(kValueFavoritesBackup);
     if (!backup) return NothingToDo("restore", "there is no FavoriteArrayBackup" + Where(options));
     const Stored stored = ReadStored(reader);
     // A backup kept from an old-layout value loads only with the old marker.
-    const std::optional<DWORD> marker = MarkerThatLoads(*backup);
-    const bool setMarker = marker && stored.marker != marker;
+    const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(*backup);
     const BackupState backupState = InspectBackup(backup, marker == kMarkerCurrentLayout);
     // The rescued bytes of a damaged value: restored, the bar would show what
     // loads and save that over them at its next save.
     if (!marker && !options.force) {
         throw ToolError("FavoriteArrayBackup does not load completely (" + TypeName(backup->type) + ", " +
-                            Plural(backup->data.size(), "byte", "bytes") +
+                            Plural(backup->bytes.size(), "byte", "bytes") +
                             "), so the bar would show only part of it and save over the rest; nothing changed "
                             "(favtool check tells more; --force restores it anyway)",
                         kExitFinding);
@@ -692,7 +690,7 @@ int RestoreCommand(const Options& options) {
     const std::string backupHolds =
         backupState.loadsInCurrentLayout ? "the backup's " + With(backupState.counts)
                                          : "the backup (" + TypeName(backup->type) + ", " +
-                                               Plural(backup->data.size(), "byte", "bytes") +
+                                               Plural(backup->bytes.size(), "byte", "bytes") +
                                                (marker ? ")" : ", which does not load completely)");
     const std::string change = "replacing " + Replaced(stored) + " with " + backupHolds;
     if (options.dryRun) {
@@ -700,27 +698,31 @@ int RestoreCommand(const Options& options) {
         return kExitSuccess;
     }
 
-    PluginKey key(options.module, KeyAccess::Write);
-    favstore::RegistryValues values = ValuesOf(key);
-    const favstore::WritersLock lock(values);
-    if (!lock.Held()) throw ToolError(kLockedOut);
-    if (key.Read(kValueFavoritesBackup) != backup || key.Read(kValueFavorites) != stored.value) {
+    const ModuleKey key(options.module, KeyAccess::Write);
+    favstore::RegistryValues values = key.Values();
+    favstore::Shown shown = ShownOf(stored);
+    shown.backup = backup;
+    const favstore::RequestedWrite done = favstore::FavoritesKeeper().SwapInBackup(values, shown);
+    using Outcome = favstore::RequestedWrite::Outcome;
+    switch (done.outcome) {
+    case Outcome::Written:
+        break;
+    case Outcome::LockedOut:
+        throw ToolError(kLockedOut);
+    case Outcome::ValueChanged:
+    case Outcome::MarkerChanged:
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");
-    }
-    // Each moment of the swap leaves every byte in at least one value: the
-    // value goes to the history first, then the backup becomes the value,
-    // and only then does the backup take the replaced value.
-    const bool kept = stored.value && favstore::CountedItems(stored.value->data) > 0;
-    if (kept && favstore::FavoritesHistory(values).Add(stored.value->data, "restore") ==
-                    favstore::FavoritesHistory::AddOutcome::Failed) {
+    case Outcome::NotKept:
         throw ToolError("could not keep FavoriteArray in the history; nothing written");
+    case Outcome::Failed:
+        throw ToolError(SwapFailure(done, values));
     }
-    SwapInBackup(key, *backup, stored.value, setMarker ? marker : std::nullopt);
     PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
-             (stored.value ? "; FavoriteArrayBackup now holds the replaced value (run favtool restore again to undo)"
-                           : "; there was no FavoriteArray, so no backup remains") +
-             (kept ? ", and so does history entry 1" : "") +
-             (setMarker ? "; check set to " + std::to_string(*marker) : std::string()) + "\n");
+             (done.replaced.inBackup
+                  ? "; FavoriteArrayBackup now holds the replaced value (run favtool restore again to undo)"
+                  : "; there was no FavoriteArray, so no backup remains") +
+             (InHistory(done.replaced) ? ", and so does history entry 1" : "") +
+             (done.markerSet ? "; check set to " + std::to_string(*done.markerSet) : std::string()) + "\n");
     return kExitSuccess;
 }
 
@@ -732,7 +734,7 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
                             " must start at a drive or share (as in D:\\Work or \\\\server\\share\\Work)",
                         kExitUsage);
     }
-    const PluginKey reader = ExistingKey(options);
+    const ModuleKey reader = ExistingKey(options);
     const Stored stored = ReadStored(reader);
     const Inspection* inspection = RequireLoads(stored);
     std::vector<favfmt::Record> records = inspection ? inspection->records : std::vector<favfmt::Record>{};
@@ -770,10 +772,10 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
                  "; dry run, nothing written\n");
         return kExitSuccess;
     }
-    const PluginKey key(options.module, KeyAccess::Write);
-    const KeptIn kept = WriteFavorites(key, stored, favfmt::Encode(records), "relocate");
+    const ModuleKey key(options.module, KeyAccess::Write);
+    const favstore::Replaced replaced = WriteFavorites(key, stored, favfmt::Encode(records), "relocate");
     PrintOut("relocate: rewrote " + Plural(changed, "path", "paths") + " in FavoriteArray" + Where(options) +
-             UndoHint(kept));
+             UndoHint(replaced));
     return kExitSuccess;
 }
 
@@ -824,7 +826,7 @@ std::string FavoriteLine(const Favorite& favorite) {
 }  // namespace
 
 int MissingCommand(const Options& options) {
-    const PluginKey key = ExistingKey(options);
+    const ModuleKey key = ExistingKey(options);
     const Stored stored = ReadStored(key);
     const Tree tree = BuildTree(LoadedRecords(stored));
     std::vector<Favorite> favorites;
@@ -877,7 +879,7 @@ int MissingCommand(const Options& options) {
 }
 
 int HistoryCommand(const Options& options) {
-    const PluginKey key = ExistingKey(options);
+    const ModuleKey key = ExistingKey(options);
     const std::vector<HistoryItem> items = ReadHistory(key);
     if (options.json) {
         Json entries = Json::array();
@@ -919,7 +921,7 @@ int HistoryCommand(const Options& options) {
 }
 
 int DiffCommand(const Options& options) {
-    const PluginKey key = ExistingKey(options);
+    const ModuleKey key = ExistingKey(options);
     const std::vector<HistoryItem> items = ReadHistory(key);
     const int number = options.historyEntry > 0 ? options.historyEntry : 1;
     const HistoryItem& entry = HistoryEntryOf(items, number);
