@@ -53,6 +53,15 @@ bool Holds(const FakeValues& key, const StoredValue& value) {
     return (key.hasFavorites && key.favorites == value) || (key.hasBackup && key.backup == value);
 }
 
+// A value of the current layout, and a backup that loads only in the old
+// one: the swap writes all three values.
+void HoldingOldLayoutBackup(FakeValues& key) {
+    key.Store(kBinary, kA);
+    key.hasBackup = true;
+    key.backup = Binary(OldLayoutFolder());
+    key.marker = favstore::DwordValue(kMarkerCurrentLayout);
+}
+
 // What favtool shows before it writes: the key as it is now.
 Shown ShownOf(FakeValues& key) {
     Shown shown;
@@ -60,6 +69,16 @@ Shown ShownOf(FakeValues& key) {
     if (key.hasBackup) shown.backup = key.backup;
     shown.marker = key.ReadMarker();
     return shown;
+}
+
+// A swap that fails at the write of failed, and puts back all it wrote.
+void ExpectSwapFailsAndChangesNothing(FakeValues& key, Value failed) {
+    const KeyState before = StateOf(key);
+    const RequestedWrite done = FavoritesKeeper().SwapInBackup(key, ShownOf(key));
+    EXPECT_EQ(Outcome::Failed, done.outcome);
+    EXPECT_EQ(failed, done.failed);
+    EXPECT_TRUE(done.notPutBack.empty());
+    EXPECT_EQ(before, StateOf(key));
 }
 
 TEST(RequestedWrites, WhetherAValueLoadsCompletelyIsTheKeepersToSay) {
@@ -130,10 +149,7 @@ TEST(RequestedWrites, AReplaceWritesNothingUnlessTheKeyHoldsWhatWasShown) {
 
 TEST(RequestedWrites, TheSwapKeepsTheReplacedValueInTheHistoryBeforeItWrites) {
     FakeValues key;
-    key.Store(kBinary, kA);
-    key.hasBackup = true;
-    key.backup = Binary(OldLayoutFolder());
-    key.marker = favstore::DwordValue(kMarkerCurrentLayout);
+    HoldingOldLayoutBackup(key);
     const RequestedWrite done = FavoritesKeeper().SwapInBackup(key, ShownOf(key));
     ASSERT_EQ(Outcome::Written, done.outcome);
     EXPECT_EQ((std::vector<std::string>{"history", "write", "mark", "backup"}), key.log);
@@ -216,33 +232,19 @@ TEST(SwapInBackupTest, WithoutAValueTheBackupGoesOnlyOnceItIsTheValue) {
     failing.backup = backup;
     failing.marker = favstore::DwordValue(kMarkerCurrentLayout);
     failing.failingWrites = {2};
-    const KeyState before = StateOf(failing);
-    const RequestedWrite done = FavoritesKeeper().SwapInBackup(failing, ShownOf(failing));
-    EXPECT_EQ(Outcome::Failed, done.outcome);
-    EXPECT_EQ(Value::Backup, done.failed);
-    EXPECT_EQ(before, StateOf(failing));
+    ExpectSwapFailsAndChangesNothing(failing, Value::Backup);
 }
 
 TEST(SwapInBackupTest, AnUnreadableValueStopsTheWritesBeforeItAndUndoesThose) {
     FakeValues key;
-    key.Store(kBinary, kA);
-    key.hasBackup = true;
-    key.backup = Binary(OldLayoutFolder());
-    key.marker = favstore::DwordValue(kMarkerCurrentLayout);
+    HoldingOldLayoutBackup(key);
     key.unreadableMarker = true;  // its earlier value is unknown: not written
-    const KeyState before = StateOf(key);
-    const RequestedWrite done = FavoritesKeeper().SwapInBackup(key, ShownOf(key));
-    EXPECT_EQ(Outcome::Failed, done.outcome);
-    EXPECT_EQ(Value::Marker, done.failed);
-    EXPECT_EQ(before, StateOf(key));
+    ExpectSwapFailsAndChangesNothing(key, Value::Marker);
 }
 
 TEST(SwapInBackupTest, WhatCouldNotBePutBackIsNamed) {
     FakeValues key;
-    key.Store(kBinary, kA);
-    key.hasBackup = true;
-    key.backup = Binary(OldLayoutFolder());
-    key.marker = favstore::DwordValue(kMarkerCurrentLayout);
+    HoldingOldLayoutBackup(key);
     key.failingWrites = {3, 4};  // the backup's write fails, and so does putting back check
     const RequestedWrite done = FavoritesKeeper().SwapInBackup(key, ShownOf(key));
     EXPECT_EQ(Outcome::Failed, done.outcome);
