@@ -1,7 +1,22 @@
 // Handing favourite files to the host: opening them, and running one as a macro.
 #include "bar/frame.h"
 
-#include "store/settings.h"
+#include "store/registry_key.h"
+
+namespace {
+
+// The host's macro slot takes the text; the key is the host's and is never
+// created here.
+bool SetHostString(const wchar_t* pszKeyPath, const wchar_t* pszName, const std::wstring& strText) {
+    const RegKey key = RegKey::Open(HKEY_CURRENT_USER, pszKeyPath, KEY_ALL_ACCESS);
+    if (!key) return false;
+    // The host reads the value by its byte count, without a terminator.
+    // NOLINTNEXTLINE(bugprone-misplaced-widening-cast): size_t and DWORD are both 32 bits on this target
+    const DWORD cb = static_cast<DWORD>(strText.size() * sizeof(wchar_t));
+    return key.Write(pszName, REG_SZ, strText.c_str(), cb) == ERROR_SUCCESS;
+}
+
+}  // namespace
 
 // The host may close the bar, or the window, while it opens the file: the
 // flag is set before, and the frame is touched afterwards only when the

@@ -41,6 +41,7 @@
 #include "plugin/frame_registry.h"
 #include "res/resource.h"
 #include "store/favorites_store.h"
+#include "store/registry_key.h"
 #include "store/settings.h"
 #include "tests/win/stored_value.h"
 
@@ -348,11 +349,7 @@ public:
     ~Registry() { ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str()); }
 
     void Write(const wchar_t* name, DWORD type, const void* data, DWORD size) const {
-        HKEY key = nullptr;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                          nullptr);
-        ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-        ::RegCloseKey(key);
+        RegKey::Create(HKEY_CURRENT_USER, m_keyPath.c_str(), KEY_ALL_ACCESS).Write(name, type, data, size);
     }
     void WriteFavorites(const std::vector<BYTE>& value) const {
         Write(kValueFavorites, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
@@ -362,16 +359,9 @@ public:
     }
     // The stored favourites whole: one query for the size, one for the data.
     std::vector<BYTE> ReadFavorites() const {
-        std::vector<BYTE> bytes;
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return bytes;
-        DWORD size = 0;
-        if (::RegQueryValueExW(key, kValueFavorites, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-            bytes.resize(size);
-            ::RegQueryValueExW(key, kValueFavorites, nullptr, nullptr, bytes.data(), &size);
-        }
-        ::RegCloseKey(key);
-        return bytes;
+        favstore::StoredValue value;
+        RegKey::Open(HKEY_CURRENT_USER, m_keyPath.c_str(), KEY_READ).Read(kValueFavorites, value);
+        return std::move(value.bytes);
     }
 
 private:
@@ -960,8 +950,8 @@ int wmain(int argc, wchar_t** argv) {
 
     bool allMet = true;
     {
-        const Registry registry(std::wstring(PLUGIN_KEY_ROOT) + stem);
-        const Registry scratch(std::wstring(PLUGIN_KEY_ROOT) + stem + L" scratch");
+        const Registry registry(PlugInKeyPath(stem));
+        const Registry scratch(PlugInKeyPath(stem + L" scratch"));
         const DWORD currentLayout = 1;
         registry.Write(kValueCheck, REG_DWORD, &currentLayout, sizeof(currentLayout));
         hostsim::Host host;

@@ -6,8 +6,9 @@
 #include <cwchar>
 #include <vector>
 
-#include "common/host_interface.h"
 #include "store/favorites_format.h"
+#include "store/registry_key.h"
+#include "store/value_names.h"
 
 namespace hostsim {
 namespace {
@@ -60,17 +61,13 @@ std::vector<std::uint8_t> EncodeSamples() {
 
 std::wstring PluginKeyPath(const std::wstring& pluginPath) {
     const std::wstring name = pluginPath.substr(pluginPath.find_last_of(L"\\/") + 1);
-    return std::wstring(PLUGIN_KEY_ROOT) + name.substr(0, name.find(L'.'));
+    return PlugInKeyPath(name.substr(0, name.find(L'.')));
 }
 
 bool SeedDemoFavorites(const std::wstring& pluginPath) {
-    const std::wstring key = PluginKeyPath(pluginPath);
-    const std::vector<std::uint8_t> value = EncodeSamples();
-    const DWORD layoutWithExpandedFolders = 1;
-    return ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"FavoriteArray", REG_BINARY, value.data(),
-                             static_cast<DWORD>(value.size())) == ERROR_SUCCESS &&
-           ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"check", REG_DWORD, &layoutWithExpandedFolders,
-                             sizeof(layoutWithExpandedFolders)) == ERROR_SUCCESS;
+    const RegKey key = RegKey::Create(HKEY_CURRENT_USER, PluginKeyPath(pluginPath).c_str(), KEY_WRITE);
+    return key && key.Write(kValueFavorites, favstore::StoredValue{REG_BINARY, EncodeSamples()}) == ERROR_SUCCESS &&
+           key.WriteDword(kValueCheck, kMarkerCurrentLayout) == ERROR_SUCCESS;
 }
 
 }  // namespace hostsim

@@ -2,7 +2,24 @@
 
 #include <algorithm>
 
+#include "store/registry_key.h"
+
 namespace hostsim {
+
+namespace {
+
+// The key for one look or write; null when it is not there (or, for
+// writing, cannot be made).
+RegKey Opened(const std::wstring& path) { return RegKey::Open(HKEY_CURRENT_USER, path.c_str(), KEY_READ); }
+
+std::vector<BYTE> BytesOf(const std::wstring& path, const wchar_t* name, DWORD* type) {
+    favstore::StoredValue value;
+    if (Opened(path).Read(name, value) != favstore::ReadOutcome::Read) return {};
+    if (type) *type = value.type;
+    return std::move(value.bytes);
+}
+
+}  // namespace
 
 ScratchKey::ScratchKey(std::wstring path) : m_path(std::move(path)) {
     Clear();
@@ -13,13 +30,7 @@ ScratchKey::~ScratchKey() {
 }
 
 bool ScratchKey::Create() const {
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                          nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
+    return static_cast<bool>(RegKey::Create(HKEY_CURRENT_USER, m_path.c_str(), KEY_ALL_ACCESS));
 }
 
 void ScratchKey::Clear() const {
@@ -27,46 +38,30 @@ void ScratchKey::Clear() const {
 }
 
 bool ScratchKey::Exists() const {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
+    return static_cast<bool>(Opened(m_path));
 }
 
 bool ScratchKey::ValueExists(const wchar_t* name) const {
-    return ::RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
+    const RegKey key = Opened(m_path);
+    return key && key.HasValue(name);
 }
 
 DWORD ScratchKey::ValueType(const wchar_t* name) const {
-    // Under Wine the type reads as garbage when there is no such value.
     DWORD type = REG_NONE;
-    if (::RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
-                       nullptr) != ERROR_SUCCESS) {
-        return REG_NONE;
-    }
+    BytesOf(m_path, name, &type);
     return type;
 }
 
 std::vector<BYTE> ScratchKey::ReadBytes(const wchar_t* name) const {
-    DWORD size = 0;
-    if (::RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name, RRF_RT_ANY, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    std::vector<BYTE> data(size);
-    if (size) ::RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name, RRF_RT_ANY, nullptr, data.data(), &size);
-    data.resize(size);
-    return data;
+    return BytesOf(m_path, name, nullptr);
 }
 
 DWORD ScratchKey::ReadDword(const wchar_t* name, DWORD fallback) const {
+    DWORD type = REG_NONE;
+    const std::vector<BYTE> bytes = BytesOf(m_path, name, &type);
+    if (type != REG_DWORD || bytes.size() != sizeof(DWORD)) return fallback;
     DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegGetValueW(HKEY_CURRENT_USER, m_path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS) {
-        return fallback;
-    }
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<BYTE*>(&value));
     return value;
 }
 
@@ -78,7 +73,8 @@ std::wstring ScratchKey::ReadString(const wchar_t* name) const {
 }
 
 bool ScratchKey::Write(const wchar_t* name, DWORD type, const void* data, DWORD size) const {
-    return ::RegSetKeyValueW(HKEY_CURRENT_USER, m_path.c_str(), name, type, data, size) == ERROR_SUCCESS;
+    const RegKey key = RegKey::Create(HKEY_CURRENT_USER, m_path.c_str(), KEY_WRITE);
+    return key && key.Write(name, type, data, size) == ERROR_SUCCESS;
 }
 
 bool ScratchKey::WriteString(const wchar_t* name, const std::wstring& text) const {
@@ -86,7 +82,8 @@ bool ScratchKey::WriteString(const wchar_t* name, const std::wstring& text) cons
 }
 
 void ScratchKey::DeleteValue(const wchar_t* name) const {
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, m_path.c_str(), name);
+    const RegKey key = RegKey::Open(HKEY_CURRENT_USER, m_path.c_str(), KEY_WRITE);
+    if (key) key.Delete(name);
 }
 
 }  // namespace hostsim

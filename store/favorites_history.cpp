@@ -104,8 +104,8 @@ bool FavoritesHistory::List(std::vector<HistoryEntry>& entries) {
     return true;
 }
 
-FavoritesHistory::AddOutcome FavoritesHistory::Add(const std::vector<std::uint8_t>& bytes,
-                                                   const std::string& reason) {
+FavoritesHistory::AddOutcome FavoritesHistory::Add(const std::vector<std::uint8_t>& bytes, const std::string& reason,
+                                                   std::string* entry) {
     std::vector<HistoryEntry> entries;
     if (!List(entries)) return AddOutcome::Failed;
 
@@ -114,7 +114,10 @@ FavoritesHistory::AddOutcome FavoritesHistory::Add(const std::vector<std::uint8_
         const HistoryEntry& newest = entries.back();
         if (newest.size == bytes.size()) {
             std::vector<std::uint8_t> held;
-            if (m_store.ReadHistory(newest.name, held) && held == bytes) return AddOutcome::AlreadyNewest;
+            if (m_store.ReadHistory(newest.name, held) && held == bytes) {
+                if (entry) *entry = newest.name;
+                return AddOutcome::AlreadyNewest;
+            }
         }
         // Named after the newest, never before it, even when the clock has
         // gone back or both fall in one millisecond.
@@ -129,6 +132,7 @@ FavoritesHistory::AddOutcome FavoritesHistory::Add(const std::vector<std::uint8_
     }
     const std::string text = FormatHistoryName(name);
     if (!m_store.WriteHistory(text, bytes)) return AddOutcome::Failed;
+    if (entry) *entry = text;
     entries.push_back({text, bytes.size()});
     Prune(std::move(entries));
     return AddOutcome::Added;

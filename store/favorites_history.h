@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "store/favorites_keeper.h"
+#include "store/stored_values.h"
 
 namespace favstore {
 
@@ -40,7 +40,8 @@ public:
     enum class AddOutcome { Added, AlreadyNewest, Failed };
     // A new newest entry holding bytes, then the oldest beyond the bounds
     // dropped. AlreadyNewest: the newest entry holds these bytes already.
-    AddOutcome Add(const std::vector<std::uint8_t>& bytes, const std::string& reason);
+    // entry: the name of the entry that holds the bytes, unless Failed.
+    AddOutcome Add(const std::vector<std::uint8_t>& bytes, const std::string& reason, std::string* entry = nullptr);
 
     // Whether the newest entry was made on today's local calendar day.
     bool MadeToday();

@@ -8,6 +8,7 @@
 #include "store/favorites_format.h"
 #include "store/favorites_history.h"
 #include "store/parent_table.h"
+#include "store/tree_limits.h"
 
 namespace favstore {
 
@@ -17,9 +18,8 @@ namespace {
 // Windows): two writes within one tick leave the same time. Once this much
 // has passed since a time was noted, a later write must show.
 constexpr Ticks kSameTickGuard = 2 * kTicksPerSecond;
-constexpr std::size_t kTreeLabelUnits = 259;  // what the tree gives back of a label
 
-// A label as the tree keeps it: up to its first NUL, at most 259 units.
+// A label as the tree keeps it: up to its first NUL, at most kTreeLabelUnits.
 std::uint32_t KeptLabelUnits(const favfmt::RecordView& r) {
     std::uint32_t n = 0;
     while (n < r.labelLen && n < kTreeLabelUnits && (r.label[2 * n] | r.label[2 * n + 1]) != 0) ++n;
@@ -174,7 +174,7 @@ bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
 // history before it is written over.
 bool FavoritesKeeper::SecureUnloadedValue(StoredValues& store) {
     if (!HoldsUnloadedValue()) return true;
-    const WritersLock lock(store);
+    const WritersLockScope lock(store);
     if (!lock.Held()) return false;
     StoredValue written;
     return SecureUnloadedValue(store, written);
@@ -244,7 +244,9 @@ bool FavoritesKeeper::KeepReplaced(StoredValues& store, const StoredValue& curre
         }
         reason = "daily";
     }
-    if (history.Add(current.bytes, reason) == FavoritesHistory::AddOutcome::Failed) return false;
+    if (history.Add(current.bytes, reason, &m_replaced.historyEntry) == FavoritesHistory::AddOutcome::Failed) {
+        return false;
+    }
     m_historyDay = Today(store);
     return true;
 }
@@ -323,6 +325,7 @@ SaveOutcome FavoritesKeeper::StoredAlready(std::vector<std::uint8_t> encoded) {
 
 SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t> encoded,
                                   const SaveOptions& options) {
+    m_replaced = Replaced{};
     // Nothing to write while the key is as this writer left it: no other
     // writer's write can be lost, so the lock is not taken (most saves, one
     // per idle moment of the host).
@@ -330,7 +333,7 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     if (mayBeStored && UnwrittenSince(store.LastWritten())) {
         return StoredAlready(std::move(encoded));
     }
-    const WritersLock lock(store);
+    const WritersLockScope lock(store);
     if (!lock.Held()) return SaveOutcome::Failed;
     // What is stored now, looked at under the lock: another writer may have
     // written until now. While the key's last-write time is the settled one
@@ -355,6 +358,7 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     if (!SecureUnloadedValue(store, rescued)) return SaveOutcome::Failed;
     // A value that went to the backup just now needs no second copy.
     const bool inBackup = !rescued.bytes.empty() && rescued == *current;
+    m_replaced.inBackup = inBackup;
     if (outcome == ReadOutcome::Read && !inBackup && !KeepReplaced(store, *current, encoded, byOthers, options)) {
         return SaveOutcome::Failed;
     }

@@ -1,7 +1,7 @@
 // The one place that decides whether, and how, the stored favourites value is
 // replaced or deleted, for every writer: each window's bar and favtool.
 // Window-free and registry-free: the writers give it the key's values through
-// StoredValues (store/registry_values.h), the native tests give it a fake.
+// StoredValues (store/stored_values.h), the native tests give it a fake.
 //
 // What it guards against:
 // - a value that did not load completely (damaged, of another type, or not
@@ -16,86 +16,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "store/stored_values.h"
+
 namespace favstore {
-
-enum class ReadOutcome {
-    Missing,     // no such value
-    Read,        // the value's type and bytes
-    Unreadable,  // it exists, but its bytes could not be read
-};
-
-constexpr std::uint32_t kBinaryType = 3;  // REG_BINARY
-
-struct StoredValue {
-    std::uint32_t type = kBinaryType;  // the registry type it was stored with
-    std::vector<std::uint8_t> bytes;
-    bool operator==(const StoredValue& o) const { return type == o.type && bytes == o.bytes; }
-    bool operator!=(const StoredValue& o) const { return !(*this == o); }
-};
-
-// Times as the registry keeps them: 100-ns ticks since 1601-01-01, UTC.
-using Ticks = std::uint64_t;
-constexpr Ticks kTicksPerSecond = 10'000'000;
-
-struct HistoryEntry {
-    std::string name;  // UTF-8
-    std::size_t size = 0;
-};
-
-// The plug-in key's favourites values, its history and the clock.
-class StoredValues {
-public:
-    virtual ReadOutcome ReadFavorites(StoredValue& value) = 0;
-    virtual bool WriteFavorites(const std::vector<std::uint8_t>& bytes) = 0;  // as REG_BINARY
-    virtual bool DeleteFavorites() = 0;                                       // true when it is gone
-    virtual ReadOutcome ReadBackup(StoredValue& value) = 0;
-    virtual bool WriteBackup(const StoredValue& value) = 0;                   // with the value's own type
-    virtual bool MarkCurrentLayout() = 0;                                     // check = 1
-    virtual bool LayoutMarkerCurrent() = 0;                                   // check says 1
-    // When any value of the key was last written; 0 when that cannot be
-    // told. Reads no value data, so asking costs next to nothing.
-    virtual Ticks LastWritten() = 0;
-
-    // The history subkey: binary values, any order.
-    virtual bool ListHistory(std::vector<HistoryEntry>& entries) = 0;
-    virtual bool ReadHistory(const std::string& name, std::vector<std::uint8_t>& bytes) = 0;
-    virtual bool WriteHistory(const std::string& name, const std::vector<std::uint8_t>& bytes) = 0;
-    virtual bool DeleteHistory(const std::string& name) = 0;
-
-    // The clock: now, and the user's local calendar day of a time (days
-    // counted from any fixed day).
-    virtual Ticks Now() = 0;
-    virtual std::int64_t LocalDay(Ticks utc) = 0;
-
-    // Held by every writer of the key (each window, another process,
-    // favtool) from its look at what is stored to its write, so that no
-    // write falls in between and is lost. Taken again by its holder, it
-    // nests; false when another writer kept it too long.
-    virtual bool LockWriters() = 0;
-    virtual void UnlockWriters() = 0;
-
-protected:
-    ~StoredValues() = default;
-};
-
-// The writers' lock for one scope.
-class WritersLock {
-public:
-    explicit WritersLock(StoredValues& store) : m_store(store), m_bHeld(store.LockWriters()) {}
-    ~WritersLock() {
-        if (m_bHeld) m_store.UnlockWriters();
-    }
-    WritersLock(const WritersLock&) = delete;
-    WritersLock& operator=(const WritersLock&) = delete;
-    bool Held() const { return m_bHeld; }
-
-private:
-    StoredValues& m_store;
-    bool m_bHeld;
-};
 
 enum class SaveOutcome {
     Written,  // the value holds the tree
@@ -120,6 +47,43 @@ bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, cons
 // The favourites a value holds by its header; values without the tag count
 // as holding some, since what they hold cannot be told.
 std::size_t CountedItems(const std::vector<std::uint8_t>& bytes);
+// Whether the bar loads every record of a stored value (one without bytes
+// holds none to lose); a value of another type than binary it never loads.
+bool LoadsCompletely(const StoredValue& value, bool currentLayout);
+// The layout marker with which a value loads completely, the current one
+// first; nullopt when neither does, or the value holds nothing.
+std::optional<std::uint32_t> MarkerThatLoads(const StoredValue& value);
+
+// Where a write put the value it replaced.
+struct Replaced {
+    bool inBackup = false;     // FavoriteArrayBackup holds it
+    std::string historyEntry;  // the history entry that holds it; empty for none
+};
+
+// What a writer that asks before it writes (favtool) showed of the key: the
+// write goes ahead only while the key still holds it.
+struct Shown {
+    std::optional<StoredValue> favorites;  // nullopt: no FavoriteArray
+    std::optional<std::uint32_t> marker;   // check, as the plug-in reads it
+    std::optional<StoredValue> backup;     // for SwapInBackup
+};
+
+// What became of such a write.
+struct RequestedWrite {
+    enum class Outcome {
+        Written,
+        LockedOut,         // another writer kept the writers' lock
+        ValueChanged,      // FavoriteArray (or, for the swap, the backup) is no longer what was shown
+        MarkerChanged,     // check is no longer what was shown
+        NotKept,           // the replaced value could not go to the history; nothing written
+        Failed,            // nothing written, or everything written put back but notPutBack
+    };
+    Outcome outcome = Outcome::Failed;
+    Replaced replaced;                             // Written: where the replaced value went
+    std::optional<std::uint32_t> markerSet;        // Written: check was set to this
+    std::optional<StoredValues::Value> failed;     // Failed in a swap: the write that failed
+    std::vector<StoredValues::Value> notPutBack;   // Failed in a swap: values left as written
+};
 
 // Per writer: what it last saw of the stored value and what it still owes
 // the backup.
@@ -136,6 +100,20 @@ public:
     // Replaces the stored value with encoded, or deletes it when encoded is
     // empty (the tree has no items), as far as the rules allow.
     SaveOutcome Save(StoredValues& store, std::vector<std::uint8_t> encoded, const SaveOptions& options = {});
+
+    // A replace asked for (favtool's import, relocate, restore of a history
+    // entry): FavoriteArray becomes encoded (goes, when encoded is empty),
+    // by the rules every save keeps, while the key holds what was shown. The
+    // replaced value goes to the history (reason names the entry), or to the
+    // backup when it does not load completely.
+    RequestedWrite Replace(StoredValues& store, const Shown& shown, std::vector<std::uint8_t> encoded,
+                           const std::string& reason);
+    // restore's swap: FavoriteArray takes the backup, check the marker it
+    // loads with, and the backup the replaced value (goes, when there was
+    // none), each keeping its registry type. The replaced value goes to the
+    // history first; every moment of the swap leaves each of the two in at
+    // least one value, and a failed write puts back those before it.
+    RequestedWrite SwapInBackup(StoredValues& store, const Shown& shown);
 
     // Whether the stored value is no longer what this writer last loaded or
     // saved. Reads no value data while the key's last-write time is the one
@@ -170,6 +148,9 @@ private:
     bool SecureUnloadedValue(StoredValues& store, StoredValue& written);
     bool KeepReplaced(StoredValues& store, const StoredValue& current, const std::vector<std::uint8_t>& encoded,
                       bool byOthers, const SaveOptions& options);
+    // The swap's writes in order, each undone (last first) when a later one fails.
+    RequestedWrite SwapValues(StoredValues& store, const StoredValue& backup, const std::optional<StoredValue>& replaced,
+                              std::optional<std::uint32_t> marker);
     // Whether the value as last seen holds encoded byte for byte, in the
     // current layout (or is missing, for an empty tree).
     bool AlreadyStored(const std::vector<std::uint8_t>& encoded) const;
@@ -209,6 +190,7 @@ private:
     bool m_bUnloadedUnread = false;  // a value that could not even be read
 
     std::vector<std::uint8_t> m_spare;  // for TakeBuffer
+    Replaced m_replaced;                // where the last save put the value it replaced
 };
 
 }  // namespace favstore

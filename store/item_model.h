@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/favorite_tree.h"
+#include "store/tree_limits.h"
 
 struct FavoriteItem {
     std::wstring strTitle;  // the name given at creation or by the last rename
@@ -27,7 +28,7 @@ struct FlatEntry {
 using FlatList = std::vector<FlatEntry>;
 
 // Labels, paths and messages are read into buffers of this many characters.
-constexpr int kTextBufferChars = 260;
+constexpr int kTextBufferChars = static_cast<int>(kTreeLabelUnits) + 1;
 // Titles and names loaded from the string table.
 constexpr int kNameBufferChars = 80;
 

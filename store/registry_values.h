@@ -1,44 +1,32 @@
 // The favourites values of a plug-in key in the registry, as the keeper sees
-// them: FavoriteArray, FavoriteArrayBackup, check, the key's last-write time,
-// the History subkey and the system clock. Shared by the plug-in and favtool,
-// so both write through the same rules.
+// them (store/stored_values.h), read and written through RegKey, with the
+// key's writers' lock. Shared by the plug-in and favtool, so both write
+// through the same rules.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "common/handles.h"
-#include "store/favorites_keeper.h"
+#include "store/registry_key.h"
+#include "store/stored_values.h"
+#include "store/writers_lock.h"
 
 namespace favstore {
-
-// Reads a value whole, of any type: one query for type and size, one for the
-// data, again when another writer replaced it in between. A value that does
-// not fit in memory, or keeps changing, is unreadable rather than missing.
-ReadOutcome ReadWholeValue(HKEY hKey, const wchar_t* pszName, StoredValue& value);
-
-// The name of the writers' lock of a key, given its path under
-// HKEY_CURRENT_USER: the same for every process of the user's session and
-// for every spelling of the path that names the same key.
-std::wstring WritersLockName(const wchar_t* pszKeyPath);
 
 class RegistryValues final : public StoredValues {
 public:
     // hKey: the plug-in key, opened for reading and writing; not owned.
     // lockName: its writers' lock (WritersLockName).
-    RegistryValues(HKEY hKey, std::wstring lockName) : m_hKey(hKey), m_lockName(std::move(lockName)) {}
+    RegistryValues(HKEY hKey, std::wstring lockName);
     ~RegistryValues();
     RegistryValues(const RegistryValues&) = delete;
     RegistryValues& operator=(const RegistryValues&) = delete;
 
-    ReadOutcome ReadFavorites(StoredValue& value) override;
-    bool WriteFavorites(const std::vector<std::uint8_t>& bytes) override;
-    bool DeleteFavorites() override;
-    ReadOutcome ReadBackup(StoredValue& value) override;
-    bool WriteBackup(const StoredValue& value) override;
-    bool MarkCurrentLayout() override;
-    bool LayoutMarkerCurrent() override;
+    ReadOutcome Read(Value which, StoredValue& value) override;
+    bool Write(Value which, const StoredValue& value) override;
+    bool Delete(Value which) override;
+    std::optional<std::uint32_t> ReadMarker() override;
     Ticks LastWritten() override;
 
     bool ListHistory(std::vector<HistoryEntry>& entries) override;
@@ -49,20 +37,23 @@ public:
     Ticks Now() override;
     std::int64_t LocalDay(Ticks utc) override;
 
-    bool LockWriters() override;
-    void UnlockWriters() override;
+    bool LockWriters() override { return m_lock.Lock(); }
+    void UnlockWriters() override { m_lock.Unlock(); }
 
     // Whether the key's time could not be asked because the key was deleted
     // since its handle was opened: what this handle names no one else sees.
     bool KeyGone() const { return m_bKeyGone; }
+    // The system's answer to the first write or delete that failed;
+    // ERROR_SUCCESS while none did.
+    LSTATUS FirstFailure() const { return m_firstFailure; }
 
 private:
-    HKEY m_hKey;
-    std::wstring m_lockName;
-    HANDLE m_hLock = nullptr;       // the mutex, while held
-    UniqueKernelHandle m_ownLock;   // one opened for this holder alone
-    int m_lockDepth = 0;
+    bool Succeeded(LSTATUS status);
+
+    RegKey m_key;
+    WritersLock m_lock;
     bool m_bKeyGone = false;
+    LSTATUS m_firstFailure = ERROR_SUCCESS;
 };
 
 }  // namespace favstore

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "store/value_names.h"
 
 // The settings a frame holds: read once per frame, written when its bar
@@ -21,7 +19,4 @@ HKEY OpenPlugInKey();                      // the caller closes the key
 void ReadSettings(BarSettings& settings);
 void WriteSettings(const BarSettings& settings);
 void WriteBarPosition(int nBarPos);
-DWORD ReadDwordValue(HKEY hKey, const wchar_t* pszName);
-void WriteDwordValue(HKEY hKey, const wchar_t* pszName, DWORD dwValue);
-bool SetHostString(const wchar_t* pszKeyPath, const wchar_t* pszName, const std::wstring& strText);
 

@@ -17,21 +17,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tool/json_text.h"
 #include "tool/stored_tree.h"
 
 constexpr int kDocumentVersion = 1;
 // Far beyond any real tree; larger files are refused before they are read.
 constexpr std::size_t kMaxDocumentBytes = 64u * 1024 * 1024;
 
-// ---- Writing JSON
-
-// UTF-16 as UTF-8, unpaired surrogates kept as their own 3-byte sequences
-// (for strings of a JSON value that DumpJson writes).
-std::string ToWtf8(std::wstring_view text);
-// Indented by 2 as the library's dump(2) does, with those sequences written
-// as \u escapes; asciiOnly escapes every character beyond ASCII too, for
-// output in a code page that cannot carry them. No final newline.
-std::string DumpJson(const nlohmann::ordered_json& value, bool asciiOnly);
+// ---- Writing documents
 
 // The items in the document's shape.
 nlohmann::ordered_json ItemsJson(const Tree& items);

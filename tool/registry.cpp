@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "common/host_interface.h"
-#include "store/layout_marker.h"
-#include "store/settings.h"
+#include "store/value_names.h"
 #include "tool/text.h"
 
 std::string TypeName(DWORD type) {
@@ -36,15 +34,13 @@ std::string SystemMessage(DWORD error) {
     return message.empty() ? code : code + ": " + ToUtf8(message);
 }
 
-PluginKey::PluginKey(const std::wstring& module, KeyAccess access) : m_path(PLUGIN_KEY_ROOT + module) {
-    HKEY raw = nullptr;
-    LONG rc;
+ModuleKey::ModuleKey(const std::wstring& module, KeyAccess access) : m_path(PlugInKeyPath(module)) {
+    LSTATUS rc = ERROR_SUCCESS;
     if (access == KeyAccess::Create) {
-        rc = ::RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_READ | KEY_WRITE, nullptr, &raw, nullptr);
+        m_key = RegKey::Create(HKEY_CURRENT_USER, m_path.c_str(), KEY_READ | KEY_WRITE, &rc);
     } else {
-        rc = ::RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0,
-                             access == KeyAccess::Write ? KEY_READ | KEY_WRITE : KEY_READ, &raw);
+        m_key = RegKey::Open(HKEY_CURRENT_USER, m_path.c_str(),
+                             access == KeyAccess::Write ? KEY_READ | KEY_WRITE : KEY_READ, &rc);
         if (rc == ERROR_FILE_NOT_FOUND) {
             if (access == KeyAccess::Read) return;
             throw ToolError(MissingKeyMessage(module));
@@ -53,33 +49,28 @@ PluginKey::PluginKey(const std::wstring& module, KeyAccess access) : m_path(PLUG
     if (rc != ERROR_SUCCESS) {
         throw ToolError("cannot open HKCU\\" + ToUtf8(m_path) + " (" + SystemMessage(rc) + ")");
     }
-    m_key.reset(raw);
 }
 
 std::vector<std::wstring> ModulesWithFavorites() {
-    std::wstring root = PLUGIN_KEY_ROOT;
+    std::wstring root = PlugInKeyPath(L"");
     if (!root.empty() && root.back() == L'\\') root.pop_back();
-    HKEY raw = nullptr;
     std::vector<std::wstring> modules;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, root.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return modules;
-    const UniqueRegKey plugins(raw);
+    const RegKey plugins = RegKey::Open(HKEY_CURRENT_USER, root.c_str(), KEY_READ);
+    if (!plugins) return modules;
+    std::wstring name;
     for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = 256;
-        const LONG rc = ::RegEnumKeyExW(plugins.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        const LSTATUS rc = plugins.SubkeyName(i, name);
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS) break;
-        if (::RegGetValueW(plugins.get(), name, kValueFavorites, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-            ERROR_SUCCESS) {
-            modules.emplace_back(name, length);
-        }
+        const RegKey module = plugins.OpenSubkey(name.c_str(), KEY_READ);
+        if (module && module.HasValue(kValueFavorites)) modules.push_back(name);
     }
     std::sort(modules.begin(), modules.end());
     return modules;
 }
 
 std::string MissingKeyMessage(const std::wstring& module) {
-    std::string message = "HKCU\\" + ToUtf8(PLUGIN_KEY_ROOT + module) +
+    std::string message = "HKCU\\" + ToUtf8(PlugInKeyPath(module)) +
                           " does not exist: no module named " + ToUtf8(module) + " has kept anything there";
     const std::vector<std::wstring> modules = ModulesWithFavorites();
     if (modules.empty()) return message + "; no module's key holds favourites";
@@ -88,43 +79,17 @@ std::string MissingKeyMessage(const std::wstring& module) {
     return message + "; keys that hold favourites: " + names + " (choose one with --module NAME)";
 }
 
-std::optional<RegValue> PluginKey::Read(const wchar_t* name) const {
+std::optional<favstore::StoredValue> ModuleKey::Read(const wchar_t* name) const {
     if (!m_key) return std::nullopt;
-    // The value may change between the size query and the read: ask again then.
-    for (;;) {
-        RegValue value;
-        DWORD type = REG_NONE;
-        DWORD size = 0;
-        LONG rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &type, nullptr, &size);
-        if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
-        if (rc == ERROR_SUCCESS) {
-            value.data.resize(size);
-            rc = ::RegQueryValueExW(m_key.get(), name, nullptr, &type, value.data.data(), &size);
-            if (rc == ERROR_MORE_DATA) continue;
-        }
-        if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
-        if (rc != ERROR_SUCCESS) throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(rc) + ")");
-        value.type = type;
-        value.data.resize(size);
+    favstore::StoredValue value;
+    LSTATUS rc = ERROR_SUCCESS;
+    switch (m_key.Read(name, value, &rc)) {
+    case favstore::ReadOutcome::Missing:
+        return std::nullopt;
+    case favstore::ReadOutcome::Read:
         return value;
+    case favstore::ReadOutcome::Unreadable:
+        break;
     }
-}
-
-std::optional<DWORD> PluginKey::Marker() const { return ReadLayoutMarker(m_key.get()); }
-
-namespace {
-
-// Empty on success, the system's reason otherwise.
-std::string WriteFailure(LONG rc) { return rc == ERROR_SUCCESS ? std::string() : SystemMessage(rc); }
-
-}  // namespace
-
-std::string PluginKey::Write(const wchar_t* name, const RegValue& value) {
-    return WriteFailure(::RegSetValueExW(m_key.get(), name, 0, value.type, value.data.data(),
-                                    static_cast<DWORD>(value.data.size())));
-}
-
-std::string PluginKey::Remove(const wchar_t* name) {
-    const LONG rc = ::RegDeleteValueW(m_key.get(), name);
-    return WriteFailure(rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc);
+    throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(static_cast<DWORD>(rc)) + ")");
 }

@@ -1,5 +1,7 @@
-// The plug-in's registry key as the tool sees it: whole values with their
-// types (tool/value_writes.h).
+// The plug-in's registry key as the tool sees it: the key of one module,
+// opened through the plug-in's own registry layer (store/registry_key.h),
+// whole values with their types, and the key's values as the keeper writes
+// them.
 #pragma once
 
 #include <windows.h>
@@ -8,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "common/handles.h"
+#include "store/registry_key.h"
+#include "store/registry_values.h"
 #include "tool/tool_error.h"
-#include "tool/value_writes.h"
 
 std::string TypeName(DWORD type);
 std::string SystemMessage(DWORD error);
@@ -21,30 +23,30 @@ enum class KeyAccess {
     Create,  // created when it does not exist
 };
 
-class PluginKey final : public NamedValues {
+class ModuleKey {
 public:
     // Below HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns. Throws ToolError
     // when the key cannot be opened, and for Write when it does not exist.
-    PluginKey(const std::wstring& module, KeyAccess access);
+    ModuleKey(const std::wstring& module, KeyAccess access);
 
     const std::wstring& Path() const { return m_path; }
     bool Exists() const { return static_cast<bool>(m_key); }
-    HKEY Handle() const { return m_key.get(); }
     // Absent values (and an absent key) read as nullopt; other failures throw.
-    std::optional<RegValue> Read(const wchar_t* name) const override;
+    std::optional<favstore::StoredValue> Read(const wchar_t* name) const;
     // The layout marker `check`, read as the plug-in reads it.
-    std::optional<DWORD> Marker() const;
-
-    std::string Write(const wchar_t* name, const RegValue& value) override;
-    std::string Remove(const wchar_t* name) override;
+    std::optional<DWORD> Marker() const { return m_key.ReadDword(kValueCheck); }
+    // The key's values as the keeper sees them, under the lock the bar's
+    // windows take too.
+    favstore::RegistryValues Values() const {
+        return favstore::RegistryValues(m_key.Handle(), favstore::WritersLockName(m_path.c_str()));
+    }
 
 private:
     std::wstring m_path;
-    UniqueRegKey m_key;
+    RegKey m_key;
 };
 
 // The modules below the plug-ins' key whose keys hold a FavoriteArray, sorted.
 std::vector<std::wstring> ModulesWithFavorites();
 // "HKCU\...\<module> does not exist", naming the modules that hold favourites.
 std::string MissingKeyMessage(const std::wstring& module);
-

@@ -10,6 +10,7 @@
 #include "store/favorites_format.h"
 #include "store/favorites_history.h"
 #include "store/favorites_keeper.h"
+#include "tests/native/fake_stored_values.h"
 
 namespace {
 
@@ -20,143 +21,13 @@ using favstore::SaveOutcome;
 using favstore::StoredValue;
 using favstore::Ticks;
 using Bytes = std::vector<std::uint8_t>;
+using favtest::FakeValues;
+using favtest::kBinary;
+using favtest::kDay;
+using favtest::kMorning;
+using favtest::kSecond;
+using favtest::kText;
 
-constexpr std::uint32_t kBinary = 3;  // REG_BINARY
-constexpr std::uint32_t kText = 1;    // REG_SZ
-constexpr Ticks kSecond = favstore::kTicksPerSecond;
-constexpr Ticks kDay = 86'400 * kSecond;
-// 2026-12-08T10:00:00Z in registry ticks.
-constexpr Ticks kMorning = 134411976000000000ULL;
-
-class FakeValues final : public favstore::StoredValues {
-public:
-    // The key's state.
-    bool hasFavorites = false;
-    StoredValue favorites;
-    bool hasBackup = false;
-    StoredValue backup;
-    bool marked = false;
-    Ticks written = 0;  // the key's last-write time
-    std::map<std::string, Bytes> history;
-    Ticks now = kMorning;
-    // Faults to inject.
-    bool unreadable = false;
-    bool failBackup = false;
-    bool failWrite = false;
-    bool failDelete = false;
-    bool failHistory = false;
-    // Every change, in order, and how often value data was read.
-    std::vector<std::string> log;
-    int favoritesReads = 0;
-    // The writers' lock: refused while another writer holds it; reads and
-    // writes made without it.
-    bool lockRefused = false;
-    int lockDepth = 0;
-    int locksTaken = 0;
-    int unlockedReads = 0;
-    int unlockedWrites = 0;
-
-    // Another writer's value, stored at the current time.
-    void Store(std::uint32_t type, Bytes bytes) {
-        hasFavorites = true;
-        favorites = StoredValue{type, std::move(bytes)};
-        written = now;
-    }
-    void Remove() {
-        hasFavorites = false;
-        written = now;
-    }
-    std::vector<std::string> HistoryNames() const {
-        std::vector<std::string> names;
-        for (const auto& entry : history) names.push_back(entry.first);
-        return names;
-    }
-    Bytes Newest() const { return history.empty() ? Bytes{} : history.rbegin()->second; }
-
-    ReadOutcome ReadFavorites(StoredValue& value) override {
-        ++favoritesReads;
-        if (lockDepth == 0) ++unlockedReads;
-        if (!hasFavorites) return ReadOutcome::Missing;
-        if (unreadable) return ReadOutcome::Unreadable;
-        value = favorites;
-        return ReadOutcome::Read;
-    }
-    bool WriteFavorites(const Bytes& bytes) override {
-        if (lockDepth == 0) ++unlockedWrites;
-        if (failWrite) return false;
-        Store(kBinary, bytes);
-        log.push_back("write");
-        return true;
-    }
-    bool DeleteFavorites() override {
-        if (lockDepth == 0) ++unlockedWrites;
-        if (failDelete) return false;
-        Remove();
-        log.push_back("delete");
-        return true;
-    }
-    ReadOutcome ReadBackup(StoredValue& value) override {
-        if (!hasBackup) return ReadOutcome::Missing;
-        value = backup;
-        return ReadOutcome::Read;
-    }
-    bool WriteBackup(const StoredValue& value) override {
-        if (lockDepth == 0) ++unlockedWrites;
-        if (failBackup) return false;
-        hasBackup = true;
-        backup = value;
-        written = now;
-        log.push_back("backup");
-        return true;
-    }
-    bool MarkCurrentLayout() override {
-        if (lockDepth == 0) ++unlockedWrites;
-        marked = true;
-        written = now;
-        log.push_back("mark");
-        return true;
-    }
-    bool LayoutMarkerCurrent() override { return marked; }
-    Ticks LastWritten() override {
-        ++timeAsks;
-        return written;
-    }
-    int timeAsks = 0;
-    bool ListHistory(std::vector<favstore::HistoryEntry>& entries) override {
-        for (const auto& entry : history) entries.push_back({entry.first, entry.second.size()});
-        return true;
-    }
-    bool ReadHistory(const std::string& name, Bytes& bytes) override {
-        auto it = history.find(name);
-        if (it == history.end()) return false;
-        bytes = it->second;
-        return true;
-    }
-    bool WriteHistory(const std::string& name, const Bytes& bytes) override {
-        if (lockDepth == 0) ++unlockedWrites;
-        if (failHistory) return false;
-        history[name] = bytes;
-        log.push_back("history");
-        return true;
-    }
-    bool DeleteHistory(const std::string& name) override {
-        history.erase(name);
-        return true;
-    }
-    Ticks Now() override { return now; }
-    std::int64_t LocalDay(Ticks utc) override {
-        ++localDayAsks;
-        return static_cast<std::int64_t>(utc / kDay);
-    }
-    int localDayAsks = 0;
-    bool LockWriters() override {
-        if (lockRefused) return false;
-        ++lockDepth;
-        ++locksTaken;
-        return true;
-    }
-    void UnlockWriters() override { --lockDepth; }
-};
 
 Record Item(const char16_t* label, int depth = 1) { return {label, std::u16string(u"C:\\") + label, static_cast<std::uint8_t>(depth), false, false}; }
 Record Folder(const char16_t* label, int depth = 1, bool expanded = false) {
@@ -208,7 +79,7 @@ TEST(FavoritesKeeper, AFailedBackupLeavesTheValueAndKeepsTheBytesForTheNextSave)
     EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, {}));  // nor deleted
     EXPECT_TRUE(key.log.empty());
     EXPECT_EQ(kDamaged, key.favorites.bytes);
-    EXPECT_FALSE(key.marked);
+    EXPECT_FALSE(key.Marked());
     EXPECT_TRUE(keeper.HoldsUnloadedValue());
 
     key.failBackup = false;
@@ -241,13 +112,13 @@ TEST(FavoritesKeeper, TheLayoutIsMarkedOnlyAfterTheValueWasWritten) {
     FavoritesKeeper keeper = LoadedFrom(key);
     key.failWrite = true;
     EXPECT_EQ(SaveOutcome::Failed, keeper.Save(key, kAB));
-    EXPECT_FALSE(key.marked);
+    EXPECT_FALSE(key.Marked());
 
     // An emptied tree deletes the value and leaves the marker as it was.
     key.failWrite = false;
     EXPECT_EQ(SaveOutcome::Deleted, keeper.Save(key, {}));
     EXPECT_FALSE(key.hasFavorites);
-    EXPECT_FALSE(key.marked);
+    EXPECT_FALSE(key.Marked());
     key.Store(kBinary, kA);
     key.failDelete = true;
     EXPECT_EQ(SaveOutcome::Failed, LoadedFrom(key).Save(key, {}));
@@ -710,7 +581,7 @@ TEST(FavoritesKeeper, TheMarkerIsWrittenUnlessSeenCurrentInAKeyNobodyWroteSince)
     const auto marks = [](const FakeValues& k) { return std::count(k.log.begin(), k.log.end(), "mark"); };
     FakeValues key;
     key.Store(kBinary, kA);
-    key.marked = true;
+    key.SetMarked(true);
     key.now += 10 * kSecond;
     FavoritesKeeper keeper = LoadedFrom(key);  // the marker read as current, the key's time settled
     EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
@@ -718,20 +589,20 @@ TEST(FavoritesKeeper, TheMarkerIsWrittenUnlessSeenCurrentInAKeyNobodyWroteSince)
 
     // Another writer's old-layout marker lands in the tick of this writer's
     // own write: the look that settles the key's time reads the marker too.
-    key.marked = false;
+    key.SetMarked(false);
     key.now += 10 * kSecond;
     EXPECT_FALSE(keeper.StoredValueChanged(key));
     EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kABC));
     EXPECT_EQ(1, marks(key));
-    EXPECT_TRUE(key.marked);
+    EXPECT_TRUE(key.Marked());
 
     // Set apart from any write of this writer, it shows in the key's time:
     // the save reads the value and writes the marker.
     key.now += 10 * kSecond;
     EXPECT_FALSE(keeper.StoredValueChanged(key));
-    key.marked = false;
+    key.SetMarked(false);
     key.written = key.now;
     EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kXYZ));
     EXPECT_EQ(2, marks(key));
-    EXPECT_TRUE(key.marked);
+    EXPECT_TRUE(key.Marked());
 }

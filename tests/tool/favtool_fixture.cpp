@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "common/handles.h"
-#include "common/host_interface.h"
+#include "store/registry_key.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ void FavtoolTest::SetUp() {
     }
     // Japanese in every module name: each run passes it through the arguments.
     module = L"favtool_お気に入り_" + name + L"_" + std::to_wstring(::GetCurrentProcessId());
-    m_keyPath = std::wstring(PLUGIN_KEY_ROOT) + module;
+    m_keyPath = PlugInKeyPath(module);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, m_keyPath.c_str());
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
@@ -172,7 +172,7 @@ void FavtoolTest::PutDword(const wchar_t* name, DWORD value) const {
 
 void FavtoolTest::PutIn(const std::wstring& otherModule, const wchar_t* name, DWORD type,
                         const std::vector<BYTE>& data) {
-    m_otherKeys.push_back(std::wstring(PLUGIN_KEY_ROOT) + otherModule);
+    m_otherKeys.push_back(PlugInKeyPath(otherModule));
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, m_otherKeys.back().c_str(), name, type, data.data(),
                                                 static_cast<DWORD>(data.size())));
 }
@@ -194,18 +194,14 @@ StoredValueOf FavtoolTest::Get(const wchar_t* name) const {
 
 KeySnapshot FavtoolTest::Snapshot() const {
     KeySnapshot values;
-    HKEY raw = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_keyPath.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return values;
-    UniqueRegKey key(raw);
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLen = 256;
-        DWORD type = 0;
-        DWORD size = 0;
-        if (::RegEnumValueW(key.get(), i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-        StoredValueOf value{type, std::vector<BYTE>(size)};
-        ::RegQueryValueExW(key.get(), name, nullptr, nullptr, value.data.data(), &size);
-        values[name] = value;
+    const RegKey key = RegKey::Open(HKEY_CURRENT_USER, m_keyPath.c_str(), KEY_READ);
+    if (!key) return values;
+    std::wstring name;
+    DWORD size = 0;
+    for (DWORD i = 0; key.ValueName(i, name, size) == ERROR_SUCCESS; ++i) {
+        favstore::StoredValue value;
+        key.Read(name.c_str(), value);
+        values[name] = StoredValueOf{value.type, std::move(value.bytes)};
     }
     return values;
 }

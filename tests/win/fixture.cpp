@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "res/resource.h"
+#include "store/registry_key.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void PluginTest::SetUp() {
     ::GetTempPathW(MAX_PATH, temp);
     m_dllCopy = std::wstring(temp) + m_stem + L".dll";
     ASSERT_TRUE(::CopyFileW(FavoritesDllPath(), m_dllCopy.c_str(), FALSE)) << "cannot copy the plug-in";
-    m_key = std::make_unique<hostsim::ScratchKey>(std::wstring(PLUGIN_KEY_ROOT) + m_stem);
+    m_key = std::make_unique<hostsim::ScratchKey>(PlugInKeyPath(m_stem));
 }
 
 void PluginTest::TearDown() {
@@ -134,21 +135,15 @@ std::wstring BarTest::SelectedLabel() const {
 
 std::map<std::wstring, std::vector<BYTE>> PluginTest::History() const {
     std::map<std::wstring, std::vector<BYTE>> entries;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, (KeyPath() + L"\\History").c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return entries;
+    const RegKey key = RegKey::Open(HKEY_CURRENT_USER, (KeyPath() + L"\\History").c_str(), KEY_READ);
+    if (!key) return entries;
+    std::wstring name;
+    DWORD size = 0;
+    for (DWORD i = 0; key.ValueName(i, name, size) == ERROR_SUCCESS; ++i) {
+        favstore::StoredValue value;
+        if (key.Read(name.c_str(), value) != favstore::ReadOutcome::Read) break;
+        entries[name] = std::move(value.bytes);
     }
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLen = 256;
-        DWORD size = 0;
-        if (::RegEnumValueW(key, i, name, &nameLen, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) break;
-        std::vector<BYTE> data(size);
-        nameLen = 256;
-        if (::RegEnumValueW(key, i, name, &nameLen, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) break;
-        entries[std::wstring(name, nameLen)] = std::move(data);
-    }
-    ::RegCloseKey(key);
     return entries;
 }
 

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "common/handles.h"
-#include "store/registry_values.h"
+#include "store/writers_lock.h"
 
 class HeldWritersLock {
 public:

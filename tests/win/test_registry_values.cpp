@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/registry_values.h"
+#include "store/registry_key.h"
 
 TEST(RegistryValuesTest, AValueAnotherWriterReplacesMeanwhileIsReadWhole) {
     const std::wstring path = L"Software\\FavoritesTests\\ReadRace" + std::to_wstring(::GetCurrentProcessId());
@@ -34,7 +34,7 @@ TEST(RegistryValuesTest, AValueAnotherWriterReplacesMeanwhileIsReadWhole) {
     int mixed = 0;
     for (int i = 0; i < 3000; ++i) {
         favstore::StoredValue value;
-        if (favstore::ReadWholeValue(key, L"FavoriteArray", value) != favstore::ReadOutcome::Read) {
+        if (RegKey::Borrow(key).Read(L"FavoriteArray", value) != favstore::ReadOutcome::Read) {
             ++unread;
         } else if (value.bytes != small && value.bytes != large) {
             ++mixed;
