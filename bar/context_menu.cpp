@@ -50,7 +50,7 @@ void CMyFrame::ShowContextMenu(bool bAtCursor) {
         ::EnableMenuItem(hPopup, ID_OPEN_FOLDER, MF_BYCOMMAND | MF_GRAYED);
         ::EnableMenuItem(hPopup, ID_OPEN_FOLDER_ALL, MF_BYCOMMAND | MF_GRAYED);
         ::EnableMenuItem(hPopup, ID_RUN_MACRO, MF_BYCOMMAND | MF_GRAYED);
-    } else if (m_mapItems.GetItem(placement.hTarget).bFolder) {
+    } else if (RecordOf(placement.hTarget).bFolder) {
         ::EnableMenuItem(hPopup, ID_RUN_MACRO, MF_BYCOMMAND | MF_GRAYED);
     } else {
         ::EnableMenuItem(hPopup, ID_OPEN_FOLDER, MF_BYCOMMAND | MF_GRAYED);
@@ -69,25 +69,25 @@ void CMyFrame::ShowContextMenu(bool bAtCursor) {
         bAtCursor ? Tree().HitTestScreen(placement.ptScreen) : GetSelectedItem();
     switch (nCommand) {
     case ID_NEW_TEXT:
-        InsertNewItem(hTarget, NewItemInfo{});
+        edit::InsertNewItem(m_edits, hTarget, NewItemInfo{});
         break;
     case ID_NEW_FOLDER: {
         NewItemInfo info;
         info.bFolder = true;
-        InsertNewItem(hTarget, info);
+        edit::InsertNewItem(m_edits, hTarget, info);
         break;
     }
     case ID_DELETE:
-        DeleteItem(hTarget);
+        edit::DeleteItem(m_edits, hTarget);
         break;
     case ID_RENAME:
         EditLabel(hTarget);
         break;
     case ID_MOVE_UP:
-        MoveItemUpDown(hTarget, false);
+        edit::MoveItemUpDown(m_edits, hTarget, false);
         break;
     case ID_MOVE_DOWN:
-        MoveItemUpDown(hTarget, true);
+        edit::MoveItemUpDown(m_edits, hTarget, true);
         break;
     case ID_OPEN_FOLDER:
         OpenFolderItems(hTarget, 0);

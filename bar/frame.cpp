@@ -4,8 +4,6 @@
 
 #include "common/module.h"
 #include "res/resource.h"
-#include "store/bounded_copy.h"
-#include "store/favorites_store.h"
 
 namespace {
 
@@ -62,7 +60,7 @@ CMyFrame::~CMyFrame() {
 void CMyFrame::OnCommand(HWND) {
     if (IsBarOpen()) {
         // Tear-down waits for the host's close event, whoever closes the bar.
-        ::SendMessageW(m_hWnd, HM_CLOSE_CUSTOM_BAR, static_cast<WPARAM>(m_nBarID), 0);
+        ::SendMessageW(MainWindow(), HM_CLOSE_CUSTOM_BAR, static_cast<WPARAM>(m_nBarID), 0);
         return;
     }
     OpenBar();
@@ -72,37 +70,43 @@ void CMyFrame::OpenBar() {
     wchar_t title[kNameBufferChars] = {};
     ::LoadStringW(g_hInstance, IDS_NAME, title, kNameBufferChars);
 
-    const UINT version = static_cast<UINT>(::SendMessageW(m_hWnd, HM_GET_VERSION, 0, 0));
+    const UINT version = static_cast<UINT>(::SendMessageW(MainWindow(), HM_GET_VERSION, 0, 0));
     if (version < kMinimumHostVersion) {
         wchar_t message[kTextBufferChars] = {};
         ::LoadStringW(g_hInstance, IDS_HOST_TOO_OLD, message, kTextBufferChars);
-        ::MessageBoxW(m_hWnd, message, title, MB_ICONERROR);
+        ::MessageBoxW(MainWindow(), message, title, MB_ICONERROR);
         return;
     }
     if (!CreateTreeView()) return;
 
     BAR_OPEN_INFO info = {sizeof(BAR_OPEN_INFO), 0, m_hwndTree, title, m_settings.nBarPos};
-    const HWND hwndMain = m_hWnd;
+    const HWND hwndMain = MainWindow();
     m_bDocking = true;
     m_closedWhileDocking.clear();
-    const int nBarID = static_cast<int>(::SendMessageW(m_hWnd, HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info)));
+    const int nBarID =
+        static_cast<int>(::SendMessageW(hwndMain, HM_OPEN_CUSTOM_BAR, 0, reinterpret_cast<LPARAM>(&info)));
     // The host may have closed the window while docking the bar, and the
     // frame went with it.
     if (GetFrame(hwndMain) != this) return;
     m_bDocking = false;
     if (!BarSurvivedDocking(nBarID)) return;
     m_nBarID = nBarID;
-    const BarWatch watch(*this);
 
     if (!m_himl) LoadImageList();
     TreeView tree = Tree();
     // Docking may have had the tree ask its new parent again.
     tree.UseUnicodeNotices();
     tree.SetImageList(m_himl.get());
-    // The new tree is filled before the bar's procedure goes in: nothing a
-    // load makes an empty tree send is the bar's business, and each of its
-    // messages then reaches the control without a second window procedure.
-    LoadFavorites(tree, m_mapItems, m_keeper, m_storeKey);
+    LoadTree();
+}
+
+void CMyFrame::LoadTree() {
+    // Out during the load, the bar's procedure is no second window
+    // procedure for each of its messages to pass.
+    m_subclass.Restore();
+    const BarWatch watch(*this);
+    TreeView tree = Tree();
+    m_store.Load(tree);
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (watch.StillOpen()) m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
@@ -130,7 +134,7 @@ bool CMyFrame::BarSurvivedDocking(int nBarID) {
 }
 
 bool CMyFrame::CreateTreeView() {
-    m_hwndTree = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr, kTreeStyle, 0, 0, 0, 0, m_hWnd,
+    m_hwndTree = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, nullptr, kTreeStyle, 0, 0, 0, 0, MainWindow(),
                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kTreeControlId)), nullptr, nullptr);
     if (!m_hwndTree) return false;
     // A host whose windows are ANSI ones would get the ANSI notices.
@@ -157,7 +161,7 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
         if (m_settings.bOpenStartup) OnCommand(hwnd);
     }
     if ((nEvent & EV_BAR_SAVE) && IsThisBar(pBar)) {
-        FinishLabelEdit();
+        edit::FinishLabelEdit(m_edits);
         SaveTree();
     }
     if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar)) CloseBarFromHost(pBar);
@@ -172,39 +176,27 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
             FollowStoredFavorites();
             // The host may close the bar or the window in answer; nothing of
             // the frame is touched after it.
-            if (bOpened) ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
+            if (bOpened) ::SendMessageW(MainWindow(), HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
         }
     }
-}
-
-bool CMyFrame::SaveTree() {
-    if (!IsBarOpen()) return false;
-    // A save that could not secure what is stored leaves the edits pending.
-    // One the keeper skipped had nothing to save: the window's edits
-    // changed no favourite, and another writer's value is newer.
-    if (SaveFavorites(Tree(), m_mapItems, m_keeper, m_storeKey) == favstore::SaveOutcome::Failed) return false;
-    m_bModified = false;
-    return true;
-}
-
-void CMyFrame::SaveFavoritesIfModified() {
-    if (m_bModified) SaveTree();
 }
 
 bool CMyFrame::MayFollowStore() const {
     // Nothing the user is in the middle of is taken away: an edit being
     // typed, a drag, a menu or question about an item, a request to the host.
-    return IsBarOpen() && !m_bModified && m_nNestedLoops == 0 && !m_drag.Active() && !m_hDragItem &&
-           !Tree().IsEditingLabel();
+    return IsBarOpen() && m_nNestedLoops == 0 && !m_dragState.Busy() && !Tree().IsEditingLabel();
 }
 
+// Whether the bar follows at all is the store's rule: only while it has no
+// edits of its own.
 void CMyFrame::FollowStoredFavorites() {
-    if (!MayFollowStore() || !StoredFavoritesChanged(m_keeper, m_storeKey)) return;
+    StoredChange change;
+    if (!MayFollowStore() || !m_store.ChangeToFollow(change)) return;
     TreeView tree = Tree();
     const ShownItem selected = ShownItem::Of(tree, tree.Selected());
     const ShownItem firstVisible = ShownItem::Of(tree, tree.FirstVisible());
     const BarWatch watch(*this);
-    LoadFavorites(tree, m_mapItems, m_keeper, m_storeKey);
+    m_store.Follow(tree, change);
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (!watch.StillOpen()) return;
@@ -214,7 +206,7 @@ void CMyFrame::FollowStoredFavorites() {
 
 void CMyFrame::SaveBeforeLeaving() {
     if (!IsBarOpen() || !::IsWindow(m_hwndTree)) return;
-    FinishLabelEdit();
+    edit::FinishLabelEdit(m_edits);
     SaveFavoritesIfModified();
 }
 
@@ -235,14 +227,14 @@ void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
 
 void CMyFrame::ReopenBar() {
     if (!IsBarOpen()) return;
-    const HWND hwndMain = m_hWnd;
+    const HWND hwndMain = MainWindow();
     // The move closes the bar. Edits that cannot be saved now (another
     // writer keeps the lock) keep it on its side with them still to save,
     // rather than going with the closed tree; the side chosen is stored and
     // applies at its next opening.
-    FinishLabelEdit();
+    edit::FinishLabelEdit(m_edits);
     if (GetFrame(hwndMain) != this || !IsBarOpen()) return;
-    if (m_bModified && !SaveTree()) return;
+    if (m_store.Modified() && !SaveTree()) return;
     m_bKeepOpenStartup = true;
     OnCommand(nullptr);  // the host closes the bar before this returns
     if (GetFrame(hwndMain) != this) return;  // and took the window with it
@@ -250,29 +242,59 @@ void CMyFrame::ReopenBar() {
     if (!IsBarOpen()) OnCommand(nullptr);
 }
 
+void CMyFrame::FinishSideChoice(int nBarPos) {
+    // With no side chosen the frame keeps the one it had rather than
+    // docking nowhere.
+    if (nBarPos >= 0) {
+        m_settings.nBarPos = nBarPos;
+        WriteBarPosition(nBarPos);
+    }
+    if (m_settings.nBarPos != m_nOldBarPos) ReopenBar();
+}
+
 void CMyFrame::ReleaseBar() {
-    EndDrag();
+    m_dragState.End(Tree());
     m_subclass.Restore();
     HWND hwndTree = m_hwndTree;
     m_hwndTree = nullptr;
     m_nBarID = 0;
     if (hwndTree) ::DestroyWindow(hwndTree);
     m_himl.reset();
-    m_storeKey.Forget();
-    // Edits that could not be saved went with the tree; the next tree is
-    // loaded from the store and owes it nothing.
-    m_bModified = false;
+    m_store.Forget();
 }
 
-bool CMyFrame::IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const {
-    std::wstring label;
-    bool bFolder = false;
-    bool bExpanded = false;
-    const bool bRead = Tree().ReadItem(hItem, label, bFolder, bExpanded);
-    bounded::Copy(pszText, kTextBufferChars, label.c_str());
-    return bRead && bFolder;
+TreeView BarEditSite::Tree() const {
+    return m_frame.Tree();
 }
 
-HTREEITEM CMyFrame::GetSelectedItem() const {
-    return Tree().Selected();
+FavoriteItemMap& BarEditSite::Records() {
+    return m_frame.m_store.Records();
 }
+
+DragState& BarEditSite::Drag() {
+    return m_frame.m_dragState;
+}
+
+void BarEditSite::MarkModified() {
+    m_frame.m_store.MarkModified();
+}
+
+bool BarEditSite::TreeReportsDeletions() const {
+    return m_frame.m_bTreeReportsDeletions;
+}
+
+HWND BarEditSite::HostWindow() const {
+    return m_frame.MainWindow();
+}
+
+FavoriteItem CMyFrame::RecordOf(HTREEITEM hItem) const {
+    const FavoriteItem* record = m_store.Records().FindItem(hItem);
+    return record ? *record : FavoriteItem{};
+}
+
+bool BarEditSite::StillOpenAfter(void (*run)(void*), void* context) {
+    const BarWatch watch(m_frame);
+    run(context);
+    return watch.StillOpen();
+}
+

@@ -1,11 +1,12 @@
 // CMyFrame: the favourites bar of one host main window, with its tree view,
-// image list, item records, settings and pending work.
+// image list, store (item records, keeper, key), settings and pending work.
 //
 // The frame's operations live by subsystem: the bar's life and the host's
 // events in bar/frame.cpp, input in bar/tree_input.cpp, the context menu in
-// bar/context_menu.cpp, opening and macros in bar/open_items.cpp, editing,
-// moves and drag and drop in edit/. The store (store/) sees the frame only
-// as a FavoriteTree, a FavoriteItemMap and BarSettings.
+// bar/context_menu.cpp, opening and macros in bar/open_items.cpp. Editing,
+// moves and drag and drop are edit/'s, a layer below, which sees the frame
+// only as an EditSite; the store (store/) sees the tree only as a
+// FavoriteTree.
 #pragma once
 
 #include <windows.h>
@@ -16,20 +17,17 @@
 #include <vector>
 
 #include "bar/frame_lookup.h"
-#include "bar/tree_view.h"
+#include "bar/tree_subclass.h"
 #include "common/handles.h"
+#include "common/host_frame.h"
 #include "common/host_interface.h"
-#include "common/qor_frame.h"
-#include "store/favorites_keeper.h"
+#include "edit/drag_state.h"
+#include "edit/edit_site.h"
+#include "edit/editing.h"
+#include "edit/tree_view.h"
 #include "store/favorites_store.h"
 #include "store/item_model.h"
 #include "store/settings.h"
-
-struct NewItemInfo {
-    bool bFolder = false;
-    std::wstring strTitle;  // empty: derive the names from the host's current document
-    std::wstring strPath;
-};
 
 // An item of the bar as the user finds it: by the labels on its way from the
 // top. Kept across a reload of the tree.
@@ -48,19 +46,35 @@ private:
     std::vector<Step> m_steps;
 };
 
-class CMyFrame final : public CQorFrame<CMyFrame> {
+class CMyFrame;
+
+// The bar as its edits (edit/) see it.
+class BarEditSite final : public EditSite {
+public:
+    explicit BarEditSite(CMyFrame& frame) : m_frame(frame) {}
+    TreeView Tree() const override;
+    FavoriteItemMap& Records() override;
+    DragState& Drag() override;
+    void MarkModified() override;
+    bool TreeReportsDeletions() const override;
+    HWND HostWindow() const override;
+    bool StillOpenAfter(void (*run)(void*), void* context) override;
+
+private:
+    CMyFrame& m_frame;
+};
+
+class CMyFrame final : public HostFrame {
 public:
     CMyFrame() = default;
     ~CMyFrame();
 
     // Bar lifecycle.
-    void OnCommand(HWND hwnd) override;
+    void OnCommand(HWND hwnd);
     void OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam);
-    // The image test of the item, with its label read into pszText (260
-    // characters). Callers that need neither buffer use Tree().IsFolder.
-    bool IsFolderItem(HTREEITEM hItem, wchar_t* pszText) const;
     bool IsBarOpen() const { return m_hwndTree != nullptr; }
     TreeView Tree() const { return TreeView(m_hwndTree); }
+    HWND TreeWindow() const { return m_hwndTree; }
     // The one teardown of the bar, whoever closes it: drag ended, the tree's
     // own procedure back, the tree destroyed, the image list released.
     void ReleaseBar();
@@ -70,6 +84,17 @@ public:
     // Closes the bar and opens it again (on a new side), keeping the
     // open-at-start-up setting that the close would otherwise rewrite.
     void ReopenBar();
+    // Fills the tree from the store as the bar's opening does: before the
+    // bar's procedure goes in (nothing a load makes an empty tree send is the
+    // bar's business), which goes in afterwards while the bar is still open.
+    void LoadTree();
+
+    // The docking side, as the properties dialog chooses it: the side when
+    // the dialog opened is kept; a side chosen (-1: none, for a stored side
+    // outside the list) is written, and the bar moves there.
+    int BarPosition() const { return m_settings.nBarPos; }
+    void StartSideChoice() { m_nOldBarPos = m_settings.nBarPos; }
+    void FinishSideChoice(int nBarPos);
 
     // Opening and macros.
     void OpenItem(HTREEITEM hItem);
@@ -82,63 +107,25 @@ public:
     static LRESULT CALLBACK TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     BOOL PreTranslateMessage(MSG* pMsg);
     void ShowContextMenu(bool bAtCursor);
-    void EditLabel(HTREEITEM hItem);
-    HTREEITEM GetSelectedItem() const;
-
-    // Editing.
-    void InsertNewItem(HTREEITEM hTarget, const NewItemInfo& info);
-    bool GetNewItemNames(bool bFolder, std::wstring& strTitle, std::wstring& strPath);
-    std::wstring GetCurrentDocPath();
-    void DeleteItem(HTREEITEM hItem);
-    BOOL OnEndLabelEdit(NMTVDISPINFOW* pInfo);
-    // Ends a label edit that is still running and accepts its text.
-    void FinishLabelEdit();
-    void MoveItemUpDown(HTREEITEM hItem, bool bDown);
-    void MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bool bInto);
-
-    // Drag and drop.
-    void OnBeginDrag(NMTREEVIEWW* pInfo);
-    void OnDragMove(int x, int y);
-    void OnEndDrag();
-    void OnDropFiles(HTREEITEM hDropFolder, HDROP hDrop);
-    // The tree deleted an item: its record goes.
-    void OnItemDeleted(HTREEITEM hItem);
-
-    FavoriteItemMap m_mapItems;
-    HWND m_hwndTree = nullptr;
-    // The tree's own window procedure, kept while the bar's replaces it.
-    TreeSubclass m_subclass;
-    UniqueImageList m_himl;
-    // Drag and drop: the drag itself (image and mouse) and its items.
-    ImageDrag m_drag;
-    HTREEITEM m_hDropTarget = nullptr;
-    HTREEITEM m_hDragItem = nullptr;
-    bool m_bInsertAfter = false;
-    bool m_bDropInto = false;
-    int m_nBarID = 0;
-    // While the host docks the bar: the bar-closed events that came meanwhile,
-    // matched against the id the host answers with.
-    bool m_bDocking = false;
-    std::vector<BAR_EVENT_INFO> m_closedWhileDocking;
-    BarSettings m_settings;
-    int m_nOldBarPos = 0;  // the side when the properties dialog opened
-    bool m_bOpened = false;
-    bool m_bModified = false;
-    // Decides whether a save may replace or delete the stored value.
-    favstore::FavoritesKeeper m_keeper;
-    PlugInKey m_storeKey;  // open while the bar is
-    // Set while the properties dialog moves the bar: that close is the
-    // plug-in's own and writes no setting.
-    bool m_bKeepOpenStartup = false;
-    // Set once the tree's deletion notices are seen to come back through the
-    // host: deleted items then drop their records as they go, and a delete
-    // needs no walk over its subtree first.
-    bool m_bTreeReportsDeletions = false;
-    // Menus, message boxes and host requests of this frame that are running
-    // (BarWatch counts them): the tree is not reloaded under them.
-    mutable int m_nNestedLoops = 0;
+    void EditLabel(HTREEITEM hItem) {
+        if (hItem) Tree().EditLabel(hItem);
+    }
+    HTREEITEM GetSelectedItem() const { return Tree().Selected(); }
+    // The tree deleted an item: its record goes. The drag has already let
+    // go of the subtree (DragState::ForgetDeletedSubtree).
+    void OnItemDeleted(HTREEITEM hItem) {
+        m_store.Records().EraseItem(hItem);
+        m_bTreeReportsDeletions = true;
+    }
+    // The tree's own window procedure, while the bar's replaces it.
+    WNDPROC PreviousTreeProcedure() const { return m_subclass.Previous(); }
+    // The bar for the edit operations (edit/editing.h).
+    EditSite& Edits() { return m_edits; }
 
 private:
+    friend class BarWatch;
+    friend class BarEditSite;
+
     void OpenBar();
     bool IsThisBar(const BAR_EVENT_INFO* pInfo) const;
     // False when the host closed the bar or destroyed its tree while docking
@@ -149,16 +136,47 @@ private:
     bool CreateTreeView();
     void LoadImageList();
     bool SendOpenFile(const std::wstring& strPath);
+    // A copy of the item's record (opening runs host code, which may change
+    // the records); an empty one for an item without a record, which is not
+    // added.
+    FavoriteItem RecordOf(HTREEITEM hItem) const;
     // Saves the tree as far as the keeper allows; false when nothing could
     // be secured and the edits stay pending.
-    bool SaveTree();
-    void SaveFavoritesIfModified();
-    // An unchanged bar shows what another window or program stored since.
+    bool SaveTree() { return IsBarOpen() && m_store.Save(Tree()); }
+    void SaveFavoritesIfModified() {
+        if (m_store.Modified()) SaveTree();
+    }
+    // Nothing the user is in the middle of is taken away by a reload.
     bool MayFollowStore() const;
     void FollowStoredFavorites();
-    void EndDrag();
-    void ForgetDeletedSubtree(HTREEITEM hRoot);
     HTREEITEM DropFolderAt(POINT ptScreen) const;
+
+    HWND m_hwndTree = nullptr;
+    // The tree's own window procedure, kept while the bar's replaces it.
+    TreeSubclass m_subclass;
+    UniqueImageList m_himl;
+    DragState m_dragState;
+    int m_nBarID = 0;
+    // While the host docks the bar: the bar-closed events that came meanwhile,
+    // matched against the id the host answers with.
+    bool m_bDocking = false;
+    std::vector<BAR_EVENT_INFO> m_closedWhileDocking;
+    BarSettings m_settings;
+    int m_nOldBarPos = 0;  // the side when the properties dialog opened
+    bool m_bOpened = false;
+    // The records, the keeper, the edits still to save and the key.
+    BarStore m_store;
+    // Set while the properties dialog moves the bar: that close is the
+    // plug-in's own and writes no setting.
+    bool m_bKeepOpenStartup = false;
+    // Set once the tree's deletion notices are seen to come back through the
+    // host: deleted items then drop their records as they go, and a delete
+    // needs no walk over its subtree first.
+    bool m_bTreeReportsDeletions = false;
+    // Menus, message boxes and host requests of this frame that are running
+    // (BarWatch counts them): the tree is not reloaded under them.
+    mutable int m_nNestedLoops = 0;
+    BarEditSite m_edits{*this};
 };
 
 // Taken before a nested message loop (a menu, a message box) or a request the
@@ -167,7 +185,8 @@ private:
 // registry still holds it.
 class BarWatch {
 public:
-    explicit BarWatch(const CMyFrame& frame) : m_pFrame(&frame), m_hWnd(frame.m_hWnd), m_hwndTree(frame.m_hwndTree) {
+    explicit BarWatch(const CMyFrame& frame)
+        : m_pFrame(&frame), m_hWnd(frame.MainWindow()), m_hwndTree(frame.TreeWindow()) {
         ++m_pFrame->m_nNestedLoops;
     }
     ~BarWatch() {
@@ -176,7 +195,7 @@ public:
     BarWatch(const BarWatch&) = delete;
     BarWatch& operator=(const BarWatch&) = delete;
     bool StillOpen() const {
-        return FrameStillThere() && m_pFrame->m_hwndTree == m_hwndTree && ::IsWindow(m_hwndTree);
+        return FrameStillThere() && m_pFrame->TreeWindow() == m_hwndTree && ::IsWindow(m_hwndTree);
     }
 
 private:

@@ -25,13 +25,14 @@ bool CMyFrame::SendOpenFile(const std::wstring& strPath) {
     OPEN_FILE_INFO info = {sizeof(OPEN_FILE_INFO), {0, 1, 0, 1, 1, 1}};
     m_bOpened = true;
     const BarWatch watch(*this);
-    ::SendMessageW(m_hWnd, HM_OPEN_FILE, reinterpret_cast<WPARAM>(&info), reinterpret_cast<LPARAM>(strPath.c_str()));
+    ::SendMessageW(MainWindow(), HM_OPEN_FILE, reinterpret_cast<WPARAM>(&info),
+                   reinterpret_cast<LPARAM>(strPath.c_str()));
     return watch.StillOpen();
 }
 
 void CMyFrame::OpenItem(HTREEITEM hItem) {
     if (!hItem) return;
-    const FavoriteItem item = m_mapItems.GetItem(hItem);
+    const FavoriteItem item = RecordOf(hItem);
     if (item.bFolder) return;
     SendOpenFile(item.strPath);
 }
@@ -39,7 +40,7 @@ void CMyFrame::OpenItem(HTREEITEM hItem) {
 void CMyFrame::OpenFolderItems(HTREEITEM hItem, UINT nDepthLimit) {
     HTREEITEM hFolder = nullptr;
     const TreeView tree = Tree();
-    if (hItem) hFolder = m_mapItems.GetItem(hItem).bFolder ? hItem : tree.Parent(hItem);
+    if (hItem) hFolder = RecordOf(hItem).bFolder ? hItem : tree.Parent(hItem);
     HTREEITEM hFirst = tree.FirstChild(hFolder);
     // The walk holds item handles across requests to the host.
     const BarWatch watch(*this);
@@ -49,7 +50,7 @@ void CMyFrame::OpenFolderItems(HTREEITEM hItem, UINT nDepthLimit) {
 bool CMyFrame::OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth) {
     for (HTREEITEM hItem = hFirst; hItem; hItem = Tree().NextSibling(hItem)) {
         // A copy: opening sends a message to the host, which may call back in.
-        const FavoriteItem item = m_mapItems.GetItem(hItem);
+        const FavoriteItem item = RecordOf(hItem);
         if (!item.bFolder && !SendOpenFile(item.strPath)) return false;
         if (nDepthLimit > nDepth && !OpenItems(Tree().FirstChild(hItem), nDepthLimit, nDepth + 1)) {
             return false;
@@ -60,9 +61,9 @@ bool CMyFrame::OpenItems(HTREEITEM hFirst, UINT nDepthLimit, UINT nDepth) {
 
 void CMyFrame::RunMacro(HTREEITEM hItem) {
     if (!hItem) return;
-    const FavoriteItem item = m_mapItems.GetItem(hItem);
+    const FavoriteItem item = RecordOf(hItem);
     if (item.bFolder) return;
     SetHostString(HOST_MACRO_KEY, HOST_FIRST_MACRO_VALUE, item.strPath);
     // The macro may close the bar or the window: nothing follows it.
-    ::SendMessageW(m_hWnd, HM_EXEC_COMMAND, CMD_RUN_FIRST_MACRO, 0);
+    ::SendMessageW(MainWindow(), HM_EXEC_COMMAND, CMD_RUN_FIRST_MACRO, 0);
 }

@@ -13,14 +13,14 @@ CMyFrame* FrameOfTree(HWND hwndTree) {
     thread_local HWND s_hwndMain = nullptr;
     if (hwndTree == s_hwndTree) {
         CMyFrame* frame = GetFrame(s_hwndMain);
-        if (frame && frame->m_hwndTree == hwndTree) return frame;
+        if (frame && frame->TreeWindow() == hwndTree) return frame;
     }
     s_hwndTree = hwndTree;
     s_hwndMain = ::GetAncestor(hwndTree, GA_ROOTOWNER);
     // A tree the bar has let go of, its procedure left under another one,
     // is no frame's business.
     CMyFrame* frame = GetFrame(s_hwndMain);
-    return frame && frame->m_hwndTree == hwndTree ? frame : nullptr;
+    return frame && frame->TreeWindow() == hwndTree ? frame : nullptr;
 }
 
 // The tree's previous procedure, known by window while it is subclassed (a
@@ -29,7 +29,7 @@ CMyFrame* FrameOfTree(HWND hwndTree) {
 WNDPROC PreviousProcedure(HWND hwndTree) {
     if (WNDPROC pfn = TreeSubclass::PreviousOf(hwndTree)) return pfn;
     const CMyFrame* frame = FrameOfTree(hwndTree);
-    return frame && frame->m_hwndTree == hwndTree ? frame->m_subclass.Previous() : nullptr;
+    return frame && frame->TreeWindow() == hwndTree ? frame->PreviousTreeProcedure() : nullptr;
 }
 
 LRESULT PassOn(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -45,10 +45,10 @@ bool IsBarMessage(UINT uMsg) {
 void OnTreeKeyDown(CMyFrame& frame, WORD wVKey) {
     switch (wVKey) {
     case VK_INSERT:
-        frame.InsertNewItem(frame.GetSelectedItem(), NewItemInfo{});
+        edit::InsertNewItem(frame.Edits(), frame.GetSelectedItem(), NewItemInfo{});
         break;
     case VK_DELETE:
-        frame.DeleteItem(frame.GetSelectedItem());
+        edit::DeleteItem(frame.Edits(), frame.GetSelectedItem());
         break;
     case VK_F2:
         frame.EditLabel(frame.GetSelectedItem());
@@ -71,11 +71,11 @@ bool OnReflectedNotify(CMyFrame& frame, NMHDR* pHdr, LRESULT& result) {
         frame.OnItemDeleted(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemOld.hItem);
         break;
     case TVN_ENDLABELEDITW:
-        frame.OnEndLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(pHdr));
+        edit::OnEndLabelEdit(frame.Edits(), reinterpret_cast<NMTVDISPINFOW*>(pHdr));
         result = TRUE;
         return true;
     case TVN_BEGINDRAGW:
-        frame.OnBeginDrag(reinterpret_cast<NMTREEVIEWW*>(pHdr));
+        edit::OnBeginDrag(frame.Edits(), reinterpret_cast<NMTREEVIEWW*>(pHdr));
         break;
     case TVN_KEYDOWN:
         OnTreeKeyDown(frame, reinterpret_cast<NMTVKEYDOWN*>(pHdr)->wVKey);
@@ -129,10 +129,10 @@ LRESULT CALLBACK CMyFrame::TreeWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPAR
             frame->ShowContextMenu(false);
             break;
         case WM_MOUSEMOVE:
-            frame->OnDragMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            edit::OnDragMove(frame->Edits(), static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             break;
         case WM_LBUTTONUP:
-            frame->OnEndDrag();
+            edit::OnEndDrag(frame->Edits());
             break;
         case WM_REFLECTED_NOTIFY: {
             auto* pHdr = reinterpret_cast<NMHDR*>(lParam);
@@ -162,7 +162,7 @@ BOOL CMyFrame::PreTranslateMessage(MSG* pMsg) {
         }
         if (pMsg->message == WM_SYSKEYDOWN && hwndFocus == m_hwndTree &&
             (pMsg->wParam == VK_UP || pMsg->wParam == VK_DOWN) && ::GetKeyState(VK_MENU) < 0) {
-            MoveItemUpDown(GetSelectedItem(), pMsg->wParam == VK_DOWN);
+            edit::MoveItemUpDown(m_edits, GetSelectedItem(), pMsg->wParam == VK_DOWN);
             return TRUE;
         }
         if (::IsDialogMessageW(m_hwndTree, pMsg)) return TRUE;
@@ -170,11 +170,11 @@ BOOL CMyFrame::PreTranslateMessage(MSG* pMsg) {
     // A host with one loop for several windows may offer a drop on another
     // window through this one: only drops addressed to this frame's window
     // (or a window in it or owned by it) are the bar's.
-    if (pMsg->message == WM_DROPFILES && IsBarOpen() && IsInMainWindow(m_hWnd, pMsg->hwnd)) {
+    if (pMsg->message == WM_DROPFILES && IsBarOpen() && IsInMainWindow(MainWindow(), pMsg->hwnd)) {
         RECT rcTree = {};
         ::GetWindowRect(m_hwndTree, &rcTree);
         if (ContainsInclusive(rcTree, pMsg->pt)) {
-            OnDropFiles(DropFolderAt(pMsg->pt), reinterpret_cast<HDROP>(pMsg->wParam));
+            edit::OnDropFiles(m_edits, DropFolderAt(pMsg->pt), reinterpret_cast<HDROP>(pMsg->wParam));
             return TRUE;
         }
     }
@@ -185,9 +185,6 @@ HTREEITEM CMyFrame::DropFolderAt(POINT ptScreen) const {
     const TreeView tree = Tree();
     HTREEITEM hItem = tree.HitTestScreen(ptScreen);
     if (!hItem) return nullptr;
-    return tree.IsFolder(hItem) ? hItem : tree.Parent(hItem);
+    return tree.IsFolderItem(hItem) ? hItem : tree.Parent(hItem);
 }
 
-void CMyFrame::EditLabel(HTREEITEM hItem) {
-    if (hItem) Tree().EditLabel(hItem);
-}

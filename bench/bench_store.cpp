@@ -40,7 +40,6 @@
 #include "host/host.h"
 #include "plugin/frame_registry.h"
 #include "res/resource.h"
-#include "store/favorites_store.h"
 #include "store/registry_key.h"
 #include "store/settings.h"
 #include "tests/win/stored_value.h"
@@ -557,7 +556,7 @@ public:
     PluginSide& operator=(const PluginSide&) = delete;
 
     CMyFrame& Frame() { return *m_frame; }
-    HWND Tree() const { return m_frame->m_hwndTree; }
+    HWND Tree() const { return m_frame->TreeWindow(); }
 
     // Opens the bar as the plug-in's command does, loading what is stored.
     void OpenBar() {
@@ -578,15 +577,10 @@ public:
 
     // The load of the bar's opening: on the docked tree, before the bar's
     // procedure goes in.
-    void Load() {
-        m_frame->m_subclass.Restore();
-        TreeView tree = m_frame->Tree();
-        LoadFavorites(tree, m_frame->m_mapItems, m_frame->m_keeper, m_frame->m_storeKey);
-        m_frame->m_subclass.Install(tree.Window(), &CMyFrame::TreeWndProc);
-    }
+    void Load() { m_frame->LoadTree(); }
     // The host's save event, as the DLL's export passes it on.
     void Save() {
-        BAR_EVENT_INFO info = {static_cast<UINT>(m_frame->m_nBarID), 0, 0};
+        BAR_EVENT_INFO info = {m_window.BarId(), 0, 0};
         DispatchEvents(m_window.View(), EV_BAR_SAVE, reinterpret_cast<LPARAM>(&info));
     }
     // The host's idle event.
@@ -599,19 +593,20 @@ public:
         Flush();
     }
     // What a rename of the first favourite leaves: its label in the tree and
-    // in its record, and the bar modified.
+    // in its record (the end of the label edit), and the bar modified.
     void RenameFirst(const wchar_t* label) {
         RenameRoot(Tree(), label);
-        m_frame->m_mapItems.SetItemTitle(TreeView_GetRoot(Tree()), label);
-        m_frame->m_bModified = true;
+        NMTVDISPINFOW info = {};
+        info.item.hItem = TreeView_GetRoot(Tree());
+        info.item.pszText = const_cast<wchar_t*>(label);
+        edit::OnEndLabelEdit(m_frame->Edits(), &info);
     }
     // Drops the item after the target, as a drag does.
-    void MoveAfter(HTREEITEM source, HTREEITEM target) { m_frame->MoveSubtree(source, target, true, false); }
-    // What deleting an item does once its question is answered Yes.
-    void Delete(HTREEITEM item) {
-        if (!m_frame->m_bTreeReportsDeletions) m_frame->m_mapItems.RemoveItem(m_frame->Tree(), item);
-        m_frame->Tree().DeleteItem(item);
+    void MoveAfter(HTREEITEM source, HTREEITEM target) {
+        edit::MoveSubtree(m_frame->Edits(), source, target, true, false);
     }
+    // What deleting an item does once its question is answered Yes.
+    void Delete(HTREEITEM item) { edit::DeleteAnswered(m_frame->Edits(), item); }
 
 private:
     hostsim::MainWindow& m_window;

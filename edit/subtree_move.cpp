@@ -1,7 +1,7 @@
 // Moving an item with everything below it: the subtree is flattened, removed
 // and rebuilt at the destination through the parent table.
-#include "bar/frame.h"
-
+#include "edit/drag_state.h"
+#include "edit/editing.h"
 #include "store/favorites_format.h"
 #include "store/parent_table.h"
 
@@ -15,9 +15,11 @@ int DeepestLevel(const FlatList& list) {
 
 }  // namespace
 
-void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bool bInto) {
-    if (hSource == hTarget || !hSource || !hTarget || !IsBarOpen()) return;
-    TreeView tree = Tree();
+namespace edit {
+
+void MoveSubtree(EditSite& site, HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bool bInto) {
+    if (hSource == hTarget || !hSource || !hTarget || !site.IsBarOpen()) return;
+    TreeView tree = site.Tree();
     // A subtree cannot move into itself.
     if (tree.IsInSubtree(hTarget, hSource)) return;
 
@@ -31,10 +33,11 @@ void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bo
 
     // The records are taken over before the items go: deleting them drops
     // their records too.
+    FavoriteItemMap& items = site.Records();
     std::vector<FavoriteItem> records;
     records.reserve(list.size());
-    for (const FlatEntry& entry : list) records.push_back(m_mapItems.TakeItem(entry.hItem));
-    ForgetDeletedSubtree(hSource);
+    for (const FlatEntry& entry : list) records.push_back(items.TakeItem(entry.hItem));
+    site.Drag().ForgetDeletedSubtree(tree, hSource);
     tree.DeleteItem(hSource);
 
     HTREEITEM hInsertAfter = hTarget;
@@ -51,9 +54,9 @@ void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bo
         const FlatEntry& entry = list[i];
         FavoriteItem& record = records[i];
         HTREEITEM hParent = parents.ParentFor(entry.nDepth);
-        HTREEITEM hNew = tree.InsertTreeItem(hParent, hInsertAfter, entry.strLabel, entry.bFolder != 0);
+        HTREEITEM hNew = tree.InsertItem(hParent, hInsertAfter, entry.strLabel, entry.bFolder != 0);
         if (!hNew) continue;
-        m_mapItems.AddItem(hNew, std::move(record.strTitle), std::move(record.strPath), record.bFolder);
+        items.AddItem(hNew, std::move(record.strTitle), std::move(record.strPath), record.bFolder);
         // Every parent that receives an item opens; once, at its first child.
         if (hParent && (!hFirst || hParent == hInsertAfter)) tree.ExpandItem(hParent);
         parents.Inserted(entry.nDepth, hNew);
@@ -61,7 +64,9 @@ void CMyFrame::MoveSubtree(HTREEITEM hSource, HTREEITEM hTarget, bool bAfter, bo
         if (!hFirst) hFirst = hNew;
     }
     tree.SetRedraw(true);
-    ::InvalidateRect(m_hwndTree, nullptr, TRUE);
+    ::InvalidateRect(tree.Window(), nullptr, TRUE);
     if (hFirst) tree.Select(hFirst);
-    m_bModified = true;
+    site.MarkModified();
 }
+
+}  // namespace edit

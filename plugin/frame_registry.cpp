@@ -38,7 +38,7 @@ bool RegistryExists() {
 
 void RegisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
     std::unique_ptr<CMyFrame> frame = CreateFrame();
-    frame->m_hWnd = key;
+    frame->BindTo(key);
     CriticalSectionLock lock(g_frameLock);
     if (!g_frameMap) return;
     // The host never announces a window twice; if it does, the frame that

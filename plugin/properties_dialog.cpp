@@ -4,7 +4,6 @@
 #include "plugin/frame_registry.h"
 #include "plugin/plugin_proc.h"
 #include "res/resource.h"
-#include "store/settings.h"
 
 namespace {
 
@@ -23,8 +22,8 @@ void OnInitDialog(HWND hwndDlg) {
     HWND hwndCombo = ::GetDlgItem(hwndDlg, IDC_BAR_POS);
     FillPositionList(hwndCombo);
     if (frame) {
-        ::SendMessageW(hwndCombo, CB_SETCURSEL, static_cast<WPARAM>(frame->m_settings.nBarPos), 0);
-        frame->m_nOldBarPos = frame->m_settings.nBarPos;
+        ::SendMessageW(hwndCombo, CB_SETCURSEL, static_cast<WPARAM>(frame->BarPosition()), 0);
+        frame->StartSideChoice();
     }
     wchar_t caption[kNameBufferChars] = {};
     ::LoadStringW(g_hInstance, IDS_NAME, caption, kNameBufferChars);
@@ -33,15 +32,10 @@ void OnInitDialog(HWND hwndDlg) {
 
 void OnOK(HWND hwndDlg) {
     CMyFrame* frame = GetFrameFromWindow(hwndDlg);
+    // A stored position outside the list leaves no selection.
     const LRESULT selection = ::SendDlgItemMessageW(hwndDlg, IDC_BAR_POS, CB_GETCURSEL, 0, 0);
-    if (frame && selection != CB_ERR) {
-        // A stored position outside the list leaves no selection; the frame
-        // then keeps the position it had rather than docking nowhere.
-        frame->m_settings.nBarPos = static_cast<int>(selection);
-        WriteBarPosition(frame->m_settings.nBarPos);
-    }
     ::EndDialog(hwndDlg, IDOK);
-    if (frame && frame->m_settings.nBarPos != frame->m_nOldBarPos) frame->ReopenBar();
+    if (frame) frame->FinishSideChoice(selection == CB_ERR ? -1 : static_cast<int>(selection));
 }
 
 INT_PTR CALLBACK PropertiesDlgProc(HWND hwndDlg, UINT uMsg, WPARAM wParam, LPARAM) {

@@ -149,7 +149,7 @@ bool FavoritesKeeper::ChangedHere(const std::vector<std::uint8_t>& encoded) cons
     return !SameFavorites(encoded, true, m_syncedValue.bytes, m_bSyncedCurrentLayout);
 }
 
-bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
+bool FavoritesKeeper::StoredValueChanged(StoredValues& store, ReadOutcome& read, StoredValue& now) {
     const Ticks seenAt = store.Now();
     const Ticks stamp = store.LastWritten();
     if (m_bOwnWriteUnseen) AdoptOwnWriteTime(stamp);
@@ -157,9 +157,12 @@ bool FavoritesKeeper::StoredValueChanged(StoredValues& store) {
     // Right after a write, another one in the same tick would not show yet;
     // look at the bytes once that can no longer happen.
     if (stamp != 0 && stamp == m_stamp && seenAt < stamp + kSameTickGuard) return false;
-    StoredValue now;
-    const ReadOutcome read = store.ReadFavorites(now);
-    if (!SameAsSynced(read, now)) return true;
+    read = store.ReadFavorites(now);
+    if (!SameAsSynced(read, now)) {
+        m_pendingSeenAt = seenAt;
+        m_pendingStamp = stamp;
+        return true;
+    }
     m_stamp = stamp;
     m_bStampSettled = stamp != 0 && seenAt >= stamp + kSameTickGuard;
     // Read after the time, as the value was: a marker written since shows

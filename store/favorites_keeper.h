@@ -119,7 +119,16 @@ public:
     // saved. Reads no value data while the key's last-write time is the one
     // noted; right after this writer's own write it waits until a write in
     // the same clock tick would have shown, then compares the bytes once.
-    bool StoredValueChanged(StoredValues& store);
+    bool StoredValueChanged(StoredValues& store) {
+        ReadOutcome read = ReadOutcome::Missing;
+        StoredValue now;
+        return StoredValueChanged(store, read, now);
+    }
+    // The same look for a writer that follows the stored value: when it
+    // changed, read and value hold what the look read, with the key's time
+    // noted before it as Read notes it, for the Loaded that follows; a
+    // reload then reads the value once.
+    bool StoredValueChanged(StoredValues& store, ReadOutcome& read, StoredValue& value);
 
     // Copies a value that did not load to the backup now (a rescue already
     // there goes to the history first); false while it is still owed.

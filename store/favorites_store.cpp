@@ -1,5 +1,6 @@
-// Loading the favourites tree from the registry and saving it back. Whether
-// a save may replace or delete the stored value is the keeper's decision.
+// Loading the favourites tree from the registry and saving it back, for one
+// bar. Whether a save may replace or delete the stored value is the keeper's
+// decision.
 #include "store/favorites_store.h"
 
 #include <cstdint>
@@ -136,34 +137,16 @@ const std::wstring& PlugInLockName() {
     return name;
 }
 
-// Runs work on the values of the plug-in key. Every look at what is stored
-// asks the key's time first, so a key deleted since it was opened shows at
-// once: it is opened afresh (created again) and the work done once more.
-// noKey: the result when the key cannot be had.
-template <class Result, class Work>
-Result WithStoredValues(PlugInKey& key, Result noKey, Work&& work) {
-    for (int attempt = 0;; ++attempt) {
-        UniqueRegKey lent = key.Lend();
-        if (!lent) return noKey;
-        favstore::RegistryValues values(lent.get(), PlugInLockName());
-        Result result = work(values);
-        if (!values.KeyGone() || attempt > 0) {
-            key.Return(std::move(lent));
-            return result;
-        }
-    }
-}
-
+// read: the stored value as the keeper read it, the key's time noted first.
 void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItemMap& items,
-              favstore::FavoritesKeeper& keeper) {
+              favstore::FavoritesKeeper& keeper, StoredChange read) {
     tree.DeleteAllItems();
     items.ClearItems();
-    favstore::StoredValue value;
-    const favstore::ReadOutcome read = keeper.Read(values, value);
+    favstore::StoredValue& value = read.value;
     const bool currentLayout = values.LayoutMarkerCurrent();
-    const bool loadable = read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
+    const bool loadable = read.read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
     const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
-    keeper.Loaded(read, std::move(value), loadedWhole, currentLayout);
+    keeper.Loaded(read.read, std::move(value), loadedWhole, currentLayout);
     if (loadedWhole && !currentLayout) {
         // Rewritten at once in the current layout; an emptied value is
         // gone, which converts it too.
@@ -173,42 +156,69 @@ void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItem
 
 }  // namespace
 
-UniqueRegKey PlugInKey::Lend() {
+// Runs work on the values of the plug-in key. Every look at what is stored
+// asks the key's time first, so a key deleted since it was opened shows at
+// once: it is opened afresh (created again) and the work done once more.
+// noKey: the result when the key cannot be had.
+template <class Result, class Work>
+Result BarStore::WithStoredValues(Result noKey, Work&& work) {
+    for (int attempt = 0;; ++attempt) {
+        UniqueRegKey lent = LendKey();
+        if (!lent) return noKey;
+        favstore::RegistryValues values(lent.get(), PlugInLockName());
+        Result result = work(values);
+        if (!values.KeyGone() || attempt > 0) {
+            ReturnKey(std::move(lent));
+            return result;
+        }
+    }
+}
+
+UniqueRegKey BarStore::LendKey() {
     if (!m_key) m_key.reset(OpenPlugInKey());
-    m_bForgotten = false;
+    m_bKeyForgotten = false;
     return std::move(m_key);
 }
 
-void PlugInKey::Return(UniqueRegKey key) {
-    if (!m_bForgotten) m_key = std::move(key);
-}
-
-void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper, PlugInKey& key) {
+void BarStore::LoadRead(FavoriteTree& tree, StoredChange* change) {
     if (!tree.Exists()) return;
     tree.SetRedraw(false);
-    const bool opened = WithStoredValues(key, false, [&](favstore::RegistryValues& values) {
-        LoadFrom(values, tree, items, keeper);
+    const bool opened = WithStoredValues(false, [&](favstore::RegistryValues& values) {
+        // A second attempt, on a key opened afresh, reads what is there now.
+        StoredChange read;
+        if (change) {
+            read = std::move(*change);
+            change = nullptr;
+        } else {
+            read.read = m_keeper.Read(values, read.value);
+        }
+        LoadFrom(values, tree, m_items, m_keeper, std::move(read));
         return true;
     });
     if (!opened) {
         tree.DeleteAllItems();
-        items.ClearItems();
+        m_items.ClearItems();
         // Nothing is known about what is stored: no save may replace it.
-        keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
+        m_keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
     }
     tree.SetRedraw(true);
 }
 
-favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items,
-                                    favstore::FavoritesKeeper& keeper, PlugInKey& key) {
-    return WithStoredValues(key, favstore::SaveOutcome::Failed,
-                            [&](favstore::RegistryValues& values) { return SaveTo(values, tree, items, keeper); });
+bool BarStore::Save(const FavoriteTree& tree) {
+    const favstore::SaveOutcome saved =
+        WithStoredValues(favstore::SaveOutcome::Failed,
+                         [&](favstore::RegistryValues& values) { return SaveTo(values, tree, m_items, m_keeper); });
+    if (saved == favstore::SaveOutcome::Failed) return false;
+    m_bModified = false;
+    return true;
 }
 
-bool StoredFavoritesChanged(favstore::FavoritesKeeper& keeper, PlugInKey& key) {
-    // What this window still owes the backup is written before a reload
-    // forgets it; until then the bar keeps showing what it has.
-    return WithStoredValues(key, false, [&](favstore::RegistryValues& values) {
-        return keeper.StoredValueChanged(values) && keeper.SecureUnloadedValue(values);
+bool BarStore::ChangeToFollow(StoredChange& change) {
+    if (m_bModified) return false;
+    // What this bar still owes the backup is written before a reload forgets
+    // it; until then the bar keeps showing what it has.
+    return WithStoredValues(false, [&](favstore::RegistryValues& values) {
+        return m_keeper.StoredValueChanged(values, change.read, change.value) &&
+               m_keeper.SecureUnloadedValue(values);
     });
 }

@@ -1,5 +1,5 @@
-// The favourites tree in the registry value FavoriteArray (layout in
-// store/favorites_format.h), loaded into and saved from any FavoriteTree.
+// The stored favourites of one window's bar (layout in
+// store/favorites_format.h): loaded into and saved from any FavoriteTree.
 #pragma once
 
 #include <windows.h>
@@ -8,39 +8,74 @@
 #include "store/favorites_keeper.h"
 #include "store/item_model.h"
 
-// The plug-in key of one window's bar, opened at its first use and kept open
-// while the bar is: each save and each idle look at what is stored would
-// otherwise open and close it, two trips to the system. A key deleted
-// meanwhile (by favtool, or by hand) is opened afresh.
-class PlugInKey {
-public:
-    // The key for one piece of work, opened when it is not open yet; null
-    // when it can neither be opened nor created.
-    UniqueRegKey Lend();
-    // After the work: kept open unless the bar forgot it meanwhile (the host
-    // may close the bar in answer to a notice of the tree during a load).
-    void Return(UniqueRegKey key);
-    void Forget() {
-        m_key.reset();
-        m_bForgotten = true;
-    }
-
-private:
-    UniqueRegKey m_key;
-    bool m_bForgotten = false;
+// What the look at the stored value found another writer stored: handed to
+// the reload as it is, so a reload reads the value once.
+struct StoredChange {
+    favstore::ReadOutcome read = favstore::ReadOutcome::Missing;
+    favstore::StoredValue value;
 };
 
-// Replaces the tree's items and the records with the stored favourites. A
-// complete value in an older layout is rewritten at once in the current one.
-void LoadFavorites(FavoriteTree& tree, FavoriteItemMap& items, favstore::FavoritesKeeper& keeper, PlugInKey& key);
+// Per bar: the item records beside its tree, the keeper that decides whether
+// a save may replace or delete the stored value, whether the bar has edits
+// still to save, and the plug-in key. The key is opened at its first use and
+// kept open while the bar is: each save and each idle look at what is stored
+// would otherwise open and close it, two trips to the system. A key deleted
+// meanwhile (by favtool, or by hand) is opened afresh.
+class BarStore {
+public:
+    // Replaces the tree's items and the records with the stored favourites.
+    // A complete value in an older layout is rewritten at once in the
+    // current one.
+    void Load(FavoriteTree& tree) { LoadRead(tree, nullptr); }
 
-// Replaces the stored value with the tree, or deletes it when the tree is
-// empty, as far as the keeper allows.
-favstore::SaveOutcome SaveFavorites(const FavoriteTree& tree, const FavoriteItemMap& items,
-                                    favstore::FavoritesKeeper& keeper, PlugInKey& key);
+    // Replaces the stored value with the tree, or deletes it when the tree
+    // is empty, as far as the keeper allows. False when nothing could be
+    // secured: the edits stay to save. One the keeper skipped had nothing to
+    // save (the edits changed no favourite, and another writer's value is
+    // newer), and counts as saved.
+    bool Save(const FavoriteTree& tree);
+    void MarkModified() { m_bModified = true; }
+    bool Modified() const { return m_bModified; }
 
-// Whether another window or program has rewritten or deleted the stored
-// value since the keeper last loaded or saved it, and the window may load it
-// again: what it owes the backup is secured first. Reads no value data while
-// the key's last-write time says nothing was written.
-bool StoredFavoritesChanged(favstore::FavoritesKeeper& keeper, PlugInKey& key);
+    // A bar without edits of its own follows the stored value: whether
+    // another window or program changed it since this bar last loaded or
+    // saved, with what the look read in change, once what the bar owes the
+    // backup is secured; false while the bar has edits, or nothing changed. Reads no value data while the key's
+    // last-write time says nothing was written.
+    bool ChangeToFollow(StoredChange& change);
+    // Loads the change the look found into the tree, as Load does; the
+    // change is used up.
+    void Follow(FavoriteTree& tree, StoredChange& change) { LoadRead(tree, &change); }
+
+    // The bar is released: the key closes (also under a piece of work that
+    // is still running: the host may close the bar in answer to a notice of
+    // the tree during a load), and edits that could not be saved go with the
+    // tree; the next tree is loaded from the store and owes it nothing.
+    void Forget() {
+        m_key.reset();
+        m_bKeyForgotten = true;
+        m_bModified = false;
+    }
+
+    FavoriteItemMap& Records() { return m_items; }
+    const FavoriteItemMap& Records() const { return m_items; }
+
+private:
+    // The key for one piece of work, opened when it is not open yet; null
+    // when it can neither be opened nor created.
+    UniqueRegKey LendKey();
+    // After the work: kept open unless the bar forgot it meanwhile.
+    void ReturnKey(UniqueRegKey key) {
+        if (!m_bKeyForgotten) m_key = std::move(key);
+    }
+    template <class Result, class Work>
+    Result WithStoredValues(Result noKey, Work&& work);
+    // change: what a look read already; without it the value is read here.
+    void LoadRead(FavoriteTree& tree, StoredChange* change);
+
+    FavoriteItemMap m_items;
+    favstore::FavoritesKeeper m_keeper;
+    bool m_bModified = false;
+    UniqueRegKey m_key;
+    bool m_bKeyForgotten = false;
+};

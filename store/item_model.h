@@ -15,7 +15,7 @@
 struct FavoriteItem {
     std::wstring strTitle;  // the name given at creation or by the last rename
     std::wstring strPath;   // full path of a favourite file; empty for a folder
-    bool bFolder = false;
+    bool bFolder = false;   // what makes a record a folder's
 };
 
 struct FlatEntry {
@@ -32,17 +32,11 @@ constexpr int kTextBufferChars = static_cast<int>(kTreeLabelUnits) + 1;
 // Titles and names loaded from the string table.
 constexpr int kNameBufferChars = 80;
 
-// Images of the tree's image list.
-constexpr int kImageFolder = 0;
-constexpr int kImageOpenFolder = 1;
-constexpr int kImageDocument = 2;
-inline int ImageFor(bool bFolder) { return bFolder ? kImageFolder : kImageDocument; }
-
 // The records of one frame, keyed by tree item handle.
 class FavoriteItemMap {
 public:
-    // The item's record for reading or changing in place; a handle without
-    // one gets a default record first.
+    // The item's record for changing in place; a handle without one gets a
+    // default record first. Reading goes through FindItem.
     FavoriteItem& GetItem(HTREEITEM hItem) { return m_items[hItem]; }
     // The item's record, or null; never adds one.
     const FavoriteItem* FindItem(HTREEITEM hItem) const;

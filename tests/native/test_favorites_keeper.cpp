@@ -549,6 +549,47 @@ TEST(FavoritesKeeper, AWriteInTheSameClockTickAsItsOwnStillShows) {
     EXPECT_TRUE(keeper.StoredValueChanged(key));
 }
 
+// A bar that follows the stored value loads what its look read: the reload
+// reads the value no second time, and the key's time the look noted counts
+// as the load's.
+TEST(FavoritesKeeper, ALookThatSeesAChangeHandsOnWhatItReadForTheReload) {
+    FakeValues key;
+    key.Store(kBinary, kA);
+    key.now += 10 * kSecond;
+    FavoritesKeeper keeper = LoadedFrom(key);
+    key.Store(kText, kAB);
+    key.now += 3 * kSecond;
+    key.favoritesReads = 0;
+    key.timeAsks = 0;
+    ReadOutcome read = ReadOutcome::Missing;
+    StoredValue value;
+    ASSERT_TRUE(keeper.StoredValueChanged(key, read, value));
+    EXPECT_EQ(ReadOutcome::Read, read);
+    EXPECT_EQ(key.favorites, value);
+    EXPECT_EQ(1, key.favoritesReads);
+    EXPECT_EQ(1, key.timeAsks);
+    keeper.Loaded(read, value, false);
+    // Settled at the look's time: looks and a save of what is stored read
+    // nothing more, and the value that did not load still goes to the backup.
+    EXPECT_FALSE(keeper.StoredValueChanged(key));
+    EXPECT_EQ(1, key.favoritesReads);
+    EXPECT_TRUE(keeper.HoldsUnloadedValue());
+
+    // Deleted meanwhile: the look says so, and the reload loads nothing.
+    FakeValues gone;
+    gone.Store(kBinary, kA);
+    gone.now += 10 * kSecond;
+    FavoritesKeeper follower = LoadedFrom(gone);
+    gone.Remove();
+    gone.now += 3 * kSecond;
+    ASSERT_TRUE(follower.StoredValueChanged(gone, read, value));
+    EXPECT_EQ(ReadOutcome::Missing, read);
+    follower.Loaded(read, {}, true);
+    EXPECT_FALSE(follower.StoredValueChanged(gone));
+    EXPECT_EQ(SaveOutcome::Deleted, follower.Save(gone, {}));
+    EXPECT_TRUE(gone.log.empty());
+}
+
 TEST(FavoritesKeeper, AWritingSaveAsksTheKeysTimeOnceAndTheNextLookTellsItsOwnWriteFromAnothers) {
     FakeValues key;
     key.Store(kBinary, kA);
