@@ -104,51 +104,95 @@ bool FavoritesHistory::List(std::vector<HistoryEntry>& entries) {
     return true;
 }
 
+bool FavoritesHistory::NewestHolds(const std::vector<HistoryEntry>& entries, const std::vector<std::uint8_t>& bytes) {
+    if (entries.empty() || entries.back().size != bytes.size()) return false;
+    std::vector<std::uint8_t> held;
+    return m_store.ReadHistory(entries.back().name, held) && held == bytes;
+}
+
+std::string FavoritesHistory::NameAfter(const std::vector<HistoryEntry>& entries, const std::string& reason) {
+    HistoryName name{m_store.Now(), 0, reason};
+    HistoryName last;
+    if (!entries.empty() && ParseHistoryName(entries.back().name, last)) {
+        // Named after the newest, never before it, even when the clock has
+        // gone back or both fall in one millisecond.
+        name.sequence = (last.sequence + 1) % (kMaxSequence + 1);
+        if (OrderPart(FormatHistoryName({name.utc, name.sequence, {}})) <= OrderPart(entries.back().name)) {
+            name.utc = last.utc;
+            name.sequence = std::min(last.sequence + 1, kMaxSequence);
+        }
+    }
+    return FormatHistoryName(name);
+}
+
 FavoritesHistory::AddOutcome FavoritesHistory::Add(const std::vector<std::uint8_t>& bytes, const std::string& reason,
                                                    std::string* entry) {
     std::vector<HistoryEntry> entries;
     if (!List(entries)) return AddOutcome::Failed;
-
-    HistoryName name{m_store.Now(), 0, reason};
-    if (!entries.empty()) {
-        const HistoryEntry& newest = entries.back();
-        if (newest.size == bytes.size()) {
-            std::vector<std::uint8_t> held;
-            if (m_store.ReadHistory(newest.name, held) && held == bytes) {
-                if (entry) *entry = newest.name;
-                return AddOutcome::AlreadyNewest;
-            }
-        }
-        // Named after the newest, never before it, even when the clock has
-        // gone back or both fall in one millisecond.
-        HistoryName last;
-        if (ParseHistoryName(newest.name, last)) {
-            name.sequence = (last.sequence + 1) % (kMaxSequence + 1);
-            if (OrderPart(FormatHistoryName({name.utc, name.sequence, {}})) <= OrderPart(newest.name)) {
-                name.utc = last.utc;
-                name.sequence = std::min(last.sequence + 1, kMaxSequence);
-            }
-        }
+    if (NewestHolds(entries, bytes)) {
+        if (entry) *entry = entries.back().name;
+        return AddOutcome::AlreadyNewest;
     }
-    const std::string text = FormatHistoryName(name);
+    const std::string text = NameAfter(entries, reason);
     if (!m_store.WriteHistory(text, bytes)) return AddOutcome::Failed;
     if (entry) *entry = text;
     entries.push_back({text, bytes.size()});
-    Prune(std::move(entries));
+    Prune(entries);
     return AddOutcome::Added;
+}
+
+std::vector<std::size_t> FavoritesHistory::Beyond(const std::vector<HistoryEntry>& entries, std::vector<bool>* daily) {
+    const std::size_t n = entries.size();
+    // Each entry's local day; the first entry of each day, by name, stands for it.
+    std::vector<std::int64_t> days(n, 0);
+    std::vector<bool> firstOfDay(n, false);
+    std::vector<std::int64_t> firstDays;
+    for (std::size_t i = 0; i < n; ++i) {
+        HistoryName name;
+        if (!ParseHistoryName(entries[i].name, name)) continue;
+        days[i] = m_store.LocalDay(name.utc);
+        if (std::find(firstDays.begin(), firstDays.end(), days[i]) != firstDays.end()) continue;
+        firstOfDay[i] = true;
+        firstDays.push_back(days[i]);
+    }
+    std::sort(firstDays.begin(), firstDays.end());
+    const std::size_t daysKept = std::min(firstDays.size(), kHistoryDays);
+    std::vector<bool> isDaily(n, false);
+    std::size_t newestDaysFirst = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!firstOfDay[i] || days[i] < firstDays[firstDays.size() - daysKept]) continue;
+        isDaily[i] = true;
+        if (days[i] == firstDays.back()) newestDaysFirst = i;
+    }
+
+    std::vector<std::size_t> beyond;
+    std::vector<bool> kept(n, true);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        total += entries[i].size;
+        if (isDaily[i] || i + kHistoryRecentEntries >= n) continue;
+        kept[i] = false;
+        beyond.push_back(i);
+        total -= entries[i].size;
+    }
+    // Over the cap: the recent tier's oldest first, then the oldest days.
+    for (const bool dayTier : {false, true}) {
+        for (std::size_t i = 0; i < n && total > kHistoryMaxBytes; ++i) {
+            if (!kept[i] || isDaily[i] != dayTier || i + 1 == n || i == newestDaysFirst) continue;
+            kept[i] = false;
+            beyond.push_back(i);
+            total -= entries[i].size;
+        }
+    }
+    if (daily) *daily = std::move(isDaily);
+    return beyond;
 }
 
 // A failed delete stops the pruning: what is left over is tried at the next
 // entry, and nothing newer goes for it.
-void FavoritesHistory::Prune(std::vector<HistoryEntry> entries) {
-    std::size_t total = 0;
-    for (const HistoryEntry& e : entries) total += e.size;
-    std::size_t oldest = 0;
-    while (entries.size() - oldest > 1 &&
-           (entries.size() - oldest > kHistoryMaxEntries || total > kHistoryMaxBytes)) {
-        if (!m_store.DeleteHistory(entries[oldest].name)) return;
-        total -= entries[oldest].size;
-        ++oldest;
+void FavoritesHistory::Prune(const std::vector<HistoryEntry>& entries) {
+    for (const std::size_t i : Beyond(entries)) {
+        if (!m_store.DeleteHistory(entries[i].name)) return;
     }
 }
 

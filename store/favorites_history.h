@@ -2,9 +2,10 @@
 // key's subkey "History", each holding exactly the bytes a save replaced.
 // Their names sort in the order the entries were made: a UTC time with
 // milliseconds, a sequence number, then why the entry was made
-// ("2026-12-08T23:15:57.123Z-0001 delete"). The newest 15 are kept, at most
-// 4 MiB in all, the oldest dropped first; the newest is always kept.
-// Window-free, like the keeper that writes it.
+// ("2026-12-08T23:15:57.123Z-0001 delete"). Two tiers are kept: the newest
+// 15, and the first entry of each of the last 15 local days that have
+// entries, so that a busy day cannot push the earlier days out. Window-free,
+// like the keeper that writes it.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +17,11 @@
 
 namespace favstore {
 
-constexpr std::size_t kHistoryMaxEntries = 15;
-constexpr std::size_t kHistoryMaxBytes = 4 * 1024 * 1024;
+constexpr std::size_t kHistoryRecentEntries = 15;
+constexpr std::size_t kHistoryDays = 15;
+// Past it the recent tier goes first, oldest first, then the oldest days;
+// the newest entry and the newest day's first stay whatever their size.
+constexpr std::size_t kHistoryMaxBytes = 8 * 1024 * 1024;
 
 struct HistoryName {
     Ticks utc = 0;
@@ -46,8 +50,20 @@ public:
     // Whether the newest entry was made on today's local calendar day.
     bool MadeToday();
 
+    // For entries oldest first (as List gives them): those beyond the
+    // bounds, in the order they go. daily, when given, tells each entry
+    // whether it is the first of one of the last kHistoryDays days.
+    std::vector<std::size_t> Beyond(const std::vector<HistoryEntry>& entries, std::vector<bool>* daily = nullptr);
+    // The name the next entry gets: after the newest, never before it.
+    std::string NameAfter(const std::vector<HistoryEntry>& entries, const std::string& reason);
+    // The names of the entries an Add of bytes would drop now, in the order
+    // they would go (for favtool, which says so before it writes).
+    std::vector<std::string> WouldDrop(const std::vector<std::uint8_t>& bytes);
+
 private:
-    void Prune(std::vector<HistoryEntry> entries);
+    void Prune(const std::vector<HistoryEntry>& entries);
+    // Whether the newest entry holds bytes already.
+    bool NewestHolds(const std::vector<HistoryEntry>& entries, const std::vector<std::uint8_t>& bytes);
 
     StoredValues& m_store;
 };

@@ -1,7 +1,9 @@
 // The writes a user asks for (favtool's), which the keeper makes as its own
 // operations. Apart from the saves, so that the plug-in, which never makes
 // them, does not carry them.
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "store/favorites_format.h"
 #include "store/favorites_history.h"
@@ -24,6 +26,15 @@ std::optional<std::uint32_t> MarkerThatLoads(const StoredValue& value) {
     if (LoadsCompletely(value, true)) return kMarkerCurrentLayout;
     if (LoadsCompletely(value, false)) return kMarkerOldLayout;
     return std::nullopt;
+}
+
+std::vector<std::string> FavoritesHistory::WouldDrop(const std::vector<std::uint8_t>& bytes) {
+    std::vector<HistoryEntry> entries;
+    if (!List(entries) || NewestHolds(entries, bytes)) return {};
+    entries.push_back({NameAfter(entries, {}), bytes.size()});
+    std::vector<std::string> names;
+    for (const std::size_t i : Beyond(entries)) names.push_back(entries[i].name);
+    return names;
 }
 
 namespace {

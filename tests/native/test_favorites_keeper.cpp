@@ -406,7 +406,7 @@ TEST(FavoritesKeeper, AWriterThatAsksKeepsEveryReplacedValueButNoCopyOfTheNewest
     EXPECT_EQ(2u, key.history.size());
 }
 
-TEST(FavoritesHistory, KeepsTheNewestFifteenWithinFourMebibytesInTheOrderMade) {
+TEST(FavoritesHistory, KeepsTheNewestFifteenAndTheDaysFirstInTheOrderMade) {
     FakeValues key;
     favstore::FavoritesHistory history(key);
     // Twenty entries within one millisecond, and one after the clock went back.
@@ -418,28 +418,121 @@ TEST(FavoritesHistory, KeepsTheNewestFifteenWithinFourMebibytesInTheOrderMade) {
     ASSERT_EQ(favstore::FavoritesHistory::AddOutcome::Added, history.Add(kABC, "late"));
     std::vector<favstore::HistoryEntry> entries;
     ASSERT_TRUE(history.List(entries));
-    ASSERT_EQ(15u, entries.size());
+    ASSERT_EQ(16u, entries.size());
     Bytes newest;
     ASSERT_TRUE(key.ReadHistory(entries.back().name, newest));
     EXPECT_EQ(kABC, newest);
     Bytes oldest;
-    ASSERT_TRUE(key.ReadHistory(entries.front().name, oldest));
-    EXPECT_EQ(favfmt::Encode({Item(u"g")}), oldest);  // a to f dropped
+    ASSERT_TRUE(key.ReadHistory(entries[0].name, oldest));
+    EXPECT_EQ(favfmt::Encode({Item(u"a")}), oldest) << "the day's first";
+    ASSERT_TRUE(key.ReadHistory(entries[1].name, oldest));
+    EXPECT_EQ(favfmt::Encode({Item(u"g")}), oldest);  // b to f dropped
     EXPECT_EQ(favstore::FavoritesHistory::AddOutcome::AlreadyNewest, history.Add(kABC, "again"));
+}
 
-    // Big values: the oldest go until 4 MiB are left; the newest stays
-    // even when it alone is larger.
-    const Bytes big(1536 * 1024, 7);
-    for (int i = 0; i < 3; ++i) history.Add(Bytes(big.size(), static_cast<std::uint8_t>(i)), "big");
+namespace {
+
+// Entries made by writes the user asked for (favtool's imports): count of
+// them, a minute apart from the time given on, each replacing a value of
+// its own.
+void Imports(FakeValues& key, Ticks from, int count, std::vector<Bytes>* made = nullptr) {
+    static int madeSoFar = 0;
+    const favstore::SaveOptions tool{true, "import"};
+    for (int i = 0; i < count; ++i) {
+        key.now = from + static_cast<Ticks>(i) * 60 * kSecond;
+        const std::string number = std::to_string(++madeSoFar);
+        const Bytes value = favfmt::Encode({Item(u"x"), Item(std::u16string(number.begin(), number.end()).c_str())});
+        key.Store(kBinary, value);
+        if (made) made->push_back(value);
+        ASSERT_EQ(SaveOutcome::Written, LoadedFrom(key).Save(key, kA, tool));
+    }
+}
+
+bool Kept(const FakeValues& key, const Bytes& bytes) {
+    for (const auto& entry : key.history) {
+        if (entry.second == bytes) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(FavoritesHistory, ABurstOfWritesOnOneDayKeepsEachEarlierDaysFirstEntry) {
+    FakeValues key;
+    std::vector<Bytes> firsts;
+    for (int day = 0; day < 6; ++day) {
+        std::vector<Bytes> made;
+        Imports(key, kMorning + static_cast<Ticks>(day) * kDay, 3, &made);
+        firsts.push_back(made.front());
+    }
+    std::vector<Bytes> burst;
+    Imports(key, kMorning + 6 * kDay, 20, &burst);
+    for (std::size_t day = 0; day < firsts.size(); ++day) EXPECT_TRUE(Kept(key, firsts[day])) << "day " << day;
+    for (std::size_t i = 5; i < burst.size(); ++i) EXPECT_TRUE(Kept(key, burst[i])) << "burst write " << i;
+    EXPECT_TRUE(Kept(key, burst.front())) << "the burst day's first";
+    EXPECT_EQ(15u + 6 + 1, key.history.size());
+
+    // Which ones stand for their days, as favtool history marks them.
+    favstore::FavoritesHistory history(key);
+    std::vector<favstore::HistoryEntry> entries;
     ASSERT_TRUE(history.List(entries));
-    std::size_t total = 0;
-    for (const auto& e : entries) total += e.size;
-    EXPECT_LE(total, favstore::kHistoryMaxBytes);
-    EXPECT_EQ(2u, entries.size());
-    history.Add(Bytes(5 * 1024 * 1024, 9), "huge");
-    ASSERT_TRUE(history.List(entries));
-    ASSERT_EQ(1u, entries.size());
-    EXPECT_NE(std::string::npos, entries[0].name.find("huge"));
+    std::vector<bool> daily;
+    EXPECT_TRUE(history.Beyond(entries, &daily).empty());
+    EXPECT_EQ(std::vector<bool>(7, true), std::vector<bool>(daily.begin(), daily.begin() + 7));
+    EXPECT_EQ(std::vector<bool>(15, false), std::vector<bool>(daily.begin() + 7, daily.end()));
+}
+
+TEST(FavoritesHistory, OnlyTheLastFifteenDaysThatHaveEntriesAreKeptForTheirDay) {
+    FakeValues key;
+    std::vector<Bytes> firsts;
+    // Twenty days with entries, every other calendar day: the days between
+    // hold none and count for nothing.
+    for (int day = 0; day < 20; ++day) {
+        std::vector<Bytes> made;
+        Imports(key, kMorning + static_cast<Ticks>(2 * day) * kDay, 2, &made);
+        firsts.push_back(made.front());
+    }
+    Imports(key, kMorning + 40 * kDay, 16);
+    for (std::size_t day = 0; day < 6; ++day) EXPECT_FALSE(Kept(key, firsts[day])) << "day " << day;
+    for (std::size_t day = 6; day < 20; ++day) EXPECT_TRUE(Kept(key, firsts[day])) << "day " << day;
+    EXPECT_EQ(15u + 15, key.history.size());
+    // What a write would drop now is what the next one drops.
+    favstore::FavoritesHistory history(key);
+    const std::vector<std::string> planned = history.WouldDrop(kABC);
+    ASSERT_EQ(1u, planned.size());
+    ASSERT_EQ(favstore::FavoritesHistory::AddOutcome::Added, history.Add(kABC, "import"));
+    EXPECT_EQ(0u, key.history.count(planned[0]));
+    EXPECT_TRUE(history.WouldDrop(kABC).empty()) << "the newest holds it already";
+}
+
+TEST(FavoritesHistory, TheCapDropsTheRecentTierFirstThenTheOldestDaysButNeverTheNewest) {
+    FakeValues key;
+    favstore::FavoritesHistory history(key);
+    constexpr std::size_t kMiB = 1024 * 1024;
+    const auto add = [&](Ticks at, std::size_t size, std::uint8_t fill, const char* reason) {
+        key.now = at;
+        ASSERT_NE(favstore::FavoritesHistory::AddOutcome::Failed, history.Add(Bytes(size, fill), reason));
+    };
+    const auto reasons = [&] {
+        std::vector<std::string> out;
+        for (const std::string& name : key.HistoryNames()) out.push_back(name.substr(name.find(' ') + 1));
+        return out;
+    };
+    using Names = std::vector<std::string>;
+    add(kMorning, 2 * kMiB, 1, "day1");
+    add(kMorning + kDay, 2 * kMiB, 2, "day2");
+    add(kMorning + 2 * kDay, 2 * kMiB, 3, "day3");
+    add(kMorning + 2 * kDay + kSecond, kMiB, 4, "r1");
+    add(kMorning + 2 * kDay + 2 * kSecond, kMiB, 5, "r2");
+    EXPECT_EQ((Names{"day1", "day2", "day3", "r1", "r2"}), reasons());  // 8 MiB
+    add(kMorning + 2 * kDay + 3 * kSecond, kMiB, 6, "r3");
+    EXPECT_EQ((Names{"day1", "day2", "day3", "r2", "r3"}), reasons());
+    // A newest entry bigger than the rest: every other recent one goes, then
+    // the days from the oldest, but not the newest day's first.
+    add(kMorning + 2 * kDay + 4 * kSecond, 7 * kMiB, 7, "huge");
+    EXPECT_EQ((Names{"day3", "huge"}), reasons());
+    add(kMorning + 3 * kDay, 9 * kMiB, 8, "huger");
+    EXPECT_EQ((Names{"huger"}), reasons()) << "the newest day's first and the newest are one";
 }
 
 TEST(FavoritesHistory, NamesCarryTheUtcTimeToTheMillisecondAndReadBack) {
