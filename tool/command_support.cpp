@@ -1,5 +1,6 @@
 #include "tool/command_support.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tool/console.h"
@@ -49,15 +50,23 @@ ModuleKey ExistingKey(const Options& options) {
 }
 
 std::string IgnoredNote(const Stored& stored) {
+    if (stored.name != "FavoriteArray") {
+        return stored.name + " is a " + TypeName(stored.value->type) + " value, which the bar would not load";
+    }
     return "FavoriteArray is a " + TypeName(stored.value->type) +
            " value, which the bar ignores (it shows no favourites and its next save replaces the value)";
+}
+
+LockedKey::LockedKey(const Options& options, KeyAccess access)
+    : m_key(options.module, access), m_values(m_key.Values()), m_lock(m_values) {
+    if (!m_lock.Held()) throw ToolError(kLockedOut);
 }
 
 const Inspection* RequireLoads(const Stored& stored) {
     if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check", kExitFinding);
     if (stored.state != Stored::State::Binary) return nullptr;
     if (!stored.Loads()) {
-        throw ToolError("FavoriteArray does not load completely: " + stored.inspection.StopReason() +
+        throw ToolError(stored.name + " does not load completely: " + stored.inspection.StopReason() +
                             "; see favtool check",
                         kExitFinding);
     }
@@ -68,7 +77,7 @@ std::vector<favfmt::Record> LoadedRecords(const Stored& stored) {
     if (stored.state == Stored::State::Ignored) PrintErr("favtool: warning: " + IgnoredNote(stored) + "\n");
     if (stored.state != Stored::State::Binary) return {};
     if (!stored.Loads()) {
-        PrintErr("favtool: warning: FavoriteArray does not load completely: " + stored.inspection.StopReason() +
+        PrintErr("favtool: warning: " + stored.name + " does not load completely: " + stored.inspection.StopReason() +
                  "; showing the " + Plural(stored.inspection.records.size(), "record", "records") +
                  " before it (see favtool check)\n");
     }
@@ -104,11 +113,10 @@ favstore::Shown ShownOf(const Stored& stored) {
     return shown;
 }
 
-favstore::Replaced WriteFavorites(const ModuleKey& key, const Stored& stored, std::vector<std::uint8_t> encoded,
+favstore::Replaced WriteFavorites(LockedKey& key, const Stored& stored, std::vector<std::uint8_t> encoded,
                                   const char* reason) {
-    favstore::RegistryValues values = key.Values();
     const favstore::RequestedWrite done =
-        favstore::FavoritesKeeper().Replace(values, ShownOf(stored), std::move(encoded), reason);
+        favstore::FavoritesKeeper().Replace(key.Values(), ShownOf(stored), std::move(encoded), reason);
     using Outcome = favstore::RequestedWrite::Outcome;
     switch (done.outcome) {
     case Outcome::Written:
@@ -129,11 +137,71 @@ favstore::Replaced WriteFavorites(const ModuleKey& key, const Stored& stored, st
 
 bool InHistory(const favstore::Replaced& replaced) { return !replaced.historyEntry.empty(); }
 
-std::string UndoHint(const favstore::Replaced& replaced) {
-    if (InHistory(replaced)) {
-        return "; the replaced value is in the history: favtool restore --history 1 puts it back\n";
+std::size_t HistoryDrops::Oldest() const {
+    return numbers.empty() ? 0 : *std::max_element(numbers.begin(), numbers.end());
+}
+
+std::string HistoryDrops::Phrase(bool dryRun) const {
+    if (!Any()) return {};
+    std::string list;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        favstore::HistoryName parsed;
+        const std::string when = favstore::ParseHistoryName(names[i], parsed)
+                                     ? LocalTime(parsed.utc) + (parsed.reason.empty() ? "" : " " + parsed.reason)
+                                     : names[i];
+        list += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + std::to_string(numbers[i]) + " (" + when +
+                ")";
     }
-    if (replaced.inBackup) return "; the replaced value, which did not load completely, is in FavoriteArrayBackup\n";
+    return std::string("; to keep the replaced value the history ") + (dryRun ? "would drop " : "dropped ") +
+           (numbers.size() == 1 ? "entry " : "entries ") + list;
+}
+
+HistoryDrops DropsOfKeeping(favstore::StoredValues& values, const std::optional<std::vector<std::uint8_t>>& kept) {
+    HistoryDrops drops;
+    if (!kept) return drops;
+    favstore::FavoritesHistory history(values);
+    std::vector<favstore::HistoryEntry> entries;
+    if (!history.List(entries)) return drops;
+    std::vector<std::string> names = history.WouldDrop(*kept);
+    // Told newest first, as favtool history lists them.
+    std::sort(names.rbegin(), names.rend());
+    for (const std::string& name : names) {
+        const auto at = std::find_if(entries.begin(), entries.end(),
+                                     [&](const favstore::HistoryEntry& e) { return e.name == name; });
+        drops.numbers.push_back(static_cast<std::size_t>(entries.end() - at));
+        drops.names.push_back(name);
+    }
+    return drops;
+}
+
+std::optional<std::vector<std::uint8_t>> KeptByReplacing(const Stored& stored,
+                                                         const std::optional<favstore::StoredValue>& backup,
+                                                         const std::vector<std::uint8_t>& encoded) {
+    if (!stored.value) return std::nullopt;
+    if (stored.state == Stored::State::Binary && stored.Loads()) {
+        const std::vector<std::uint8_t>& bytes = stored.value->bytes;
+        if (bytes == encoded || favstore::CountedItems(bytes) == 0) return std::nullopt;
+        return bytes;
+    }
+    // What does not load goes to the backup, and a rescue held there to the history.
+    if (stored.value->bytes.empty() || !backup || backup->bytes.empty() || *backup == *stored.value) return std::nullopt;
+    return backup->bytes;
+}
+
+std::string UndoCommand(LockedKey& key, const std::vector<std::uint8_t>& nowStored) {
+    const bool kept = !nowStored.empty() && favstore::CountedItems(nowStored) > 0;
+    const HistoryDrops drops = DropsOfKeeping(key.Values(), kept ? std::optional(nowStored) : std::nullopt);
+    return drops.Any() ? "favtool restore --history 1 --force" : "favtool restore --history 1";
+}
+
+std::string UndoHint(const favstore::Replaced& replaced, LockedKey& key, const std::vector<std::uint8_t>& nowStored) {
+    if (InHistory(replaced)) {
+        return "; the replaced value is in the history: " + UndoCommand(key, nowStored) + " puts it back\n";
+    }
+    if (replaced.inBackup) {
+        return "; the replaced value, which did not load completely, is in FavoriteArrayBackup: favtool restore "
+               "--force puts it back\n";
+    }
     return "; there was no value to keep\n";
 }
 
@@ -142,14 +210,20 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
     favstore::FavoritesHistory history(values);
     std::vector<favstore::HistoryEntry> entries;
     if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History");
+    std::vector<bool> daily;
+    history.Beyond(entries, &daily);
     std::vector<HistoryItem> items;
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    for (std::size_t i = entries.size(); i-- > 0;) {
         HistoryItem item;
-        item.name = it->name;
-        item.named = favstore::ParseHistoryName(it->name, item.parsed);
-        if (!values.ReadHistory(it->name, item.bytes)) throw ToolError("cannot read history entry " + it->name);
-        const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(BinaryValue(item.bytes));
-        item.loads = marker.has_value();
+        item.name = entries[i].name;
+        item.named = favstore::ParseHistoryName(item.name, item.parsed);
+        item.daily = daily[i];
+        const std::optional<favstore::StoredValue> value = key.ReadHistoryEntry(item.name);
+        if (!value) throw ToolError("cannot read history entry " + item.name);
+        item.type = value->type;
+        item.bytes = value->bytes;
+        const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(*value);
+        item.loads = marker.has_value() || (item.type == REG_BINARY && item.bytes.empty());
         item.oldLayout = marker == kMarkerOldLayout;
         item.inspection = Inspect(item.bytes, !item.oldLayout);
         items.push_back(std::move(item));
@@ -165,6 +239,33 @@ const HistoryItem& HistoryEntryOf(const std::vector<HistoryItem>& items, int num
                         kExitUsage);
     }
     return items[static_cast<std::size_t>(number) - 1];
+}
+
+std::string EntryTitle(const HistoryItem& item, int number) {
+    return "history entry " + std::to_string(number) + " (" + (item.named ? LocalTime(item.parsed.utc) : item.name) +
+           ")";
+}
+
+Stored StoredOf(const HistoryItem& item, int number) {
+    Stored stored;
+    stored.name = "history entry " + std::to_string(number);
+    stored.value = favstore::StoredValue{item.type, item.bytes};
+    stored.marker = item.oldLayout ? kMarkerOldLayout : kMarkerCurrentLayout;
+    if (item.type != REG_BINARY) {
+        stored.state = Stored::State::Ignored;
+    } else if (item.bytes.empty()) {
+        stored.state = Stored::State::Empty;
+    } else {
+        stored.state = Stored::State::Binary;
+        stored.inspection = item.inspection;
+    }
+    return stored;
+}
+
+Stored ReadStoredOrEntry(const ModuleKey& key, const Options& options) {
+    if (options.historyEntry == 0) return ReadStored(key);
+    const std::vector<HistoryItem> items = ReadHistory(key);
+    return StoredOf(HistoryEntryOf(items, options.historyEntry), options.historyEntry);
 }
 
 std::string LocalTime(favstore::Ticks utc) {

@@ -39,6 +39,7 @@ struct Stored {
     std::optional<favstore::StoredValue> value;
     std::optional<DWORD> marker;
     Inspection inspection;  // for State::Binary
+    std::string name = "FavoriteArray";  // in messages: the value, or the history entry read as one
 
     bool CurrentLayout() const { return marker == kMarkerCurrentLayout; }
     // Whether the bar loads all of it, as the keeper tells.
@@ -46,6 +47,22 @@ struct Stored {
 };
 
 Stored ReadStored(const ModuleKey& key);
+
+// The module's key opened for writing, with the writers' lock held while
+// it lives: what a command reads through it is what its write replaces, as
+// no window or other program writes in between. Throws when the lock stays
+// held by another writer.
+class LockedKey {
+public:
+    LockedKey(const Options& options, KeyAccess access);
+    const ModuleKey& Key() const { return m_key; }
+    favstore::RegistryValues& Values() { return m_values; }
+
+private:
+    ModuleKey m_key;
+    favstore::RegistryValues m_values;
+    favstore::WritersLockScope m_lock;
+};
 
 // The module's key for a command that reads it; a key that is not there is
 // most often a misspelt --module, so it is an error that names the others.
@@ -80,12 +97,38 @@ favstore::Shown ShownOf(const Stored& stored);
 // the keeper, by the bar's rules: a value that does not load goes to
 // FavoriteArrayBackup first, and the value replaced goes to the history, so
 // that it can be restored. Says where the keeper kept the replaced value.
-favstore::Replaced WriteFavorites(const ModuleKey& key, const Stored& stored, std::vector<std::uint8_t> encoded,
+favstore::Replaced WriteFavorites(LockedKey& key, const Stored& stored, std::vector<std::uint8_t> encoded,
                                   const char* reason);
 
 bool InHistory(const favstore::Replaced& replaced);
 
-std::string UndoHint(const favstore::Replaced& replaced);
+// What the next history entry would push out of the history, numbered as
+// favtool history numbers the entries before it is made (1 the newest).
+struct HistoryDrops {
+    std::vector<std::size_t> numbers;
+    std::vector<std::string> names;
+    bool Any() const { return !numbers.empty(); }
+    // The oldest number among them: restore --history N keeps N and older.
+    std::size_t Oldest() const;
+    // "; the history drops entry 16 (2026-12-01 10:00:00 import) to keep it";
+    // empty when none goes.
+    std::string Phrase(bool dryRun) const;
+};
+// For an entry holding kept (none: no entry is made).
+HistoryDrops DropsOfKeeping(favstore::StoredValues& values, const std::optional<std::vector<std::uint8_t>>& kept);
+// What a replace of stored by encoded keeps in the history, as the keeper
+// decides it: the value itself when it loads, else an earlier rescue the
+// backup gives up for it.
+std::optional<std::vector<std::uint8_t>> KeptByReplacing(const Stored& stored,
+                                                         const std::optional<favstore::StoredValue>& backup,
+                                                         const std::vector<std::uint8_t>& encoded);
+
+// restore --history 1, with --force when restoring entry 1 would drop
+// entries to keep nowStored (FavoriteArray after a write).
+std::string UndoCommand(LockedKey& key, const std::vector<std::uint8_t>& nowStored);
+// After a write that left nowStored in FavoriteArray: how to undo it, by the
+// command that really does (with --force where restore would refuse).
+std::string UndoHint(const favstore::Replaced& replaced, LockedKey& key, const std::vector<std::uint8_t>& nowStored);
 
 struct HistoryItem {
     std::string name;
@@ -95,12 +138,22 @@ struct HistoryItem {
     Inspection inspection;   // in the layout it loads in, if any
     bool loads = false;      // the keeper says it loads completely, in one layout or the other
     bool oldLayout = false;  // loads completely only in the layout without expanded bytes
+    DWORD type = REG_BINARY;
+    bool daily = false;      // the first of one of the last days that have entries, kept for it
 };
 
 // The entries, newest first.
 std::vector<HistoryItem> ReadHistory(const ModuleKey& key);
 
 const HistoryItem& HistoryEntryOf(const std::vector<HistoryItem>& items, int number);
+
+// "history entry 3 (2026-12-08 10:00:00)"
+std::string EntryTitle(const HistoryItem& item, int number);
+
+// An entry as a value the bar would load: list and export read it so.
+Stored StoredOf(const HistoryItem& item, int number);
+// What list and export read: FavoriteArray, or with --history N that entry.
+Stored ReadStoredOrEntry(const ModuleKey& key, const Options& options);
 
 std::string LocalTime(favstore::Ticks utc);
 

@@ -11,8 +11,8 @@ struct Options {
     bool dryRun = false;      // import, restore, relocate: say what would change, write nothing
     bool create = false;      // import: create the module's key when it does not exist
     bool changeCase = false;  // relocate: also write changes of case only
-    bool force = false;       // restore: also a backup that does not load completely
-    int historyEntry = 0;     // restore --history N, diff N: the entry, 1 the newest
+    bool force = false;       // restore: also what does not load completely, or drops older entries
+    int historyEntry = 0;     // restore, list and export --history N, diff N: the entry, 1 the newest
 };
 
 // "-" for a file: standard output or input.

@@ -77,7 +77,7 @@ void WriteFileText(const std::wstring& file, const std::string& text) {
 
 int ExportCommand(const Options& options, const std::wstring& file) {
     const ModuleKey key = ExistingKey(options);
-    const Stored stored = ReadStored(key);
+    const Stored stored = ReadStoredOrEntry(key, options);
     const Inspection* inspection = RequireLoads(stored);
     const Tree tree = BuildTree(inspection ? inspection->records : std::vector<favfmt::Record>{});
     const bool toOutput = file == kStandardStream;
@@ -143,24 +143,37 @@ int ImportCommand(const Options& options, const std::wstring& file) {
         throw ToolError(MissingKeyMessage(options.module) +
                         "; to make the key for that module, run import again with --create");
     }
-    const ModuleKey reader(options.module, KeyAccess::Read);
-    const Stored stored = ReadStored(reader);
-    const bool unchanged = records.empty() ? !stored.value
-                                           : (stored.value == value && stored.marker == kMarkerCurrentLayout);
-    if (unchanged) return NothingToDo("import", "FavoriteArray already holds this tree" + Where(options));
-    const bool hadFavorites = stored.state == Stored::State::Binary || stored.state == Stored::State::Ignored;
-    const std::string change = hadFavorites ? "replacing " + Replaced(stored) + " with " + With(Count(tree)) +
-                                                  " in FavoriteArray"
-                                            : "writing " + Describe(Count(tree)) + " to FavoriteArray";
-    if (options.dryRun) {
-        PrintOut("import: would be " + change + Where(options) + "; dry run, nothing written\n");
-        return kExitSuccess;
+    const std::vector<std::uint8_t> encoded = records.empty() ? std::vector<std::uint8_t>{} : value.bytes;
+    // Whatever the key holds under the writers' lock is replaced: an import
+    // does not depend on the value it replaces, and that value goes to the
+    // history as always, so a window's save just before it loses nothing.
+    std::string result;
+    bool unchanged = false;
+    {
+        const KeyAccess access = options.dryRun ? KeyAccess::Read
+                                 : options.create ? KeyAccess::Create
+                                                  : KeyAccess::Write;
+        LockedKey key(options, access);
+        const Stored stored = ReadStored(key.Key());
+        unchanged = records.empty() ? !stored.value
+                                    : (stored.value == value && stored.marker == kMarkerCurrentLayout);
+        const bool hadFavorites = stored.state == Stored::State::Binary || stored.state == Stored::State::Ignored;
+        const std::string change = hadFavorites ? "replacing " + Replaced(stored) + " with " + With(Count(tree)) +
+                                                      " in FavoriteArray"
+                                                : "writing " + Describe(Count(tree)) + " to FavoriteArray";
+        const HistoryDrops drops =
+            DropsOfKeeping(key.Values(), KeptByReplacing(stored, key.Key().Read(kValueFavoritesBackup), encoded));
+        if (unchanged) {
+            // Said once the lock is released.
+        } else if (options.dryRun) {
+            result = "import: would be " + change + Where(options) + drops.Phrase(true) + "; dry run, nothing written\n";
+        } else {
+            // The bar keeps no value for an empty tree.
+            const favstore::Replaced replaced = WriteFavorites(key, stored, encoded, "import");
+            result = "import: " + change + Where(options) + drops.Phrase(false) + UndoHint(replaced, key, encoded);
+        }
     }
-    const ModuleKey key(options.module, options.create ? KeyAccess::Create : KeyAccess::Write);
-    if (key.Read(kValueFavorites) != stored.value) throw ToolError("FavoriteArray changed while importing; nothing written");
-    // The bar keeps no value for an empty tree.
-    const favstore::Replaced replaced =
-        WriteFavorites(key, stored, records.empty() ? std::vector<std::uint8_t>{} : value.bytes, "import");
-    PrintOut("import: " + change + Where(options) + UndoHint(replaced));
+    if (unchanged) return NothingToDo("import", "FavoriteArray already holds this tree" + Where(options));
+    PrintOut(result);
     return kExitSuccess;
 }

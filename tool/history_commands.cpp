@@ -23,7 +23,8 @@ int HistoryCommand(const Options& options) {
                                    {"favorites", counts.favorites},
                                    {"folders", counts.folders},
                                    {"bytes", item.bytes.size()},
-                                   {"loads", item.loads}});
+                                   {"loads", item.loads},
+                                   {"daily", item.daily}});
         }
         PrintJson(Json{{"key", Hkcu(key) + "\\History"}, {"entries", entries}});
         return kExitSuccess;
@@ -42,10 +43,13 @@ int HistoryCommand(const Options& options) {
                           : item.name;
         out += ": " + Describe(Count(BuildTree(item.inspection.records)));
         if (!item.loads) out += " (does not load completely)";
+        if (item.daily) out += " [first of its day]";
         out += "\n";
     }
-    out += Plural(items.size(), "entry", "entries") + ", newest first, local times; favtool diff N compares one with "
-           "FavoriteArray, favtool restore --history N puts it back\n";
+    out += Plural(items.size(), "entry", "entries") +
+           ", newest first, local times. Kept: the newest 15, and the first of each of the last 15 days that have "
+           "entries (marked [first of its day]). favtool diff N compares one with FavoriteArray, favtool list "
+           "--history N shows it, favtool restore --history N puts it back\n";
     PrintOut(out);
     return kExitSuccess;
 }

@@ -116,7 +116,7 @@ Json CheckJson(const ModuleKey& key, const Options& options, const Stored& store
 
 int ListCommand(const Options& options) {
     const ModuleKey key = ExistingKey(options);
-    const Stored stored = ReadStored(key);
+    const Stored stored = ReadStoredOrEntry(key, options);
     const Tree tree = BuildTree(LoadedRecords(stored));
     const int status = stored.Loads() ? kExitSuccess : kExitFinding;
     const TreeCounts counts = Count(tree);
@@ -126,11 +126,12 @@ int ListCommand(const Options& options) {
                   {"key", ToWtf8(L"HKCU\\" + key.Path())},
                   {"loads_completely", stored.Loads()},
                   {"counts", CountsJson(counts)}};
+        if (options.historyEntry > 0) meta["history_entry"] = options.historyEntry;
         PrintJson(Json{{"version", kDocumentVersion}, {"meta", meta}, {"favorites", ItemsJson(tree)}});
         return status;
     }
     if (tree.empty()) {
-        PrintOut("no favourites stored\n");
+        PrintOut(options.historyEntry > 0 ? stored.name + " holds no favourites\n" : "no favourites stored\n");
         return status;
     }
     std::string out;

@@ -132,8 +132,12 @@ int wmain(int argc, wchar_t** argv) {
     std::string to;
     CLI::App* list = app.add_subcommand("list", "print the tree, one favourite a line");
     list->add_flag("--json", options.json, "the tree as one JSON document (importable as it is)");
+    list->add_option("--history", options.historyEntry, "print history entry N instead: 1 the newest")
+        ->check(CLI::PositiveNumber);
     CLI::App* exportCommand = app.add_subcommand("export", "write the tree to a JSON document");
     exportCommand->add_option("FILE", file, "the document to write; - for standard output")->required();
+    exportCommand->add_option("--history", options.historyEntry, "write history entry N instead: 1 the newest")
+        ->check(CLI::PositiveNumber);
     CLI::App* importCommand = app.add_subcommand("import", "replace the tree with a JSON document's");
     importCommand->add_option("FILE", file, "the document to read; - for standard input")->required();
     importCommand->add_flag("--dry-run", options.dryRun, "say what would be replaced, writing nothing");
@@ -145,7 +149,9 @@ int wmain(int argc, wchar_t** argv) {
     restore->add_flag("--dry-run", options.dryRun, "say what would be replaced, writing nothing");
     restore->add_option("--history", options.historyEntry, "the history entry to put back: 1 the newest")
         ->check(CLI::PositiveNumber);
-    restore->add_flag("--force", options.force, "swap in a backup that does not load completely too");
+    restore->add_flag("--force", options.force,
+                      "also a backup or entry that does not load completely, or an entry whose restore drops it "
+                      "or older entries from the history");
     CLI::App* history = app.add_subcommand("history", "list the earlier values kept, newest first");
     history->add_flag("--json", options.json, "the entries as one JSON document");
     CLI::App* diff = app.add_subcommand("diff", "compare a history entry's favourites with FavoriteArray's");

@@ -93,3 +93,10 @@ std::optional<favstore::StoredValue> ModuleKey::Read(const wchar_t* name) const 
     }
     throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(static_cast<DWORD>(rc)) + ")");
 }
+
+std::optional<favstore::StoredValue> ModuleKey::ReadHistoryEntry(const std::string& name) const {
+    const RegKey history = m_key.OpenSubkey(kKeyHistory, KEY_READ);
+    favstore::StoredValue value;
+    if (!history || history.Read(FromUtf8(name).c_str(), value) != favstore::ReadOutcome::Read) return std::nullopt;
+    return value;
+}

@@ -33,6 +33,8 @@ public:
     bool Exists() const { return static_cast<bool>(m_key); }
     // Absent values (and an absent key) read as nullopt; other failures throw.
     std::optional<favstore::StoredValue> Read(const wchar_t* name) const;
+    // A history entry whole, with its type; nullopt when it cannot be read.
+    std::optional<favstore::StoredValue> ReadHistoryEntry(const std::string& name) const;
     // The layout marker `check`, read as the plug-in reads it.
     std::optional<DWORD> Marker() const { return m_key.ReadDword(kValueCheck); }
     // The key's values as the keeper sees them, under the lock the bar's

@@ -30,72 +30,99 @@ std::string SwapFailure(const favstore::RequestedWrite& done, const favstore::Re
     return message + "; could not put back the earlier " + names;
 }
 
+// Refusals of restore --history N, before anything is written.
+void RequireRestorable(const HistoryItem& entry, const std::string& which, const HistoryDrops& drops,
+                       const Options& options) {
+    if (options.force) return;
+    if (!entry.loads) {
+        const std::string what = entry.type != REG_BINARY ? "is a " + TypeName(entry.type) + " value, which the bar does not load"
+                                                          : "does not load completely: " + entry.inspection.StopReason();
+        throw ToolError(which + " " + what +
+                            ", so the bar would show only part of it and save over the rest; nothing changed "
+                            "(favtool list --history " + std::to_string(options.historyEntry) +
+                            " shows what loads; --force restores it anyway)",
+                        kExitFinding);
+    }
+    if (drops.Any() && drops.Oldest() >= static_cast<std::size_t>(options.historyEntry)) {
+        throw ToolError("restoring " + which + drops.Phrase(true).substr(1) +
+                            ", the entry restored or older; nothing changed (favtool export --history N keeps a copy "
+                            "of an entry; --force restores it anyway)",
+                        kExitFinding);
+    }
+}
+
 int RestoreFromHistory(const Options& options) {
-    const ModuleKey reader = ExistingKey(options);
-    const std::vector<HistoryItem> items = ReadHistory(reader);
-    const HistoryItem& entry = HistoryEntryOf(items, options.historyEntry);
-    const Stored stored = ReadStored(reader);
-    const std::string which = "history entry " + std::to_string(options.historyEntry) +
-                              (entry.named ? " (" + LocalTime(entry.parsed.utc) + ")" : " (" + entry.name + ")");
-    // The marker is written for the current layout with the value: an entry
-    // kept from an old-layout value goes back as the same favourites in it.
-    const std::vector<std::uint8_t> bytes = entry.oldLayout ? favfmt::Encode(entry.inspection.records) : entry.bytes;
-    if (stored.value && stored.value->type == REG_BINARY && stored.value->bytes == bytes) {
-        return NothingToDo("restore", "FavoriteArray already holds " + which + Where(options));
+    std::string result;
+    bool nothingToDo = false;
+    std::string which;
+    {
+        LockedKey key(options, options.dryRun ? KeyAccess::Read : KeyAccess::Write);
+        if (!key.Key().Exists()) throw ToolError(MissingKeyMessage(options.module));
+        // Read under the lock: the entry and the value it replaces are
+        // those the write finds.
+        const std::vector<HistoryItem> items = ReadHistory(key.Key());
+        const HistoryItem& entry = HistoryEntryOf(items, options.historyEntry);
+        const Stored stored = ReadStored(key.Key());
+        which = EntryTitle(entry, options.historyEntry);
+        // The marker is written for the current layout with the value: an entry
+        // kept from an old-layout value goes back as the same favourites in it.
+        const std::vector<std::uint8_t> bytes =
+            entry.oldLayout ? favfmt::Encode(entry.inspection.records) : entry.bytes;
+        nothingToDo = stored.value && stored.value->type == REG_BINARY && stored.value->bytes == bytes;
+        if (!nothingToDo) {
+            const HistoryDrops drops =
+                DropsOfKeeping(key.Values(), KeptByReplacing(stored, key.Key().Read(kValueFavoritesBackup), bytes));
+            RequireRestorable(entry, which, drops, options);
+            const std::string holds = entry.loads ? With(Count(BuildTree(entry.inspection.records)))
+                                                  : "a value that does not load completely";
+            const std::string change = "replacing " + Replaced(stored) + " with " + which + "'s " + holds;
+            if (options.dryRun) {
+                result = "restore: would be " + change + Where(options) + drops.Phrase(true) +
+                         "; dry run, nothing written\n";
+            } else {
+                const favstore::Replaced replaced = WriteFavorites(key, stored, bytes, "restore");
+                result = "restore: " + change + " in FavoriteArray" + Where(options) + drops.Phrase(false) +
+                         (InHistory(replaced) ? "; the replaced value is now history entry 1: " +
+                                                    UndoCommand(key, bytes) + " undoes this\n"
+                                              : UndoHint(replaced, key, bytes));
+            }
+        }
     }
-    const std::string holds = entry.loads
-                                  ? With(Count(BuildTree(entry.inspection.records)))
-                                  : "a value that does not load completely";
-    const std::string change = "replacing " + Replaced(stored) + " with " + which + "'s " + holds;
-    if (options.dryRun) {
-        PrintOut("restore: would be " + change + Where(options) + "; dry run, nothing written\n");
-        return kExitSuccess;
-    }
-    const ModuleKey key(options.module, KeyAccess::Write);
-    const favstore::Replaced replaced = WriteFavorites(key, stored, bytes, "restore");
-    PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
-             (InHistory(replaced)
-                  ? "; the replaced value is now history entry 1: favtool restore --history 1 undoes this\n"
-                  : UndoHint(replaced)));
+    if (nothingToDo) return NothingToDo("restore", "FavoriteArray already holds " + which + Where(options));
+    PrintOut(result);
     return kExitSuccess;
 }
 
-}  // namespace
-
-int RestoreCommand(const Options& options) {
-    if (options.historyEntry > 0) return RestoreFromHistory(options);
-    const ModuleKey reader = ExistingKey(options);
-    const std::optional<favstore::StoredValue> backup = reader.Read(kValueFavoritesBackup);
-    if (!backup) return NothingToDo("restore", "there is no FavoriteArrayBackup" + Where(options));
-    const Stored stored = ReadStored(reader);
+// restore's swap of FavoriteArrayBackup and FavoriteArray, with the lock
+// held: the result line.
+std::string SwapBackupIn(LockedKey& key, const favstore::StoredValue& backup, const Options& options) {
+    const Stored stored = ReadStored(key.Key());
     // A backup kept from an old-layout value loads only with the old marker.
-    const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(*backup);
+    const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(backup);
     const BackupState backupState = InspectBackup(backup, marker == kMarkerCurrentLayout);
     // The rescued bytes of a damaged value: restored, the bar would show what
     // loads and save that over them at its next save.
     if (!marker && !options.force) {
-        throw ToolError("FavoriteArrayBackup does not load completely (" + TypeName(backup->type) + ", " +
-                            Plural(backup->bytes.size(), "byte", "bytes") +
+        throw ToolError("FavoriteArrayBackup does not load completely (" + TypeName(backup.type) + ", " +
+                            Plural(backup.bytes.size(), "byte", "bytes") +
                             "), so the bar would show only part of it and save over the rest; nothing changed "
                             "(favtool check tells more; --force restores it anyway)",
                         kExitFinding);
     }
     const std::string backupHolds =
         backupState.loadsInCurrentLayout ? "the backup's " + With(backupState.counts)
-                                         : "the backup (" + TypeName(backup->type) + ", " +
-                                               Plural(backup->bytes.size(), "byte", "bytes") +
+                                         : "the backup (" + TypeName(backup.type) + ", " +
+                                               Plural(backup.bytes.size(), "byte", "bytes") +
                                                (marker ? ")" : ", which does not load completely)");
     const std::string change = "replacing " + Replaced(stored) + " with " + backupHolds;
-    if (options.dryRun) {
-        PrintOut("restore: would be " + change + Where(options) + "; dry run, nothing written\n");
-        return kExitSuccess;
-    }
+    const bool kept = stored.value && favstore::CountedItems(stored.value->bytes) > 0;
+    const HistoryDrops drops =
+        DropsOfKeeping(key.Values(), kept ? std::optional(stored.value->bytes) : std::nullopt);
+    if (options.dryRun) return "restore: would be " + change + Where(options) + drops.Phrase(true) + "; dry run, nothing written\n";
 
-    const ModuleKey key(options.module, KeyAccess::Write);
-    favstore::RegistryValues values = key.Values();
     favstore::Shown shown = ShownOf(stored);
     shown.backup = backup;
-    const favstore::RequestedWrite done = favstore::FavoritesKeeper().SwapInBackup(values, shown);
+    const favstore::RequestedWrite done = favstore::FavoritesKeeper().SwapInBackup(key.Values(), shown);
     using Outcome = favstore::RequestedWrite::Outcome;
     switch (done.outcome) {
     case Outcome::Written:
@@ -108,16 +135,69 @@ int RestoreCommand(const Options& options) {
     case Outcome::NotKept:
         throw ToolError("could not keep FavoriteArray in the history; nothing written");
     case Outcome::Failed:
-        throw ToolError(SwapFailure(done, values));
+        throw ToolError(SwapFailure(done, key.Values()));
     }
-    PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
-             (done.replaced.inBackup
-                  ? "; FavoriteArrayBackup now holds the replaced value (run favtool restore again to undo)"
-                  : "; there was no FavoriteArray, so no backup remains") +
-             (InHistory(done.replaced) ? ", and so does history entry 1" : "") +
-             (done.markerSet ? "; check set to " + std::to_string(*done.markerSet) : std::string()) + "\n");
+    // The swap back needs --force when what went to the backup does not load.
+    const bool undoForced = stored.value && !favstore::MarkerThatLoads(*stored.value);
+    return "restore: " + change + " in FavoriteArray" + Where(options) + drops.Phrase(false) +
+           (done.replaced.inBackup
+                ? std::string("; FavoriteArrayBackup now holds the replaced value (run favtool restore") +
+                      (undoForced ? " --force" : "") + " again to undo)"
+                : "; there was no FavoriteArray, so no backup remains") +
+           (InHistory(done.replaced) ? ", and so does history entry 1" : "") +
+           (done.markerSet ? "; check set to " + std::to_string(*done.markerSet) : std::string()) + "\n";
+}
+
+}  // namespace
+
+int RestoreCommand(const Options& options) {
+    if (options.historyEntry > 0) return RestoreFromHistory(options);
+    std::optional<std::string> result;
+    {
+        LockedKey key(options, options.dryRun ? KeyAccess::Read : KeyAccess::Write);
+        if (!key.Key().Exists()) throw ToolError(MissingKeyMessage(options.module));
+        const std::optional<favstore::StoredValue> backup = key.Key().Read(kValueFavoritesBackup);
+        if (backup) result = SwapBackupIn(key, *backup, options);
+    }
+    if (!result) return NothingToDo("restore", "there is no FavoriteArrayBackup" + Where(options));
+    PrintOut(*result);
     return kExitSuccess;
 }
+
+namespace {
+
+// The paths relocate moves in a tree of records, and how each is told.
+struct Relocation {
+    std::vector<favfmt::Record> records;
+    std::string changes;  // a line per path
+    std::size_t changed = 0;
+    std::size_t caseOnly = 0;  // paths whose case or slashes alone would change
+};
+
+Relocation Relocate(const Stored& stored, const PathPrefix& prefix, const Options& options) {
+    const Inspection* inspection = RequireLoads(stored);
+    Relocation out;
+    out.records = inspection ? inspection->records : std::vector<favfmt::Record>{};
+    for (favfmt::Record& record : out.records) {
+        const std::wstring path(record.path.begin(), record.path.end());
+        const std::optional<std::wstring> moved = prefix.Relocate(path);
+        if (!moved || *moved == path) continue;
+        const bool onlyCase = SamePathIgnoringCase(*moved, path);
+        const std::string line = "  " + ToUtf8(std::wstring(record.label.begin(), record.label.end())) + ": " +
+                                 ToUtf8(path) + " -> " + ToUtf8(*moved);
+        if (onlyCase && !options.changeCase) {
+            ++out.caseOnly;
+            out.changes += line + " (only the case or the slashes change; not written)\n";
+            continue;
+        }
+        ++out.changed;
+        out.changes += line + (onlyCase ? " (only the case or the slashes change)\n" : "\n");
+        record.path.assign(moved->begin(), moved->end());
+    }
+    return out;
+}
+
+}  // namespace
 
 int RelocateCommand(const Options& options, const std::wstring& from, const std::wstring& to) {
     const PathPrefix prefix(from, to);
@@ -127,47 +207,39 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
                             " must start at a drive or share (as in D:\\Work or \\\\server\\share\\Work)",
                         kExitUsage);
     }
-    const ModuleKey reader = ExistingKey(options);
-    const Stored stored = ReadStored(reader);
-    const Inspection* inspection = RequireLoads(stored);
-    std::vector<favfmt::Record> records = inspection ? inspection->records : std::vector<favfmt::Record>{};
-
-    std::string changes;
-    std::size_t changed = 0;
-    std::size_t caseOnly = 0;
-    for (favfmt::Record& record : records) {
-        const std::wstring path(record.path.begin(), record.path.end());
-        const std::optional<std::wstring> moved = prefix.Relocate(path);
-        if (!moved || *moved == path) continue;
-        const bool onlyCase = SamePathIgnoringCase(*moved, path);
-        const std::string line = "  " + ToUtf8(std::wstring(record.label.begin(), record.label.end())) + ": " +
-                                 ToUtf8(path) + " -> " + ToUtf8(*moved);
-        if (onlyCase && !options.changeCase) {
-            ++caseOnly;
-            changes += line + " (only the case or the slashes change; not written)\n";
-            continue;
+    // The paths are moved in what the key holds under the writers' lock, so
+    // a window's save just before is moved too, not undone.
+    Relocation relocation;
+    std::string result;
+    {
+        LockedKey key(options, options.dryRun ? KeyAccess::Read : KeyAccess::Write);
+        if (!key.Key().Exists()) throw ToolError(MissingKeyMessage(options.module));
+        const Stored stored = ReadStored(key.Key());
+        relocation = Relocate(stored, prefix, options);
+        if (relocation.changed > 0) {
+            const std::vector<std::uint8_t> encoded = favfmt::Encode(relocation.records);
+            const HistoryDrops drops =
+                DropsOfKeeping(key.Values(), KeptByReplacing(stored, key.Key().Read(kValueFavoritesBackup), encoded));
+            if (options.dryRun) {
+                result = "relocate: " + Plural(relocation.changed, "path", "paths") + " would change" + Where(options) +
+                         drops.Phrase(true) + "; dry run, nothing written\n";
+            } else {
+                const favstore::Replaced replaced = WriteFavorites(key, stored, encoded, "relocate");
+                result = "relocate: rewrote " + Plural(relocation.changed, "path", "paths") + " in FavoriteArray" +
+                         Where(options) + drops.Phrase(false) + UndoHint(replaced, key, encoded);
+            }
         }
-        ++changed;
-        changes += line + (onlyCase ? " (only the case or the slashes change)\n" : "\n");
-        record.path.assign(moved->begin(), moved->end());
     }
-    PrintOut(changes);
-    if (changed == 0) {
-        if (caseOnly) {
-            return NothingToDo("relocate", "only the case or the slashes of " + Plural(caseOnly, "path", "paths") +
+    PrintOut(relocation.changes);
+    if (relocation.changed == 0) {
+        if (relocation.caseOnly) {
+            return NothingToDo("relocate", "only the case or the slashes of " +
+                                               Plural(relocation.caseOnly, "path", "paths") +
                                                " would change, which names the same files" + Where(options) +
                                                " (--change-case writes them)");
         }
         return NothingToDo("relocate", "no favourite is at or below " + Quoted(from) + Where(options));
     }
-    if (options.dryRun) {
-        PrintOut("relocate: " + Plural(changed, "path", "paths") + " would change" + Where(options) +
-                 "; dry run, nothing written\n");
-        return kExitSuccess;
-    }
-    const ModuleKey key(options.module, KeyAccess::Write);
-    const favstore::Replaced replaced = WriteFavorites(key, stored, favfmt::Encode(records), "relocate");
-    PrintOut("relocate: rewrote " + Plural(changed, "path", "paths") + " in FavoriteArray" + Where(options) +
-             UndoHint(replaced));
+    PrintOut(result);
     return kExitSuccess;
 }
