@@ -2,9 +2,34 @@
 // listed, compared and put back, and the backup holds only rescued values.
 #include "tests/tool/favtool_fixture.h"
 
+#include <algorithm>
+#include <sstream>
+
 namespace {
 
 const std::vector<StoredRecord> kTwo = {{L"a.txt", L"C:\\a.txt", 1}, {L"b.txt", L"C:\\b.txt", 1}};
+
+// The line of the output that starts with prefix; empty when none does.
+std::string LineStarting(const std::string& out, const std::string& prefix) {
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(prefix, 0) == 0) return line;
+    }
+    return {};
+}
+
+// A one-favourite value per entry, told apart by n.
+std::vector<BYTE> EntryValue(int n) {
+    const std::wstring name = L"e" + std::to_wstring(n);
+    return StoredValue({{name, L"C:\\" + name, 1}});
+}
+
+// An entry name as the plug-in makes them, minutes after 10:00 UTC on 2020-01-01.
+std::wstring EntryName(int minute, const wchar_t* reason) {
+    wchar_t name[64];
+    swprintf(name, 64, L"2020-01-01T10:%02d:00.000Z-%04d %ls", minute, minute, reason);
+    return name;
+}
 
 }  // namespace
 
@@ -26,6 +51,17 @@ protected:
         }
         ::RegCloseKey(key);
         return entries;
+    }
+    void PutEntry(const std::wstring& name, DWORD type, const std::vector<BYTE>& data) const {
+        const std::wstring path = L"Software\\Kalmet\\ZorvexPlugIns\\" + module + L"\\History";
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), type, data.data(),
+                                                    static_cast<DWORD>(data.size())));
+    }
+    // Sixteen entries of one day long past: its first and the newest fifteen,
+    // so that the next entry pushes the oldest of those out. Entry n (1 the
+    // newest) holds EntryValue(17 - n).
+    void PutFullHistory() const {
+        for (int minute = 1; minute <= 16; ++minute) PutEntry(EntryName(minute, L"import"), REG_BINARY, EntryValue(minute));
     }
     std::wstring Document(const std::string& json) {
         const std::wstring file = TempFile(L"doc.json");
@@ -111,4 +147,134 @@ TEST_F(HistoryTest, AValueThatDoesNotLoadGoesToTheBackupAndAnEarlierRescueToTheH
     bool earlierKept = false;
     for (const auto& entry : Entries()) earlierKept = earlierKept || entry.second == earlier;
     EXPECT_TRUE(earlierKept);
+}
+
+TEST_F(HistoryTest, EachDaysFirstIsMarkedAndAWriteThatDropsEntriesNamesThem) {
+    PutFavorites(kTwo);
+    PutFullHistory();
+    ToolRun run = Favtool({L"history"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(LineStarting(run.out, " 16  "), "[first of its day]"));
+    EXPECT_FALSE(Contains(LineStarting(run.out, " 15  "), "[first of its day]"));
+    EXPECT_TRUE(Contains(Favtool({L"history", L"--json"}).out, "\"daily\": true"));
+
+    // Today's entry stands for today; entry 15 leaves the newest fifteen.
+    const std::wstring file = Document(R"({"version": 1, "favorites": [{"label": "n", "path": "C:\\n"}]})");
+    run = Favtool({L"import", file, L"--dry-run"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.out, "the history would drop entry 15 (")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "import); dry run"));
+    EXPECT_EQ(16u, Entries().size());
+
+    run = Favtool({L"import", file});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.out, "the history dropped entry 15 ("));
+    // Undoing it keeps the imported value, which drops another entry.
+    EXPECT_TRUE(Contains(run.out, "favtool restore --history 1 --force puts it back"));
+    const auto entries = Entries();
+    EXPECT_EQ(16u, entries.size());
+    EXPECT_EQ(0u, entries.count(EntryName(2, L"import"))) << "entry 15 was the second of the day";
+    EXPECT_EQ(1u, entries.count(EntryName(1, L"import"))) << "the day's first stays";
+}
+
+TEST_F(HistoryTest, RestoreNeverDropsTheEntryItRestoresOrAnOlderOneWithoutForce) {
+    PutFavorites(kTwo);
+    PutFullHistory();
+    const KeySnapshot before = Snapshot();
+    for (const wchar_t* number : {L"15", L"1"}) {
+        const ToolRun run = Favtool({L"restore", L"--history", number});
+        EXPECT_EQ(1u, run.status) << run.out;
+        EXPECT_TRUE(Contains(run.err, "would drop entry 15 (")) << run.err;
+        EXPECT_TRUE(Contains(run.err, "--force"));
+    }
+    EXPECT_EQ(1u, Favtool({L"restore", L"--history", L"15", L"--dry-run"}).status);
+    EXPECT_TRUE(before == Snapshot());
+    EXPECT_EQ(16u, Entries().size());
+
+    const ToolRun run = Favtool({L"restore", L"--history", L"15", L"--force"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.out, "dropped entry 15 ("));
+    EXPECT_EQ((StoredValueOf{REG_BINARY, EntryValue(2)}), Get(L"FavoriteArray"));
+}
+
+TEST_F(HistoryTest, AnEntryThatDoesNotLoadOrIsNotBinaryIsRestoredOnlyWithForce) {
+    PutFavorites(kTwo);
+    std::vector<BYTE> damaged = StoredValue(SampleTree());
+    damaged.push_back(0);  // a byte after the last record
+    PutEntry(EntryName(1, L"backup"), REG_BINARY, damaged);
+    PutEntry(EntryName(2, L"import"), REG_SZ, {'x', 0, 0, 0});
+    const KeySnapshot before = Snapshot();
+
+    ToolRun run = Favtool({L"restore", L"--history", L"2"});
+    EXPECT_EQ(1u, run.status);
+    EXPECT_TRUE(Contains(run.err, "history entry 2 (")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "does not load completely"));
+    EXPECT_TRUE(Contains(run.err, "--force restores it anyway"));
+    run = Favtool({L"restore", L"--history", L"1"});
+    EXPECT_EQ(1u, run.status);
+    EXPECT_TRUE(Contains(run.err, "REG_SZ"));
+    EXPECT_TRUE(before == Snapshot());
+
+    // What loads of it can be looked at first.
+    run = Favtool({L"list", L"--history", L"2"});
+    EXPECT_EQ(1u, run.status);
+    EXPECT_TRUE(Contains(run.err, "history entry 2 does not load completely"));
+    EXPECT_TRUE(Contains(run.out, "Projects"));
+
+    run = Favtool({L"restore", L"--history", L"2", L"--force"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ((StoredValueOf{REG_BINARY, damaged}), Get(L"FavoriteArray"));
+}
+
+TEST_F(HistoryTest, TheUndoLineOfAValueThatWentToTheBackupIsRestoreForce) {
+    std::vector<BYTE> damaged = StoredValue(kTwo);
+    damaged.push_back(0);
+    Put(L"FavoriteArray", REG_BINARY, damaged);
+    ToolRun run = Favtool({L"import", Document(R"({"version": 1, "favorites": [{"label": "n", "path": "C:\\n"}]})")});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.out, "is in FavoriteArrayBackup: favtool restore --force puts it back"));
+    EXPECT_EQ(1u, Favtool({L"restore"}).status) << "the damaged value is refused without --force";
+    run = Favtool({L"restore", L"--force"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ((StoredValueOf{REG_BINARY, damaged}), Get(L"FavoriteArray"));
+    EXPECT_TRUE(Contains(run.out, "run favtool restore again to undo"));
+}
+
+TEST_F(HistoryTest, ListAndExportReadAnEntryAndWriteNothing) {
+    PutFavorites(SampleTree());
+    ASSERT_EQ(0u, Favtool({L"import", Document(R"({"version": 1, "favorites": [{"label": "n", "path": "C:\\n"}]})")})
+                      .status);
+    const KeySnapshot before = Snapshot();
+    const auto entriesBefore = Entries();
+
+    ToolRun run = Favtool({L"list", L"--history", L"1"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.out, "[-] Projects"));
+    EXPECT_FALSE(Contains(run.out, "C:\\n\n"));
+    EXPECT_TRUE(Contains(Favtool({L"list", L"--history", L"1", L"--json"}).out, "\"history_entry\": 1"));
+
+    const std::wstring file = TempFile(L"entry.json");
+    run = Favtool({L"export", L"--history", L"1", file});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(ReadFile(file), "\"Projects\""));
+    EXPECT_FALSE(Contains(ReadFile(file), "\"n\""));
+    EXPECT_EQ(2u, Favtool({L"export", L"--history", L"2", file}).status);
+    EXPECT_TRUE(before == Snapshot());
+    EXPECT_TRUE(entriesBefore == Entries());
+
+    // The copy goes back as it was.
+    ASSERT_EQ(0u, Favtool({L"import", file}).status);
+    EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue(SampleTree())}), Get(L"FavoriteArray"));
+}
+
+TEST_F(HistoryTest, AnUnsavedEntryShowsItsReasonAndIsRestoredLikeAnyOther) {
+    PutFavorites(kTwo);
+    PutEntry(EntryName(1, L"unsaved"), REG_BINARY, StoredValue(SampleTree()));
+    ToolRun run = Favtool({L"history"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(LineStarting(run.out, "  1  "), "unsaved: 4 favourites and 2 folders"));
+    run = Favtool({L"restore", L"--history", L"1"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue(SampleTree())}), Get(L"FavoriteArray"));
+    EXPECT_EQ(2u, Entries().size());
 }
