@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace favstore {
 
@@ -99,8 +100,13 @@ bool ParseHistoryName(const std::string& text, HistoryName& name) {
 bool FavoritesHistory::List(std::vector<HistoryEntry>& entries) {
     entries.clear();
     if (!m_store.ListHistory(entries)) return false;
-    std::sort(entries.begin(), entries.end(),
-              [](const HistoryEntry& a, const HistoryEntry& b) { return a.name < b.name; });
+    // An insertion sort: some thirty entries, mostly listed in order already,
+    // and the plug-in carries no sorting template for them.
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        for (std::size_t j = i; j > 0 && entries[j].name < entries[j - 1].name; --j) {
+            std::swap(entries[j], entries[j - 1]);
+        }
+    }
     return true;
 }
 
@@ -141,50 +147,55 @@ FavoritesHistory::AddOutcome FavoritesHistory::Add(const std::vector<std::uint8_
     return AddOutcome::Added;
 }
 
-std::vector<std::size_t> FavoritesHistory::Beyond(const std::vector<HistoryEntry>& entries, std::vector<bool>* daily) {
+// Plain loops over some thirty entries: the plug-in carries this, and
+// sorting or searching templates would cost it more than they save.
+std::vector<std::size_t> FavoritesHistory::Beyond(const std::vector<HistoryEntry>& entries,
+                                                  std::vector<std::size_t>* daily) {
+    struct Place {
+        std::int64_t day = 0;  // the local day the entry was made on
+        bool first = false;    // the first entry of that day, by name
+        bool daily = false;    // and that day is one of the last kHistoryDays with entries
+        bool kept = true;
+    };
     const std::size_t n = entries.size();
-    // Each entry's local day; the first entry of each day, by name, stands for it.
-    std::vector<std::int64_t> days(n, 0);
-    std::vector<bool> firstOfDay(n, false);
-    std::vector<std::int64_t> firstDays;
+    std::vector<Place> places(n);
     for (std::size_t i = 0; i < n; ++i) {
         HistoryName name;
         if (!ParseHistoryName(entries[i].name, name)) continue;
-        days[i] = m_store.LocalDay(name.utc);
-        if (std::find(firstDays.begin(), firstDays.end(), days[i]) != firstDays.end()) continue;
-        firstOfDay[i] = true;
-        firstDays.push_back(days[i]);
+        places[i].day = m_store.LocalDay(name.utc);
+        places[i].first = true;
+        for (std::size_t j = 0; j < i; ++j) {
+            if (places[j].first && places[j].day == places[i].day) places[i].first = false;
+        }
     }
-    std::sort(firstDays.begin(), firstDays.end());
-    const std::size_t daysKept = std::min(firstDays.size(), kHistoryDays);
-    std::vector<bool> isDaily(n, false);
     std::size_t newestDaysFirst = n;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!firstOfDay[i] || days[i] < firstDays[firstDays.size() - daysKept]) continue;
-        isDaily[i] = true;
-        if (days[i] == firstDays.back()) newestDaysFirst = i;
+    for (Place& place : places) {
+        if (!place.first) continue;
+        std::size_t laterDays = 0;
+        for (const Place& other : places) laterDays += other.first && other.day > place.day;
+        place.daily = laterDays < kHistoryDays;
+        if (laterDays == 0) newestDaysFirst = static_cast<std::size_t>(&place - places.data());
     }
 
     std::vector<std::size_t> beyond;
-    std::vector<bool> kept(n, true);
     std::size_t total = 0;
     for (std::size_t i = 0; i < n; ++i) {
+        if (daily && places[i].daily) daily->push_back(i);
         total += entries[i].size;
-        if (isDaily[i] || i + kHistoryRecentEntries >= n) continue;
-        kept[i] = false;
+        if (places[i].daily || i + kHistoryRecentEntries >= n) continue;
+        places[i].kept = false;
         beyond.push_back(i);
         total -= entries[i].size;
     }
     // Over the cap: the recent tier's oldest first, then the oldest days.
-    for (const bool dayTier : {false, true}) {
+    for (int tier = 0; tier < 2; ++tier) {
         for (std::size_t i = 0; i < n && total > kHistoryMaxBytes; ++i) {
-            if (!kept[i] || isDaily[i] != dayTier || i + 1 == n || i == newestDaysFirst) continue;
-            kept[i] = false;
+            if (!places[i].kept || places[i].daily != (tier == 1) || i + 1 == n || i == newestDaysFirst) continue;
+            places[i].kept = false;
             beyond.push_back(i);
             total -= entries[i].size;
         }
     }
-    if (daily) *daily = std::move(isDaily);
     return beyond;
 }
 

@@ -51,9 +51,10 @@ public:
     bool MadeToday();
 
     // For entries oldest first (as List gives them): those beyond the
-    // bounds, in the order they go. daily, when given, tells each entry
-    // whether it is the first of one of the last kHistoryDays days.
-    std::vector<std::size_t> Beyond(const std::vector<HistoryEntry>& entries, std::vector<bool>* daily = nullptr);
+    // bounds, in the order they go. daily, when given, gets those that are
+    // the first of one of the last kHistoryDays days with entries.
+    std::vector<std::size_t> Beyond(const std::vector<HistoryEntry>& entries,
+                                    std::vector<std::size_t>* daily = nullptr);
     // The name the next entry gets: after the newest, never before it.
     std::string NameAfter(const std::vector<HistoryEntry>& entries, const std::string& reason);
     // The names of the entries an Add of bytes would drop now, in the order

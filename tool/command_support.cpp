@@ -210,14 +210,14 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
     favstore::FavoritesHistory history(values);
     std::vector<favstore::HistoryEntry> entries;
     if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History");
-    std::vector<bool> daily;
+    std::vector<std::size_t> daily;
     history.Beyond(entries, &daily);
     std::vector<HistoryItem> items;
     for (std::size_t i = entries.size(); i-- > 0;) {
         HistoryItem item;
         item.name = entries[i].name;
         item.named = favstore::ParseHistoryName(item.name, item.parsed);
-        item.daily = daily[i];
+        item.daily = std::find(daily.begin(), daily.end(), i) != daily.end();
         const std::optional<favstore::StoredValue> value = key.ReadHistoryEntry(item.name);
         if (!value) throw ToolError("cannot read history entry " + item.name);
         item.type = value->type;

@@ -54,7 +54,7 @@ Where the values live:
   HKEY_CURRENT_USER\Software\Kalmet\ZorvexPlugIns\<module>: FavoriteArray (the
   tree), check (its layout), FavoriteArrayBackup (the bytes of a value that did
   not load completely, or the value a restore swapped out), and the subkey
-  History (earlier values, newest 15).
+  History (earlier values: the newest 15 and the first of each of 15 days).
 
 Undo:
   import, relocate and restore keep the value they replace in the history, as

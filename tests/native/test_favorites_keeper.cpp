@@ -476,10 +476,9 @@ TEST(FavoritesHistory, ABurstOfWritesOnOneDayKeepsEachEarlierDaysFirstEntry) {
     favstore::FavoritesHistory history(key);
     std::vector<favstore::HistoryEntry> entries;
     ASSERT_TRUE(history.List(entries));
-    std::vector<bool> daily;
+    std::vector<std::size_t> daily;
     EXPECT_TRUE(history.Beyond(entries, &daily).empty());
-    EXPECT_EQ(std::vector<bool>(7, true), std::vector<bool>(daily.begin(), daily.begin() + 7));
-    EXPECT_EQ(std::vector<bool>(15, false), std::vector<bool>(daily.begin() + 7, daily.end()));
+    EXPECT_EQ((std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6}), daily);
 }
 
 TEST(FavoritesHistory, OnlyTheLastFifteenDaysThatHaveEntriesAreKeptForTheirDay) {
