@@ -141,8 +141,7 @@ std::size_t HistoryDrops::Oldest() const {
     return numbers.empty() ? 0 : *std::max_element(numbers.begin(), numbers.end());
 }
 
-std::string HistoryDrops::Phrase(bool dryRun) const {
-    if (!Any()) return {};
+std::string HistoryDrops::Entries() const {
     std::string list;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         favstore::HistoryName parsed;
@@ -152,8 +151,13 @@ std::string HistoryDrops::Phrase(bool dryRun) const {
         list += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + std::to_string(numbers[i]) + " (" + when +
                 ")";
     }
+    return (numbers.size() == 1 ? "entry " : "entries ") + list;
+}
+
+std::string HistoryDrops::Phrase(bool dryRun) const {
+    if (!Any()) return {};
     return std::string("; to keep the replaced value the history ") + (dryRun ? "would drop " : "dropped ") +
-           (numbers.size() == 1 ? "entry " : "entries ") + list;
+           Entries();
 }
 
 HistoryDrops DropsOfKeeping(favstore::StoredValues& values, const std::optional<std::vector<std::uint8_t>>& kept) {

@@ -110,7 +110,9 @@ struct HistoryDrops {
     bool Any() const { return !numbers.empty(); }
     // The oldest number among them: restore --history N keeps N and older.
     std::size_t Oldest() const;
-    // "; the history drops entry 16 (2026-12-01 10:00:00 import) to keep it";
+    // "entry 16 (2026-12-01 10:00:00 import)", "entries 15 (...) and 16 (...)"
+    std::string Entries() const;
+    // "; to keep the replaced value the history dropped entry 16 (...)";
     // empty when none goes.
     std::string Phrase(bool dryRun) const;
 };

@@ -44,9 +44,10 @@ void RequireRestorable(const HistoryItem& entry, const std::string& which, const
                         kExitFinding);
     }
     if (drops.Any() && drops.Oldest() >= static_cast<std::size_t>(options.historyEntry)) {
-        throw ToolError("restoring " + which + drops.Phrase(true).substr(1) +
-                            ", the entry restored or older; nothing changed (favtool export --history N keeps a copy "
-                            "of an entry; --force restores it anyway)",
+        throw ToolError("restoring " + which + " would drop " + drops.Entries() +
+                            " from the history to keep the value it replaces, the entry restored or older ones; "
+                            "nothing changed (favtool export --history N FILE keeps a copy of an entry; --force "
+                            "restores it anyway)",
                         kExitFinding);
     }
 }

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "res/resource.h"
+#include "store/favorites_history.h"
 #include "tests/win/sizing.h"
 
 namespace {
@@ -468,7 +469,8 @@ protected:
         if (!outside && now != prev && RecordCount(now) < RecordCount(prev)) {
             ASSERT_TRUE(InHistory(prev)) << step << " #" << index << ": replaced without a history entry";
         }
-        ASSERT_LE(History().size(), 15u);
+        // Within the history's bounds: the newest entries and each recent day's first.
+        ASSERT_LE(History().size(), favstore::kHistoryRecentEntries + favstore::kHistoryDays);
     }
 
     void Run(unsigned seed, int steps) {
