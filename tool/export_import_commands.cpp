@@ -46,6 +46,19 @@ std::string ReadDocumentBytes(const std::wstring& file) {
     }
 }
 
+// A document file gets Windows line ends: Notepad before Windows 10 shows a
+// file without them as one line. Only the layout breaks lines; line breaks in
+// labels and paths are escaped in the JSON text.
+std::string WithWindowsLineEnds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
 // Writes beside the file first, so a failed export leaves an existing file whole.
 void WriteFileText(const std::wstring& file, const std::string& text) {
     const std::wstring partial = file + L".partial";
@@ -86,7 +99,7 @@ int ExportCommand(const Options& options, const std::wstring& file) {
     if (toOutput) {
         PrintOut(document);
     } else {
-        WriteFileText(file, document);
+        WriteFileText(file, WithWindowsLineEnds(document));
     }
     if (inspection) {
         const auto warn = [&](const Tree& items, const auto& self) -> void {

@@ -224,3 +224,20 @@ std::string FavtoolTest::ReadFile(const std::wstring& path) const {
     if (!file) return "<missing>";
     return ReadAll(file.get());
 }
+
+std::string FavtoolTest::ReadDocument(const std::wstring& path) const {
+    const std::string bytes = ReadFile(path);
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes.compare(i, 2, "\r\n") == 0) {
+            text += '\n';
+            ++i;
+        } else if (bytes[i] == '\r' || bytes[i] == '\n') {
+            ADD_FAILURE() << Utf8(path) << ": a line ends without CR LF at byte " << i;
+            return text;
+        } else {
+            text += bytes[i];
+        }
+    }
+    return text;
+}

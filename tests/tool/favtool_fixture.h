@@ -67,6 +67,9 @@ protected:
     std::wstring TempFile(const std::wstring& name);
     void WriteFile(const std::wstring& path, const std::string& bytes) const;
     std::string ReadFile(const std::wstring& path) const;
+    // A document favtool wrote, its Windows line ends read as "\n"; a line
+    // that ends otherwise fails the test.
+    std::string ReadDocument(const std::wstring& path) const;
 
     std::wstring module;
 

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 #include "common/handles.h"
 #include "tests/win/held_writers_lock.h"
 
@@ -17,7 +19,7 @@ TEST_F(FavtoolTest, ExportThenImportGivesBackTheSameBytes) {
     ToolRun run = Favtool({L"export", first});
     ASSERT_EQ(0u, run.status) << run.err;
     EXPECT_TRUE(Contains(run.out, "wrote 4 favourites and 2 folders to " + Utf8(first)));
-    const std::string document = ReadFile(first);
+    const std::string document = ReadDocument(first);
     EXPECT_EQ(0u, document.find("{\n  \"version\": 1,\n  \"favorites\": [\n    {\n      \"label\": \"Projects\",\n"));
     EXPECT_TRUE(Contains(document, "\"label\": \"日本語メモ\",\n"));
     EXPECT_TRUE(Contains(document, "\"path\": \"C:\\\\Proj\\\\資料\\\\メモ.txt\"\n"));
@@ -33,7 +35,31 @@ TEST_F(FavtoolTest, ExportThenImportGivesBackTheSameBytes) {
 
     const std::wstring second = TempFile(L"second.json");
     ASSERT_EQ(0u, Favtool({L"export", second}).status);
-    EXPECT_EQ(document, ReadFile(second));
+    EXPECT_EQ(document, ReadDocument(second));
+}
+
+// Notepad before Windows 10 shows a file without CR LF as one line.
+TEST_F(FavtoolTest, ExportWritesWindowsLineEndsThatImportTakesBack) {
+    PutFavorites(SampleTree());
+    const std::wstring file = TempFile(L"windows.json");
+    ASSERT_EQ(0u, Favtool({L"export", file}).status);
+    const std::string bytes = ReadFile(file);
+    EXPECT_EQ(0u, bytes.find("{\r\n  \"version\": 1,\r\n  \"favorites\": [\r\n"));
+    EXPECT_EQ("  ]\r\n}\r\n", bytes.substr(bytes.size() - 8));
+    std::size_t lines = 0;
+    for (std::size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1), ++lines) {
+        ASSERT_EQ('\r', bytes[at - 1]) << "line " << lines + 1;
+    }
+    EXPECT_EQ(lines, static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r')));
+    // The same document as the one written to standard output, where scripts read it.
+    const ToolRun piped = Favtool({L"export", L"-"});
+    ASSERT_EQ(0u, piped.status) << piped.err;
+    EXPECT_EQ(nlohmann::json::parse(piped.out), nlohmann::json::parse(bytes));
+
+    Put(L"FavoriteArray", REG_BINARY, StoredValue({{L"x", L"c:\\x", 1}}));
+    const ToolRun run = Favtool({L"import", file});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue(SampleTree())}), Get(L"FavoriteArray"));
 }
 
 TEST_F(FavtoolTest, ImportKeepsTheReplacedValueWithItsType) {
@@ -78,7 +104,7 @@ TEST_F(FavtoolTest, ExportNestsSkippedLevelsAsTheBarShowsThem) {
     ToolRun run = Favtool({L"export", file});
     ASSERT_EQ(0u, run.status) << run.err;
     EXPECT_TRUE(Contains(run.err, "note: the stored bytes differ from those the bar saves"));
-    EXPECT_TRUE(Contains(ReadFile(file), "\"path\": \"c:\\\\y\",\n      \"items\": [\n        {\n          \"label\": \"z\""));
+    EXPECT_TRUE(Contains(ReadDocument(file), "\"path\": \"c:\\\\y\",\n      \"items\": [\n        {\n          \"label\": \"z\""));
     ASSERT_EQ(0u, Favtool({L"import", file}).status);
     EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue({{L"F", L"", 1, true, true}, {L"x", L"c:\\x", 2},
                                                        {L"y", L"c:\\y", 1}, {L"z", L"c:\\z", 2}})}),
@@ -107,7 +133,7 @@ TEST_F(FavtoolTest, ExportKeepsWhatTheBarShowsDifferentlyAndImportTakesItBack) {
     EXPECT_TRUE(Contains(run.err, "record 3 (\"lone"));
     EXPECT_TRUE(Contains(run.err, "unpaired surrogate (\\ud83d)"));
     EXPECT_TRUE(Contains(run.err, "record 4 (\"F\"): it is a folder with a path"));
-    const std::string document = ReadFile(file);
+    const std::string document = ReadDocument(file);
     EXPECT_TRUE(Contains(document, "\"label\": \"" + std::string(300, 'L') + "\""));
     EXPECT_TRUE(Contains(document, "\"label\": \"lone \\ud83d surrogate\""));
     EXPECT_TRUE(Contains(document, "\"path\": \"c:\\\\\\udc00.txt\""));
@@ -195,7 +221,7 @@ TEST_F(FavtoolTest, ExportAndImportThroughStandardStreams) {
     ASSERT_EQ(0u, Favtool({L"export", file}).status);
     ToolRun run = Favtool({L"export", L"-"});
     ASSERT_EQ(0u, run.status) << run.err;
-    EXPECT_EQ(ReadFile(file), run.out);
+    EXPECT_EQ(ReadDocument(file), run.out);
     EXPECT_TRUE(Contains(run.err, "export: wrote 4 favourites and 2 folders to standard output"));
 
     const ToolRun listed = Favtool({L"list", L"--json"});
@@ -314,6 +340,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "byte 0xFF is not UTF-8"},
         BadDocument{"LabelNotAString", "{\n  \"version\": 1,\n  \"favorites\": [\n    {\"label\": 7, \"path\": \"b\"}\n  ]\n}",
                     "4:15", "\"label\" must be a string"},
+        // A document saved with Windows line ends: CR is no column.
+        BadDocument{"LabelNotAStringWithWindowsLineEnds",
+                    "{\r\n  \"version\": 1,\r\n  \"favorites\": [\r\n    {\"label\": 7, \"path\": \"b\"}\r\n  ]\r\n}", "4:15",
+                    "\"label\" must be a string"},
         // Columns count characters, not bytes.
         BadDocument{"PathAfterJapanese", R"({"version": 1, "favorites": [{"label": "日本語", "path": 5}]})", "1:55",
                     "\"path\" must be a string"},
