@@ -8,7 +8,7 @@
 #include <sddl.h>
 
 #include "common/handles.h"
-#include "store/registry_values.h"
+#include "store/writers_lock.h"
 #include "tests/win/held_writers_lock.h"
 
 namespace {
