@@ -178,7 +178,7 @@ bool FavoritesKeeper::StoredValueChanged(StoredValues& store, ReadOutcome& read,
 bool FavoritesKeeper::SecureUnloadedValue(StoredValues& store) {
     if (!HoldsUnloadedValue()) return true;
     const WritersLockScope lock(store);
-    if (!lock.Held()) return false;
+    if (lock.Busy()) return false;
     StoredValue written;
     return SecureUnloadedValue(store, written);
 }
@@ -336,8 +336,11 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     if (mayBeStored && UnwrittenSince(store.LastWritten())) {
         return StoredAlready(std::move(encoded));
     }
+    // A lock that cannot be opened at all (its name taken by an object this
+    // user may not wait on) holds back no save: the key-time checks below,
+    // and the next look's at this write's time, stand in for it.
     const WritersLockScope lock(store);
-    if (!lock.Held()) return SaveOutcome::Failed;
+    if (lock.Busy()) return SaveOutcome::Failed;
     // What is stored now, looked at under the lock: another writer may have
     // written until now. While the key's last-write time is the settled one
     // noted, that is what this writer last saw, and no value data is read.

@@ -73,6 +73,7 @@ struct RequestedWrite {
     enum class Outcome {
         Written,
         LockedOut,         // another writer kept the writers' lock
+        LockUnavailable,   // the writers' lock cannot be opened
         ValueChanged,      // FavoriteArray (or, for the swap, the backup) is no longer what was shown
         MarkerChanged,     // check is no longer what was shown
         NotKept,           // the replaced value could not go to the history; nothing written

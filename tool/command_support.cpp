@@ -115,6 +115,8 @@ favstore::Replaced WriteFavorites(const ModuleKey& key, const Stored& stored, st
         return done.replaced;
     case Outcome::LockedOut:
         throw ToolError(kLockedOut);
+    case Outcome::LockUnavailable:
+        throw ToolError(kLockUnavailable);
     case Outcome::ValueChanged:
         throw ToolError("FavoriteArray changed meanwhile; nothing written");
     case Outcome::MarkerChanged:

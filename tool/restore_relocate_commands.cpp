@@ -102,6 +102,8 @@ int RestoreCommand(const Options& options) {
         break;
     case Outcome::LockedOut:
         throw ToolError(kLockedOut);
+    case Outcome::LockUnavailable:
+        throw ToolError(kLockUnavailable);
     case Outcome::ValueChanged:
     case Outcome::MarkerChanged:
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");

@@ -5,6 +5,7 @@
 #include "tests/win/fixture.h"
 
 #include <commctrl.h>
+#include <aclapi.h>
 #include <sddl.h>
 
 #include "common/handles.h"
@@ -146,6 +147,86 @@ TEST_P(ForeignLockTest, ALockMadeElsewhereCostsNoEdit) {
 
 INSTANTIATE_TEST_SUITE_P(Lock, ForeignLockTest,
                          ::testing::Values(ForeignLock::WaitAndReleaseOnly, ForeignLock::NotAMutex));
+
+namespace {
+
+std::wstring SidText(PSID sid) {
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(sid, &text)) return L"?";
+    const std::wstring copy = text;
+    ::LocalFree(text);
+    return copy;
+}
+
+std::wstring ThisUsersSid() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return L"";
+    const UniqueKernelHandle owned(token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } info = {};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token, TokenUser, &info, sizeof(info), &size)) return L"";
+    return SidText(info.user.User.Sid);
+}
+
+// "SID mask" for each entry of an access list, in order.
+std::vector<std::wstring> Entries(PACL acl) {
+    std::vector<std::wstring> entries;
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(acl, i, &ace)) break;
+        const auto* header = static_cast<ACE_HEADER*>(ace);
+        // Allowed and label entries share the layout: header, mask, SID.
+        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        wchar_t mask[16] = {};
+        ::wsprintfW(mask, L" %u:%#x", header->AceType, allowed->Mask);
+        entries.push_back(SidText(const_cast<DWORD*>(&allowed->SidStart)) + mask);
+    }
+    return entries;
+}
+
+}  // namespace
+
+// The lock the plug-in makes lets every process of the user wait on it and
+// release it, whether elevated or not and at any integrity (an editor run
+// as administrator may make it first), and grants nothing more.
+TEST_F(NeverDroppedTest, TheLockThePlugInMakesLetsEveryProcessOfTheUserWaitAndRelease) {
+    OpenOn(kOne);
+    AddDocumentAfter(L"a.txt", L"C:\\new.txt");
+    host->Flush();  // the save makes the lock
+    ASSERT_EQ(StoredValue(kOneAndNew), ReadBinary(L"FavoriteArray"));
+    const std::wstring name = favstore::WritersLockName(KeyPath().c_str());
+    const UniqueKernelHandle lock(::OpenMutexW(READ_CONTROL, FALSE, name.c_str()));
+    ASSERT_TRUE(lock) << ::GetLastError();
+
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              ::GetSecurityInfo(lock.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &descriptor));
+    const std::vector<std::wstring> wanted = {ThisUsersSid() + L" 0:0x120001", L"S-1-5-18 0:0x120001",
+                                              L"S-1-5-32-544 0:0x120001"};
+    EXPECT_EQ(wanted, Entries(dacl));
+    ::LocalFree(descriptor);
+
+    // The label, where the system reports one: low, so that processes of the
+    // user at low integrity may use the lock too.
+    PACL sacl = nullptr;
+    descriptor = nullptr;
+    if (::GetSecurityInfo(lock.get(), SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, &sacl,
+                          &descriptor) == ERROR_SUCCESS &&
+        sacl) {
+        EXPECT_EQ(std::vector<std::wstring>{L"S-1-16-4096 17:0x1"}, Entries(sacl));  // no write up
+    }
+    ::LocalFree(descriptor);
+
+    // What a writer asks for when it opens the lock. (Wine grants the
+    // user's own processes more than the list does, so that the list is
+    // what this test can hold the plug-in to.)
+    EXPECT_TRUE(UniqueKernelHandle(::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str())));
+}
 
 enum class HostAnswer { SaveEvent, CloseBar, CloseWindow };
 
