@@ -78,9 +78,14 @@ public:
     // The one teardown of the bar, whoever closes it: drag ended, the tree's
     // own procedure back, the tree destroyed, the image list released.
     void ReleaseBar();
-    // Before the frame goes away with its bar open (window destroyed, plug-in
-    // unloaded): a label being typed is accepted and unsaved edits are saved.
+    // Before the frame goes away (window destroyed, plug-in unloaded or
+    // freed): a label being typed is accepted and unsaved edits are saved;
+    // those that cannot be are kept in the history.
     void SaveBeforeLeaving();
+    // Whether the frame's window went while a load filled the tree: the
+    // frame registry unregisters it once the load has returned.
+    bool LeavesAfterLoad() const { return m_bLeaveAfterLoad; }
+    bool Loading() const { return m_store.Loading(); }
     // Closes the bar and opens it again (on a new side), keeping the
     // open-at-start-up setting that the close would otherwise rewrite.
     void ReopenBar();
@@ -133,6 +138,8 @@ private:
     // command opens it again.
     bool BarSurvivedDocking(int nBarID);
     void CloseBarFromHost(const BAR_EVENT_INFO* pInfo);
+    void DeferCloseUntilLoaded();
+    void CloseAsTheHostAskedDuringTheLoad();
     bool CreateTreeView();
     void LoadImageList();
     bool SendOpenFile(const std::wstring& strPath);
@@ -166,6 +173,13 @@ private:
     bool m_bOpened = false;
     // The records, the keeper, the edits still to save and the key.
     BarStore m_store;
+    // Whether the host's last save event found the edits could not be saved.
+    bool m_bSaveEventFailed = false;
+    // A close (its event's record) and the window's end that came during a
+    // load, carried out once it has returned.
+    bool m_bCloseAfterLoad = false;
+    BAR_EVENT_INFO m_closeAfterLoad = {};
+    bool m_bLeaveAfterLoad = false;
     // Set while the properties dialog moves the bar: that close is the
     // plug-in's own and writes no setting.
     bool m_bKeepOpenStartup = false;
