@@ -143,7 +143,7 @@ void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItem
     tree.DeleteAllItems();
     items.ClearItems();
     favstore::StoredValue& value = read.value;
-    const bool currentLayout = values.LayoutMarkerCurrent();
+    const bool currentLayout = keeper.ReadMarkerWith(values, read.read, value);
     const bool loadable = read.read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
     const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
     keeper.Loaded(read.read, std::move(value), loadedWhole, currentLayout);
