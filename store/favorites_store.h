@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <unordered_set>
+
 #include "common/handles.h"
 #include "store/favorites_keeper.h"
 #include "store/item_model.h"
@@ -55,7 +57,11 @@ public:
         m_key.reset();
         m_bKeyForgotten = true;
         m_bModified = false;
+        m_loadedOpen.clear();
     }
+
+    // Whether the last load opened the folder: its stored value has it open.
+    bool LoadedOpen(HTREEITEM hFolder) const { return m_loadedOpen.count(hFolder) != 0; }
 
     FavoriteItemMap& Records() { return m_items; }
     const FavoriteItemMap& Records() const { return m_items; }
@@ -74,6 +80,7 @@ private:
     void LoadRead(FavoriteTree& tree, StoredChange* change);
 
     FavoriteItemMap m_items;
+    std::unordered_set<HTREEITEM> m_loadedOpen;
     favstore::FavoritesKeeper m_keeper;
     bool m_bModified = false;
     UniqueRegKey m_key;
