@@ -2,6 +2,8 @@
 // closing it when the host says so, and the frame's share of host events.
 #include "bar/frame.h"
 
+#include <algorithm>
+
 #include "common/module.h"
 #include "res/resource.h"
 
@@ -31,26 +33,34 @@ ShownItem ShownItem::Of(const TreeView& tree, HTREEITEM hItem) {
     return shown;
 }
 
-// As far as the way leads through items that are shown: an item inside a
-// collapsed folder gives way to that folder, since selecting it would open
-// folders the stored value keeps closed.
-HTREEITEM ShownItem::FindIn(const TreeView& tree) const {
+HTREEITEM ShownItem::Walk(const TreeView& tree, std::size_t& nSteps) const {
     HTREEITEM hFound = nullptr;
-    HTREEITEM hParent = nullptr;
+    nSteps = 0;
     for (const Step& step : m_steps) {
-        if (hParent && !tree.IsExpanded(hParent)) break;
         HTREEITEM hMatch = nullptr;
         unsigned same = 0;
-        for (HTREEITEM h = tree.FirstChild(hParent); h; h = tree.NextSibling(h)) {
+        for (HTREEITEM h = tree.FirstChild(hFound); h; h = tree.NextSibling(h)) {
             if (tree.ItemLabel(h) == step.label && same++ == step.nSameBefore) {
                 hMatch = h;
                 break;
             }
         }
         if (!hMatch) break;
-        hFound = hParent = hMatch;
+        hFound = hMatch;
+        ++nSteps;
     }
     return hFound;
+}
+
+HTREEITEM ShownItem::FindIn(const TreeView& tree) const {
+    std::size_t nSteps = 0;
+    return Walk(tree, nSteps);
+}
+
+HTREEITEM ShownItem::FindExactIn(const TreeView& tree) const {
+    std::size_t nSteps = 0;
+    HTREEITEM hFound = Walk(tree, nSteps);
+    return nSteps == m_steps.size() ? hFound : nullptr;
 }
 
 CMyFrame::~CMyFrame() {
@@ -237,13 +247,53 @@ void CMyFrame::FollowStoredFavorites() {
     TreeView tree = Tree();
     const ShownItem selected = ShownItem::Of(tree, tree.Selected());
     const ShownItem firstVisible = ShownItem::Of(tree, tree.FirstVisible());
+    const std::vector<FolderOpenedHere> opened = FoldersOpenedHere(tree);
+    m_toggledHere.clear();
     const BarWatch watch(*this);
     m_store.Follow(tree, change);
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (!watch.StillOpen()) return;
+    RestoreFoldersOpenedHere(tree, opened);
     if (HTREEITEM hItem = selected.FindIn(tree)) tree.Select(hItem);
     if (HTREEITEM hItem = firstVisible.FindIn(tree)) tree.SetFirstVisible(hItem);
+}
+
+void CMyFrame::OnItemToggled(HTREEITEM hItem) {
+    if (hItem && std::find(m_toggledHere.begin(), m_toggledHere.end(), hItem) == m_toggledHere.end()) {
+        m_toggledHere.push_back(hItem);
+    }
+}
+
+void CMyFrame::ForgetToggled(HTREEITEM hItem) {
+    m_toggledHere.erase(std::remove(m_toggledHere.begin(), m_toggledHere.end(), hItem), m_toggledHere.end());
+}
+
+// Only the folders the user toggled are looked at: a reload costs nothing
+// more for a tree nobody opened or closed anything in.
+std::vector<FolderOpenedHere> CMyFrame::FoldersOpenedHere(const TreeView& tree) const {
+    std::vector<FolderOpenedHere> folders;
+    for (HTREEITEM hItem : m_toggledHere) {
+        const bool bOpen = tree.IsExpanded(hItem);
+        const bool bStoredOpen = m_store.LoadedOpen(hItem);
+        if (bOpen != bStoredOpen) folders.push_back({ShownItem::Of(tree, hItem), bOpen, bStoredOpen});
+    }
+    return folders;
+}
+
+// A folder whose stored state changed since this window loaded it follows
+// the stored value; the others keep what this window made of them.
+void CMyFrame::RestoreFoldersOpenedHere(TreeView& tree, const std::vector<FolderOpenedHere>& folders) {
+    for (const FolderOpenedHere& folder : folders) {
+        HTREEITEM hItem = folder.where.FindExactIn(tree);
+        if (!hItem || m_store.LoadedOpen(hItem) != folder.bStoredOpen) continue;
+        if (folder.bOpen) {
+            tree.ExpandItem(hItem);
+        } else {
+            tree.Collapse(hItem);
+        }
+        m_toggledHere.push_back(hItem);
+    }
 }
 
 void CMyFrame::SaveBeforeLeaving() {
@@ -314,6 +364,7 @@ void CMyFrame::ReleaseBar() {
     m_nBarID = 0;
     if (hwndTree) ::DestroyWindow(hwndTree);
     m_himl.reset();
+    m_toggledHere.clear();
     m_store.Forget();
 }
 

@@ -34,16 +34,28 @@
 class ShownItem {
 public:
     static ShownItem Of(const TreeView& tree, HTREEITEM hItem);
-    // The item on the same way in the tree now, or the deepest shown item on
-    // it; null when not even the first step is there.
+    // The item on the same way in the tree now, inside closed folders too,
+    // or the deepest item on it; null when not even the first step is there.
     HTREEITEM FindIn(const TreeView& tree) const;
+    // The item on the same way, or null when it is not there.
+    HTREEITEM FindExactIn(const TreeView& tree) const;
 
 private:
     struct Step {
         std::wstring label;
         unsigned nSameBefore = 0;  // earlier siblings with the same label
     };
+    // The deepest item found on the way, and how many steps it took.
+    HTREEITEM Walk(const TreeView& tree, std::size_t& nSteps) const;
     std::vector<Step> m_steps;
+};
+
+// A folder this window opened or closed itself, away from what the stored
+// value says: kept across a reload while the stored value still says the same.
+struct FolderOpenedHere {
+    ShownItem where;
+    bool bOpen = false;
+    bool bStoredOpen = false;  // what the value it was loaded from said
 };
 
 class CMyFrame;
@@ -121,7 +133,10 @@ public:
     void OnItemDeleted(HTREEITEM hItem) {
         m_store.Records().EraseItem(hItem);
         m_bTreeReportsDeletions = true;
+        if (!m_toggledHere.empty()) ForgetToggled(hItem);
     }
+    // The user opened or closed a folder (the tree reports only the user's).
+    void OnItemToggled(HTREEITEM hItem);
     // The tree's own window procedure, while the bar's replaces it.
     WNDPROC PreviousTreeProcedure() const { return m_subclass.Previous(); }
     // The bar for the edit operations (edit/editing.h).
@@ -156,6 +171,11 @@ private:
     // Nothing the user is in the middle of is taken away by a reload.
     bool MayFollowStore() const;
     void FollowStoredFavorites();
+    // The folders this window opened or closed against the stored value, and
+    // after a reload the same again where the stored value did not change them.
+    std::vector<FolderOpenedHere> FoldersOpenedHere(const TreeView& tree) const;
+    void RestoreFoldersOpenedHere(TreeView& tree, const std::vector<FolderOpenedHere>& folders);
+    void ForgetToggled(HTREEITEM hItem);
     HTREEITEM DropFolderAt(POINT ptScreen) const;
 
     HWND m_hwndTree = nullptr;
@@ -190,6 +210,8 @@ private:
     // Menus, message boxes and host requests of this frame that are running
     // (BarWatch counts them): the tree is not reloaded under them.
     mutable int m_nNestedLoops = 0;
+    // Folders the user opened or closed since the tree was loaded.
+    std::vector<HTREEITEM> m_toggledHere;
     BarEditSite m_edits{*this};
 };
 

@@ -50,6 +50,8 @@ namespace {
 constexpr int kMinimumRounds = 15;
 // Targets against the pass-on tree.
 constexpr double kLoadSaveTarget = 1.10;
+// A flush that reloads, against the bar's own load of the same favourites.
+constexpr double kReloadTarget = 1.10;
 constexpr double kMoveTarget = 1.15;
 constexpr int kMoveTreeItems = 10000;
 constexpr int kMoveFolderItems = 1000;
@@ -1230,6 +1232,11 @@ int wmain(int argc, wchar_t** argv) {
                 std::printf("  %-26s %8.1f %8.1f", step == 0 ? "flush, nothing stored" : "flush that reloads",
                             s.ms[kPlugin], s.ms[kBare]);
                 PrintRatio(s.toBare);
+                if (step == 1) {
+                    const bool met = s.toBare.median <= kReloadTarget;
+                    std::printf("   <= %.2f %s", kReloadTarget, met ? "met" : "NOT met");
+                    allMet = met && allMet;
+                }
                 std::printf("\n");
             }
             std::printf("  messages to the tree: %zu for the flush with nothing stored, %zu for the reload, %zu for a load\n",
@@ -1260,8 +1267,9 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         std::printf("\ntargets (medians against the pass-on tree: load and save <= %.2f, move + delete <= %.2f;\n"
-                    "the longest step while another process holds the lock: <= %.0f ms beyond it free): %s\n",
-                    kLoadSaveTarget, kMoveTarget, kStallTargetMs, allMet ? "met" : "NOT met");
+                    "against the bar's own load: a reload <= %.2f; the longest step while another process\n"
+                    "holds the lock: <= %.0f ms beyond it free): %s\n",
+                    kLoadSaveTarget, kMoveTarget, kReloadTarget, kStallTargetMs, allMet ? "met" : "NOT met");
     }
     ::DeleteFileW(dll.c_str());
     return 0;

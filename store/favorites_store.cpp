@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "common/handles.h"
@@ -18,8 +19,9 @@
 namespace {
 
 // Inserts the stored records; returns true when every one of them loaded.
-bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector<BYTE>& value,
-                   bool withExpandedByte) {
+// opened: the folders the value has open, as the load opened them.
+bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, std::unordered_set<HTREEITEM>& opened,
+                   const std::vector<BYTE>& value, bool withExpandedByte) {
     favfmt::Reader reader(value.data(), value.size(), withExpandedByte);
     if (!reader.HasTag()) return false;
 
@@ -40,7 +42,10 @@ bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector
         }
         // A folder saved as expanded opens once its first child is in place;
         // only that child, the record right after it, may open it.
-        if (bExpandPrevious && hParent && hParent == hPrevious) tree.ExpandItem(hParent);
+        if (bExpandPrevious && hParent && hParent == hPrevious) {
+            tree.ExpandItem(hParent);
+            opened.insert(hParent);
+        }
         bExpandPrevious = record.expanded;
         hPrevious = hNew;
         parents.Inserted(record.depth, hNew);
@@ -140,13 +145,14 @@ const std::wstring& PlugInLockName() {
 
 // read: the stored value as the keeper read it, the key's time noted first.
 void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItemMap& items,
-              favstore::FavoritesKeeper& keeper, StoredChange read) {
+              std::unordered_set<HTREEITEM>& opened, favstore::FavoritesKeeper& keeper, StoredChange read) {
     tree.DeleteAllItems();
     items.ClearItems();
+    opened.clear();
     favstore::StoredValue& value = read.value;
-    const bool currentLayout = values.LayoutMarkerCurrent();
+    const bool currentLayout = keeper.ReadMarkerWith(values, read.read, value);
     const bool loadable = read.read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
-    const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
+    const bool loadedWhole = loadable && LoadFromValue(tree, items, opened, value.bytes, currentLayout);
     keeper.Loaded(read.read, std::move(value), loadedWhole, currentLayout);
     if (loadedWhole && !currentLayout) {
         // Rewritten at once in the current layout; an emptied value is
@@ -221,12 +227,13 @@ void BarStore::LoadRead(FavoriteTree& tree, StoredChange* change) {
         } else {
             read.read = m_keeper.Read(values, read.value);
         }
-        LoadFrom(values, tree, m_items, m_keeper, std::move(read));
+        LoadFrom(values, tree, m_items, m_loadedOpen, m_keeper, std::move(read));
         return true;
     });
     if (!opened) {
         tree.DeleteAllItems();
         m_items.ClearItems();
+        m_loadedOpen.clear();
         // Nothing is known about what is stored: no save may replace it.
         m_keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
     }

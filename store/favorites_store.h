@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <unordered_set>
+
 #include "common/handles.h"
 #include "store/favorites_keeper.h"
 #include "store/item_model.h"
@@ -54,6 +56,7 @@ public:
         m_key.reset();
         m_bKeyForgotten = true;
         m_bModified = false;
+        m_loadedOpen.clear();
     }
 
     // The bar closes (or its frame goes) with edits its save could not
@@ -74,6 +77,9 @@ public:
     // Whether a load is filling a tree: the host hears the tree's notices
     // meanwhile and may answer with its events.
     bool Loading() const { return m_nLoads > 0; }
+
+    // Whether the last load opened the folder: its stored value has it open.
+    bool LoadedOpen(HTREEITEM hFolder) const { return m_loadedOpen.count(hFolder) != 0; }
 
     FavoriteItemMap& Records() { return m_items; }
     const FavoriteItemMap& Records() const { return m_items; }
@@ -97,6 +103,7 @@ private:
     bool WritePending(bool intoHistory);
 
     FavoriteItemMap m_items;
+    std::unordered_set<HTREEITEM> m_loadedOpen;
     favstore::FavoritesKeeper m_keeper;
     bool m_bModified = false;
     UniqueRegKey m_key;

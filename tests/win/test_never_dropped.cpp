@@ -306,7 +306,9 @@ TEST_F(NeverDroppedTest, AValueSeenBeforeItsMarkerIsReadAgainOnceTheMarkerFollow
 // the stored value did not change those folders.
 TEST_F(NeverDroppedTest, AReloadKeepsTheFoldersThisWindowOpenedAndTheSelection) {
     OpenOn({{L"F", L"", 1, true, false}, {L"x.txt", L"C:\\x.txt", 2}, {L"y.txt", L"C:\\y.txt", 1}});
-    TreeView_Expand(tree, FindItem(tree, L"F"), TVE_EXPAND);
+    ClickItem(L"F");
+    Press(VK_RIGHT);  // opened by the user
+    ASSERT_EQ(L"F/1/0+ x.txt/2/2 y.txt/1/2", Outline(tree));
     ClickItem(L"x.txt");
     WriteBinary(L"FavoriteArray", StoredValue({{L"F", L"", 1, true, false},
                                                {L"x.txt", L"C:\\x.txt", 2},
