@@ -146,11 +146,13 @@ const std::wstring& PlugInLockName() {
 // read: the stored value as the keeper read it, the key's time noted first.
 void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItemMap& items,
               std::unordered_set<HTREEITEM>& opened, favstore::FavoritesKeeper& keeper, StoredChange read) {
+    // Value and marker are read before the tree is touched: the host hears
+    // the tree's notices from here on.
+    favstore::StoredValue& value = read.value;
+    const bool currentLayout = keeper.ReadMarkerWith(values, read.read, value);
     tree.DeleteAllItems();
     items.ClearItems();
     opened.clear();
-    favstore::StoredValue& value = read.value;
-    const bool currentLayout = keeper.ReadMarkerWith(values, read.read, value);
     const bool loadable = read.read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
     const bool loadedWhole = loadable && LoadFromValue(tree, items, opened, value.bytes, currentLayout);
     keeper.Loaded(read.read, std::move(value), loadedWhole, currentLayout);
