@@ -205,7 +205,8 @@ private:
 void BarStore::LoadPending(FavoriteTree& tree) {
     tree.DeleteAllItems();
     m_items.ClearItems();
-    LoadFromValue(tree, m_items, m_pending, true);
+    m_loadedOpen.clear();
+    LoadFromValue(tree, m_items, m_loadedOpen, m_pending, true);
     m_bModified = true;
     m_bPending = false;
     std::vector<BYTE>().swap(m_pending);
