@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <new>
 #include <string>
-#include <unordered_set>
 #include <utility>
 
 #include "common/handles.h"
@@ -19,9 +18,8 @@
 namespace {
 
 // Inserts the stored records; returns true when every one of them loaded.
-// opened: the folders the value has open, as the load opened them.
-bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, std::unordered_set<HTREEITEM>& opened,
-                   const std::vector<BYTE>& value, bool withExpandedByte) {
+bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector<BYTE>& value,
+                   bool withExpandedByte) {
     favfmt::Reader reader(value.data(), value.size(), withExpandedByte);
     if (!reader.HasTag()) return false;
 
@@ -44,7 +42,7 @@ bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, std::unordered_se
         // only that child, the record right after it, may open it.
         if (bExpandPrevious && hParent && hParent == hPrevious) {
             tree.ExpandItem(hParent);
-            opened.insert(hParent);
+            items.GetItem(hParent).bLoadedOpen = true;
         }
         bExpandPrevious = record.expanded;
         hPrevious = hNew;
@@ -145,16 +143,15 @@ const std::wstring& PlugInLockName() {
 
 // read: the stored value as the keeper read it, the key's time noted first.
 void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItemMap& items,
-              std::unordered_set<HTREEITEM>& opened, favstore::FavoritesKeeper& keeper, StoredChange read) {
+              favstore::FavoritesKeeper& keeper, StoredChange read) {
     // Value and marker are read before the tree is touched: the host hears
     // the tree's notices from here on.
     favstore::StoredValue& value = read.value;
     const bool currentLayout = keeper.ReadMarkerWith(values, read.read, value);
     tree.DeleteAllItems();
     items.ClearItems();
-    opened.clear();
     const bool loadable = read.read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
-    const bool loadedWhole = loadable && LoadFromValue(tree, items, opened, value.bytes, currentLayout);
+    const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
     keeper.Loaded(read.read, std::move(value), loadedWhole, currentLayout);
     if (loadedWhole && !currentLayout) {
         // Rewritten at once in the current layout; an emptied value is
@@ -205,8 +202,7 @@ private:
 void BarStore::LoadPending(FavoriteTree& tree) {
     tree.DeleteAllItems();
     m_items.ClearItems();
-    m_loadedOpen.clear();
-    LoadFromValue(tree, m_items, m_loadedOpen, m_pending, true);
+    LoadFromValue(tree, m_items, m_pending, true);
     m_bModified = true;
     m_bPending = false;
     std::vector<BYTE>().swap(m_pending);
@@ -230,13 +226,12 @@ void BarStore::LoadRead(FavoriteTree& tree, StoredChange* change) {
         } else {
             read.read = m_keeper.Read(values, read.value);
         }
-        LoadFrom(values, tree, m_items, m_loadedOpen, m_keeper, std::move(read));
+        LoadFrom(values, tree, m_items, m_keeper, std::move(read));
         return true;
     });
     if (!opened) {
         tree.DeleteAllItems();
         m_items.ClearItems();
-        m_loadedOpen.clear();
         // Nothing is known about what is stored: no save may replace it.
         m_keeper.Loaded(favstore::ReadOutcome::Unreadable, {}, false);
     }

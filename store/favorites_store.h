@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <unordered_set>
 
 #include "common/handles.h"
 #include "store/favorites_keeper.h"
@@ -56,7 +55,6 @@ public:
         m_key.reset();
         m_bKeyForgotten = true;
         m_bModified = false;
-        m_loadedOpen.clear();
     }
 
     // The bar closes (or its frame goes) with edits its save could not
@@ -79,7 +77,10 @@ public:
     bool Loading() const { return m_nLoads > 0; }
 
     // Whether the last load opened the folder: its stored value has it open.
-    bool LoadedOpen(HTREEITEM hFolder) const { return m_loadedOpen.count(hFolder) != 0; }
+    bool LoadedOpen(HTREEITEM hFolder) const {
+        const FavoriteItem* record = m_items.FindItem(hFolder);
+        return record && record->bLoadedOpen;
+    }
 
     FavoriteItemMap& Records() { return m_items; }
     const FavoriteItemMap& Records() const { return m_items; }
@@ -103,7 +104,6 @@ private:
     bool WritePending(bool intoHistory);
 
     FavoriteItemMap m_items;
-    std::unordered_set<HTREEITEM> m_loadedOpen;
     favstore::FavoritesKeeper m_keeper;
     bool m_bModified = false;
     UniqueRegKey m_key;
