@@ -2,6 +2,8 @@
 // closing it when the host says so, and the frame's share of host events.
 #include "bar/frame.h"
 
+#include <algorithm>
+
 #include "common/module.h"
 #include "res/resource.h"
 
@@ -31,26 +33,34 @@ ShownItem ShownItem::Of(const TreeView& tree, HTREEITEM hItem) {
     return shown;
 }
 
-// As far as the way leads through items that are shown: an item inside a
-// collapsed folder gives way to that folder, since selecting it would open
-// folders the stored value keeps closed.
-HTREEITEM ShownItem::FindIn(const TreeView& tree) const {
+HTREEITEM ShownItem::Walk(const TreeView& tree, std::size_t& nSteps) const {
     HTREEITEM hFound = nullptr;
-    HTREEITEM hParent = nullptr;
+    nSteps = 0;
     for (const Step& step : m_steps) {
-        if (hParent && !tree.IsExpanded(hParent)) break;
         HTREEITEM hMatch = nullptr;
         unsigned same = 0;
-        for (HTREEITEM h = tree.FirstChild(hParent); h; h = tree.NextSibling(h)) {
+        for (HTREEITEM h = tree.FirstChild(hFound); h; h = tree.NextSibling(h)) {
             if (tree.ItemLabel(h) == step.label && same++ == step.nSameBefore) {
                 hMatch = h;
                 break;
             }
         }
         if (!hMatch) break;
-        hFound = hParent = hMatch;
+        hFound = hMatch;
+        ++nSteps;
     }
     return hFound;
+}
+
+HTREEITEM ShownItem::FindIn(const TreeView& tree) const {
+    std::size_t nSteps = 0;
+    return Walk(tree, nSteps);
+}
+
+HTREEITEM ShownItem::FindExactIn(const TreeView& tree) const {
+    std::size_t nSteps = 0;
+    HTREEITEM hFound = Walk(tree, nSteps);
+    return nSteps == m_steps.size() ? hFound : nullptr;
 }
 
 CMyFrame::~CMyFrame() {
@@ -110,6 +120,29 @@ void CMyFrame::LoadTree() {
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (watch.StillOpen()) m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
+    CloseAsTheHostAskedDuringTheLoad();
+}
+
+// The host closed the bar, or is destroying the window, in answer to a
+// notice of the tree while a load fills it. Its windows go at once, and the
+// tree with them as their child: the tree leaves them (hidden, a message-only
+// window until the load has returned), and the close is carried out then.
+void CMyFrame::DeferCloseUntilLoaded() {
+    if (!IsBarOpen() || !::IsWindow(m_hwndTree)) return;
+    ::ShowWindow(m_hwndTree, SW_HIDE);
+    ::SetParent(m_hwndTree, HWND_MESSAGE);
+}
+
+void CMyFrame::CloseAsTheHostAskedDuringTheLoad() {
+    if (m_store.Loading()) return;
+    if (m_bCloseAfterLoad) {
+        m_bCloseAfterLoad = false;
+        const BAR_EVENT_INFO info = m_closeAfterLoad;
+        CloseBarFromHost(&info);
+    }
+    // A window that went meanwhile: the frame registry lets the frame go
+    // (saving as any frame that goes) once the call that started the load
+    // has returned.
 }
 
 bool CMyFrame::BarSurvivedDocking(int nBarID) {
@@ -160,23 +193,42 @@ void CMyFrame::OnEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
         ReadSettings(m_settings);
         if (m_settings.bOpenStartup) OnCommand(hwnd);
     }
-    if ((nEvent & EV_BAR_SAVE) && IsThisBar(pBar)) {
+    // While a load fills the tree, what it shows is neither the stored
+    // value nor the user's: a save event writes nothing, and a close waits
+    // for the load.
+    if ((nEvent & EV_BAR_SAVE) && IsThisBar(pBar) && !m_store.Loading()) {
         edit::FinishLabelEdit(m_edits);
-        SaveTree();
+        m_bSaveEventFailed = !SaveTree();
     }
-    if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar)) CloseBarFromHost(pBar);
+    if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar) && m_store.Loading()) {
+        m_bCloseAfterLoad = true;
+        m_closeAfterLoad = *pBar;
+        DeferCloseUntilLoaded();
+    } else if ((nEvent & EV_BAR_CLOSED) && IsThisBar(pBar)) {
+        CloseBarFromHost(pBar);
+    }
+    if ((nEvent & EV_WINDOW_DESTROY) && m_store.Loading()) {
+        m_bLeaveAfterLoad = true;
+        DeferCloseUntilLoaded();
+    }
     if ((nEvent & EV_BAR_CLOSED) && m_bDocking && pBar) m_closedWhileDocking.push_back(*pBar);
     if (nEvent & EV_FLUSH) {
         // Cleared before the host hears of it: files opened while it runs
         // the command are announced at the next flush.
         const bool bOpened = m_bOpened;
         m_bOpened = false;
+        // A close after this flush tries its own save again.
+        m_bSaveEventFailed = false;
         if (IsBarOpen()) {
             SaveFavoritesIfModified();
             FollowStoredFavorites();
+            CloseAsTheHostAskedDuringTheLoad();
             // The host may close the bar or the window in answer; nothing of
             // the frame is touched after it.
-            if (bOpened) ::SendMessageW(MainWindow(), HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
+            if (bOpened && IsBarOpen()) ::SendMessageW(MainWindow(), HM_EXEC_COMMAND, CMD_AFTER_OPEN, 0);
+        } else {
+            // What a closed bar could not save is written now.
+            m_store.SavePending();
         }
     }
 }
@@ -195,25 +247,77 @@ void CMyFrame::FollowStoredFavorites() {
     TreeView tree = Tree();
     const ShownItem selected = ShownItem::Of(tree, tree.Selected());
     const ShownItem firstVisible = ShownItem::Of(tree, tree.FirstVisible());
+    const std::vector<FolderOpenedHere> opened = FoldersOpenedHere(tree);
+    m_toggledHere.clear();
     const BarWatch watch(*this);
     m_store.Follow(tree, change);
     // The host hears the tree's notices during the load and may close the
     // bar in answer.
     if (!watch.StillOpen()) return;
+    RestoreFoldersOpenedHere(tree, opened);
     if (HTREEITEM hItem = selected.FindIn(tree)) tree.Select(hItem);
     if (HTREEITEM hItem = firstVisible.FindIn(tree)) tree.SetFirstVisible(hItem);
 }
 
+void CMyFrame::OnItemToggled(HTREEITEM hItem) {
+    if (hItem && std::find(m_toggledHere.begin(), m_toggledHere.end(), hItem) == m_toggledHere.end()) {
+        m_toggledHere.push_back(hItem);
+    }
+}
+
+void CMyFrame::ForgetToggled(HTREEITEM hItem) {
+    m_toggledHere.erase(std::remove(m_toggledHere.begin(), m_toggledHere.end(), hItem), m_toggledHere.end());
+}
+
+// Only the folders the user toggled are looked at: a reload costs nothing
+// more for a tree nobody opened or closed anything in.
+std::vector<FolderOpenedHere> CMyFrame::FoldersOpenedHere(const TreeView& tree) const {
+    std::vector<FolderOpenedHere> folders;
+    for (HTREEITEM hItem : m_toggledHere) {
+        const bool bOpen = tree.IsExpanded(hItem);
+        const bool bStoredOpen = m_store.LoadedOpen(hItem);
+        if (bOpen != bStoredOpen) folders.push_back({ShownItem::Of(tree, hItem), bOpen, bStoredOpen});
+    }
+    return folders;
+}
+
+// A folder whose stored state changed since this window loaded it follows
+// the stored value; the others keep what this window made of them.
+void CMyFrame::RestoreFoldersOpenedHere(TreeView& tree, const std::vector<FolderOpenedHere>& folders) {
+    for (const FolderOpenedHere& folder : folders) {
+        HTREEITEM hItem = folder.where.FindExactIn(tree);
+        if (!hItem || m_store.LoadedOpen(hItem) != folder.bStoredOpen) continue;
+        if (folder.bOpen) {
+            tree.ExpandItem(hItem);
+        } else {
+            tree.Collapse(hItem);
+        }
+        m_toggledHere.push_back(hItem);
+    }
+}
+
 void CMyFrame::SaveBeforeLeaving() {
-    if (!IsBarOpen() || !::IsWindow(m_hwndTree)) return;
-    edit::FinishLabelEdit(m_edits);
-    SaveFavoritesIfModified();
+    if (IsBarOpen() && ::IsWindow(m_hwndTree)) {
+        edit::FinishLabelEdit(m_edits);
+        if (m_store.Modified() && !SaveTree()) m_store.KeepUnsaved(Tree());
+    } else {
+        m_store.SavePending();
+    }
+    // What still cannot be written goes with the frame into the history.
+    m_store.KeepUnsavedInHistory();
 }
 
 void CMyFrame::CloseBarFromHost(const BAR_EVENT_INFO* pInfo) {
     // A host that closes the bar without the save event first does not make
-    // the edits since the last flush go with it.
-    SaveBeforeLeaving();
+    // the edits since the last flush go with it; after a save event whose
+    // save just failed, they are not tried again now. Edits not saved stay
+    // with the frame, to be written at a later flush.
+    const bool bSaveFailed = m_bSaveEventFailed;
+    m_bSaveEventFailed = false;
+    if (IsBarOpen() && ::IsWindow(m_hwndTree)) {
+        edit::FinishLabelEdit(m_edits);
+        if (m_store.Modified() && (bSaveFailed || !SaveTree())) m_store.KeepUnsaved(Tree());
+    }
     ReleaseBar();
     // A close the properties dialog caused writes nothing: the dialog wrote
     // the side, and the OpenStartup this frame read when its window opened
@@ -260,6 +364,7 @@ void CMyFrame::ReleaseBar() {
     m_nBarID = 0;
     if (hwndTree) ::DestroyWindow(hwndTree);
     m_himl.reset();
+    m_toggledHere.clear();
     m_store.Forget();
 }
 

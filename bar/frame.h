@@ -34,16 +34,28 @@
 class ShownItem {
 public:
     static ShownItem Of(const TreeView& tree, HTREEITEM hItem);
-    // The item on the same way in the tree now, or the deepest shown item on
-    // it; null when not even the first step is there.
+    // The item on the same way in the tree now, inside closed folders too,
+    // or the deepest item on it; null when not even the first step is there.
     HTREEITEM FindIn(const TreeView& tree) const;
+    // The item on the same way, or null when it is not there.
+    HTREEITEM FindExactIn(const TreeView& tree) const;
 
 private:
     struct Step {
         std::wstring label;
         unsigned nSameBefore = 0;  // earlier siblings with the same label
     };
+    // The deepest item found on the way, and how many steps it took.
+    HTREEITEM Walk(const TreeView& tree, std::size_t& nSteps) const;
     std::vector<Step> m_steps;
+};
+
+// A folder this window opened or closed itself, away from what the stored
+// value says: kept across a reload while the stored value still says the same.
+struct FolderOpenedHere {
+    ShownItem where;
+    bool bOpen = false;
+    bool bStoredOpen = false;  // what the value it was loaded from said
 };
 
 class CMyFrame;
@@ -78,9 +90,14 @@ public:
     // The one teardown of the bar, whoever closes it: drag ended, the tree's
     // own procedure back, the tree destroyed, the image list released.
     void ReleaseBar();
-    // Before the frame goes away with its bar open (window destroyed, plug-in
-    // unloaded): a label being typed is accepted and unsaved edits are saved.
+    // Before the frame goes away (window destroyed, plug-in unloaded or
+    // freed): a label being typed is accepted and unsaved edits are saved;
+    // those that cannot be are kept in the history.
     void SaveBeforeLeaving();
+    // Whether the frame's window went while a load filled the tree: the
+    // frame registry unregisters it once the load has returned.
+    bool LeavesAfterLoad() const { return m_bLeaveAfterLoad; }
+    bool Loading() const { return m_store.Loading(); }
     // Closes the bar and opens it again (on a new side), keeping the
     // open-at-start-up setting that the close would otherwise rewrite.
     void ReopenBar();
@@ -116,7 +133,10 @@ public:
     void OnItemDeleted(HTREEITEM hItem) {
         m_store.Records().EraseItem(hItem);
         m_bTreeReportsDeletions = true;
+        if (!m_toggledHere.empty()) ForgetToggled(hItem);
     }
+    // The user opened or closed a folder (the tree reports only the user's).
+    void OnItemToggled(HTREEITEM hItem);
     // The tree's own window procedure, while the bar's replaces it.
     WNDPROC PreviousTreeProcedure() const { return m_subclass.Previous(); }
     // The bar for the edit operations (edit/editing.h).
@@ -133,6 +153,8 @@ private:
     // command opens it again.
     bool BarSurvivedDocking(int nBarID);
     void CloseBarFromHost(const BAR_EVENT_INFO* pInfo);
+    void DeferCloseUntilLoaded();
+    void CloseAsTheHostAskedDuringTheLoad();
     bool CreateTreeView();
     void LoadImageList();
     bool SendOpenFile(const std::wstring& strPath);
@@ -149,6 +171,11 @@ private:
     // Nothing the user is in the middle of is taken away by a reload.
     bool MayFollowStore() const;
     void FollowStoredFavorites();
+    // The folders this window opened or closed against the stored value, and
+    // after a reload the same again where the stored value did not change them.
+    std::vector<FolderOpenedHere> FoldersOpenedHere(const TreeView& tree) const;
+    void RestoreFoldersOpenedHere(TreeView& tree, const std::vector<FolderOpenedHere>& folders);
+    void ForgetToggled(HTREEITEM hItem);
     HTREEITEM DropFolderAt(POINT ptScreen) const;
 
     HWND m_hwndTree = nullptr;
@@ -166,6 +193,13 @@ private:
     bool m_bOpened = false;
     // The records, the keeper, the edits still to save and the key.
     BarStore m_store;
+    // Whether the host's last save event found the edits could not be saved.
+    bool m_bSaveEventFailed = false;
+    // A close (its event's record) and the window's end that came during a
+    // load, carried out once it has returned.
+    bool m_bCloseAfterLoad = false;
+    BAR_EVENT_INFO m_closeAfterLoad = {};
+    bool m_bLeaveAfterLoad = false;
     // Set while the properties dialog moves the bar: that close is the
     // plug-in's own and writes no setting.
     bool m_bKeepOpenStartup = false;
@@ -176,6 +210,8 @@ private:
     // Menus, message boxes and host requests of this frame that are running
     // (BarWatch counts them): the tree is not reloaded under them.
     mutable int m_nNestedLoops = 0;
+    // Folders the user opened or closed since the tree was loaded.
+    std::vector<HTREEITEM> m_toggledHere;
     BarEditSite m_edits{*this};
 };
 

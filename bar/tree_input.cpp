@@ -70,6 +70,9 @@ bool OnReflectedNotify(CMyFrame& frame, NMHDR* pHdr, LRESULT& result) {
         // goes on to the tree as any other does.
         frame.OnItemDeleted(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemOld.hItem);
         break;
+    case TVN_ITEMEXPANDEDW:
+        frame.OnItemToggled(reinterpret_cast<NMTREEVIEWW*>(pHdr)->itemNew.hItem);
+        break;
     case TVN_ENDLABELEDITW:
         edit::OnEndLabelEdit(frame.Edits(), reinterpret_cast<NMTVDISPINFOW*>(pHdr));
         result = TRUE;

@@ -64,12 +64,20 @@ struct KernelHandleTraits {
     static void close(HANDLE h) { ::CloseHandle(h); }
 };
 
+// Memory the system handed out with LocalAlloc (a security descriptor or a
+// SID in text form, say).
+struct LocalMemoryTraits {
+    static HLOCAL invalid() { return nullptr; }
+    static void close(HLOCAL h) { ::LocalFree(h); }
+};
+
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueMenu = UniqueHandle<HMENU, MenuTraits>;
 using UniqueImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
 using UniqueDrop = UniqueHandle<HDROP, DropTraits>;
+using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalMemoryTraits>;
 
 // A critical section that lives as long as its owner; initialised before any
 // export can run when it is a module global.

@@ -130,6 +130,10 @@ void Host::RunRequestHook(MainWindow& window, const Request& request) {
     if (m_requestHook) m_requestHook(window, request);
 }
 
+void Host::RunNoticeHook(MainWindow& window, const NMHDR& notice) {
+    if (m_noticeHook) m_noticeHook(window, notice);
+}
+
 void Host::CloseAllWindows() {
     for (MainWindow* w : Windows()) ::PostMessageW(w->Main(), WM_CLOSE, 0, 0);
 }

@@ -52,6 +52,10 @@ public:
     // before the answer returns: host code the plug-in cannot see.
     using RequestHook = std::function<void(MainWindow&, const Request&)>;
     void OnRequest(RequestHook hook) { m_requestHook = std::move(hook); }
+    // Runs after a notice of a docked window was reflected back to it: host
+    // code that answers what the plug-in's window reports.
+    using NoticeHook = std::function<void(MainWindow&, const NMHDR&)>;
+    void OnNotice(NoticeHook hook) { m_noticeHook = std::move(hook); }
     void Flush();  // EV_FLUSH for each open main window
     void SendEvent(MainWindow* window, UINT nEvent, LPARAM lParam) override;
     LRESULT PlugInProc(MainWindow* window, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -87,6 +91,7 @@ private:
     // What the windows ask of their host.
     void Record(Request request) override { m_requests.Add(std::move(request)); }
     void RunRequestHook(MainWindow& window, const Request& request) override;
+    void RunNoticeHook(MainWindow& window, const NMHDR& notice) override;
     UINT NewBarId() override { return m_nNextBarId++; }
     void NewWindow() override { CreateMainWindow(); }
     void CloseWindow(MainWindow& window) override { CloseMainWindow(&window); }
@@ -106,6 +111,7 @@ private:
     UINT m_nNextBarId = 1;
     bool m_bRunning = false;
     RequestHook m_requestHook;
+    NoticeHook m_noticeHook;
 };
 
 }  // namespace hostsim

@@ -343,7 +343,10 @@ LRESULT MainWindow::ReflectNotify(WPARAM wParam, LPARAM lParam, HWND expectedPar
     const bool fromBarClient = header->hwndFrom == m_hwndBarClient;
     const bool fromChild = expectedParent && ::GetParent(header->hwndFrom) == expectedParent;
     if (!fromBarClient && !fromChild) return 0;
-    return ::SendMessageW(header->hwndFrom, WM_REFLECTED_NOTIFY, wParam, lParam);
+    const NMHDR notice = *header;  // the sender may be gone once it has answered
+    const LRESULT result = ::SendMessageW(header->hwndFrom, WM_REFLECTED_NOTIFY, wParam, lParam);
+    m_host.RunNoticeHook(*this, notice);
+    return result;
 }
 
 void MainWindow::OnMenu(UINT id) {

@@ -61,6 +61,8 @@ public:
     virtual void Record(Request request) = 0;
     // Host code that runs inside an answered request, before the answer returns.
     virtual void RunRequestHook(MainWindow& window, const Request& request) = 0;
+    // Host code that runs once a notice of the docked window was reflected to it.
+    virtual void RunNoticeHook(MainWindow& window, const NMHDR& notice) = 0;
     // Bar ids are unique across the host's windows.
     virtual UINT NewBarId() = 0;
     // The host's menu and a window's close box.

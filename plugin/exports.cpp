@@ -17,7 +17,7 @@ BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved) {
 extern "C" {
 
 void WINAPI OnCommand(HWND hwnd) {
-    if (CMyFrame* frame = GetFrameFromWindow(hwnd)) frame->OnCommand(hwnd);
+    RunCommand(hwnd);
 }
 
 BOOL WINAPI QueryStatus(HWND hwnd, BOOL* pbChecked) {

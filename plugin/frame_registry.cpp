@@ -1,7 +1,8 @@
 // The frame registry. g_frameLock guards g_frameMap itself and every entry in
 // it: each read or change of the map, its creation at load and its release
-// at unload, takes the lock. The lock is re-entrant for its owner, so a frame
-// handling its own creation or destruction under it may call back in.
+// at unload, takes the lock. No frame runs under it: a frame's work may try
+// the writers' lock, and nothing waits on another process under a lock every
+// window's lookups take.
 #include "plugin/frame_registry.h"
 
 #include <map>
@@ -9,6 +10,7 @@
 
 #include "bar/frame.h"
 #include "common/handles.h"
+#include "store/writers_lock.h"
 
 namespace {
 
@@ -39,31 +41,61 @@ bool RegistryExists() {
 void RegisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
     std::unique_ptr<CMyFrame> frame = CreateFrame();
     frame->BindTo(key);
-    CriticalSectionLock lock(g_frameLock);
-    if (!g_frameMap) return;
-    // The host never announces a window twice; if it does, the frame that
-    // already serves the window stays and the new one is dropped.
-    auto inserted = g_frameMap->emplace(key, std::move(frame));
-    if (!inserted.second) return;
-    inserted.first->second->OnEvents(hwnd, nEvent, lParam);
-}
-
-// The frame is destroyed after the lock is released; a frame whose bar is
-// still open saves its edits while it is still registered (the tree's
-// procedure finds it only then) and releases its tree view as it goes.
-void UnregisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
-    std::unique_ptr<CMyFrame> frame;
+    CMyFrame* registered = frame.get();
     {
         CriticalSectionLock lock(g_frameLock);
-        if (CMyFrame* registered = FindFrameLocked(key)) {
-            registered->OnEvents(hwnd, nEvent, lParam);
-            if (CMyFrame* still = FindFrameLocked(key)) still->SaveBeforeLeaving();
-        }
         if (!g_frameMap) return;
-        auto it = g_frameMap->find(key);
-        if (it == g_frameMap->end()) return;
-        frame = std::move(it->second);
-        g_frameMap->erase(it);
+        // The host never announces a window twice; if it does, the frame that
+        // already serves the window stays and the new one is dropped.
+        if (!g_frameMap->emplace(key, std::move(frame)).second) return;
+    }
+    registered->OnEvents(hwnd, nEvent, lParam);
+}
+
+// Takes the frame out of the registry; it is destroyed after the lock is
+// released, releasing its tree view as it goes.
+void RemoveFrame(HWND key, const CMyFrame* frame) {
+    std::unique_ptr<CMyFrame> removed;
+    CriticalSectionLock lock(g_frameLock);
+    if (!g_frameMap) return;
+    auto it = g_frameMap->find(key);
+    if (it == g_frameMap->end() || it->second.get() != frame) return;
+    removed = std::move(it->second);
+    g_frameMap->erase(it);
+}
+
+// A frame whose bar is still open saves its edits while it is still
+// registered (the tree's procedure finds it only then). One whose window
+// goes while a load fills its tree stays until the load has returned
+// (FinishFramesLeftAfterLoads).
+void UnregisterFrame(HWND hwnd, HWND key, UINT nEvent, LPARAM lParam) {
+    CMyFrame* frame = GetFrame(key);
+    if (!frame) return;
+    frame->OnEvents(hwnd, nEvent, lParam);
+    if (GetFrame(key) != frame || frame->LeavesAfterLoad()) return;
+    frame->SaveBeforeLeaving();
+    RemoveFrame(key, frame);
+}
+
+// A frame whose window went during a load that has returned since; key: its
+// window.
+CMyFrame* NextFrameLeftAfterLoad(HWND& key) {
+    CriticalSectionLock lock(g_frameLock);
+    if (!g_frameMap) return nullptr;
+    for (const auto& entry : *g_frameMap) {
+        CMyFrame* frame = entry.second.get();
+        if (!frame->LeavesAfterLoad() || frame->Loading()) continue;
+        key = entry.first;
+        return frame;
+    }
+    return nullptr;
+}
+
+void FinishFramesLeftAfterLoads() {
+    HWND key = nullptr;
+    while (CMyFrame* frame = NextFrameLeftAfterLoad(key)) {
+        frame->SaveBeforeLeaving();
+        RemoveFrame(key, frame);
     }
 }
 
@@ -118,17 +150,20 @@ void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam) {
     if (!RegistryExists()) return;
     if (nEvent & EV_WINDOW_CREATED) {
         RegisterFrame(hwnd, key, nEvent, lParam);
-        return;
-    }
-    if (nEvent & EV_WINDOW_DESTROY) {
+    } else if (nEvent & EV_WINDOW_DESTROY) {
         UnregisterFrame(hwnd, key, nEvent, lParam);
-        return;
-    }
-    if (nEvent & EV_UNLOAD) {
+    } else if (nEvent & EV_UNLOAD) {
         ReleaseAllFrames();
         return;
+    } else if (CMyFrame* frame = GetFrame(key)) {
+        frame->OnEvents(hwnd, nEvent, lParam);
     }
-    if (CMyFrame* frame = GetFrame(key)) frame->OnEvents(hwnd, nEvent, lParam);
+    FinishFramesLeftAfterLoads();
+}
+
+void RunCommand(HWND hwnd) {
+    if (CMyFrame* frame = GetFrameFromWindow(hwnd)) frame->OnCommand(hwnd);
+    FinishFramesLeftAfterLoads();
 }
 
 void ReleaseFramesAtDetach(bool bProcessEnding) {
@@ -139,5 +174,8 @@ void ReleaseFramesAtDetach(bool bProcessEnding) {
         (void)g_frameMap.release();
         return;
     }
+    // Under the loader lock nothing waits on another process: what cannot
+    // be saved at once goes into the history.
+    favstore::NeverWaitForWriters();
     ReleaseAllFrames();
 }

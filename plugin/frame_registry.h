@@ -10,6 +10,8 @@
 
 std::unique_ptr<CMyFrame> CreateFrame();
 void DispatchEvents(HWND hwnd, UINT nEvent, LPARAM lParam);
+// The command for the window of hwnd.
+void RunCommand(HWND hwnd);
 // The module is detached without the unload event: the frames go before the
 // lock does.
 void ReleaseFramesAtDetach(bool bProcessEnding);

@@ -55,9 +55,10 @@ bool SameRecord(const favfmt::RecordView& a, unsigned aLevel, const favfmt::Reco
 
 }  // namespace
 
-bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
-                   bool bCurrentLayout) {
-    if (a == b) return true;
+namespace {
+
+bool SameShapes(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
+                bool bCurrentLayout) {
     ShapeReader ra(a, aCurrentLayout);
     ShapeReader rb(b, bCurrentLayout);
     favfmt::RecordView va;
@@ -72,6 +73,37 @@ bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, cons
         if (!SameRecord(va, la, vb, lb)) return false;
     }
     return ra.Complete() && rb.Complete();
+}
+
+}  // namespace
+
+bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
+                   bool bCurrentLayout) {
+    return a == b || SameShapes(a, aCurrentLayout, b, bCurrentLayout);
+}
+
+bool WithExpandedStatesOf(const std::vector<std::uint8_t>& stored, const std::vector<std::uint8_t>& encoded,
+                          std::vector<std::uint8_t>& patched) {
+    ShapeReader rs(stored, true);
+    ShapeReader re(encoded, true);
+    favfmt::RecordView vs;
+    favfmt::RecordView ve;
+    unsigned ls = 0;
+    unsigned le = 0;
+    patched = stored;
+    for (;;) {
+        const bool moreStored = rs.Next(vs, ls);
+        const bool moreEncoded = re.Next(ve, le);
+        if (moreStored != moreEncoded) return false;
+        if (!moreStored) break;
+        if (!SameRecord(vs, ls, ve, le)) return false;
+        // A folder's expanded byte follows its path, depth and folder flag.
+        if (vs.folder && vs.expanded != ve.expanded) {
+            const std::size_t at = static_cast<std::size_t>(vs.path - stored.data()) + 2u * vs.pathLen + 2u;
+            patched[at] = ve.expanded ? 1 : 0;
+        }
+    }
+    return rs.Complete() && re.Complete();
 }
 
 std::size_t CountedItems(const std::vector<std::uint8_t>& bytes) {
@@ -158,17 +190,37 @@ bool FavoritesKeeper::StoredValueChanged(StoredValues& store, ReadOutcome& read,
     // look at the bytes once that can no longer happen.
     if (stamp != 0 && stamp == m_stamp && seenAt < stamp + kSameTickGuard) return false;
     read = store.ReadFavorites(now);
-    if (!SameAsSynced(read, now)) {
+    // Read after the time, as the value was: a marker written since shows
+    // in the key's time. The same bytes under another marker are another
+    // value: another writer wrote its value and is about to write (or has
+    // just written) the marker that goes with it, and what the bar shows
+    // was read in the wrong layout.
+    const bool markerCurrent = store.LayoutMarkerCurrent();
+    const bool sameLayout = m_synced != Synced::Bytes || markerCurrent == m_bSyncedCurrentLayout ||
+                            SameShapes(now.bytes, markerCurrent, now.bytes, m_bSyncedCurrentLayout);
+    if (!SameAsSynced(read, now) || !sameLayout) {
         m_pendingSeenAt = seenAt;
         m_pendingStamp = stamp;
         return true;
     }
     m_stamp = stamp;
     m_bStampSettled = stamp != 0 && seenAt >= stamp + kSameTickGuard;
-    // Read after the time, as the value was: a marker written since shows
-    // in the key's time.
-    m_bMarkerCurrent = store.LayoutMarkerCurrent();
+    m_bMarkerCurrent = markerCurrent;
     return false;
+}
+
+bool FavoritesKeeper::ReadMarkerWith(StoredValues& store, ReadOutcome& read, StoredValue& value) {
+    constexpr int kAttempts = 4;
+    for (int attempt = 1;; ++attempt) {
+        const bool markerCurrent = store.LayoutMarkerCurrent();
+        const Ticks stamp = store.LastWritten();
+        if (stamp == m_pendingStamp || attempt == kAttempts) return markerCurrent;
+        // Written meanwhile: the value read may not be the one this marker
+        // belongs to.
+        m_pendingSeenAt = store.Now();
+        m_pendingStamp = stamp;
+        read = store.ReadFavorites(value);
+    }
 }
 
 // Copies what did not load to the backup value. A value that could not be
@@ -178,7 +230,7 @@ bool FavoritesKeeper::StoredValueChanged(StoredValues& store, ReadOutcome& read,
 bool FavoritesKeeper::SecureUnloadedValue(StoredValues& store) {
     if (!HoldsUnloadedValue()) return true;
     const WritersLockScope lock(store);
-    if (!lock.Held()) return false;
+    if (lock.Busy()) return false;
     StoredValue written;
     return SecureUnloadedValue(store, written);
 }
@@ -326,9 +378,25 @@ SaveOutcome FavoritesKeeper::StoredAlready(std::vector<std::uint8_t> encoded) {
     return done;
 }
 
+void FavoritesKeeper::KeepStoredBytes(std::vector<std::uint8_t>& encoded) {
+    if (m_synced != Synced::Bytes || !m_bSyncedCurrentLayout || m_syncedValue.type != kBinaryType ||
+        HoldsUnloadedValue() || encoded.empty() || encoded == m_syncedValue.bytes) {
+        return;
+    }
+    std::vector<std::uint8_t> patched;
+    if (!WithExpandedStatesOf(m_syncedValue.bytes, encoded, patched)) return;
+    KeepSpare(std::move(encoded));
+    encoded = std::move(patched);
+}
+
 SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t> encoded,
                                   const SaveOptions& options) {
     m_replaced = Replaced{};
+    // A writer that changed no favourite writes at most which folders are
+    // open: what its tree cannot hold (a label longer than it keeps or with
+    // a NUL inside, levels deeper than it has) stays as stored. A write
+    // asked for stores what it was given.
+    if (!options.keepReplaced) KeepStoredBytes(encoded);
     // Nothing to write while the key is as this writer left it: no other
     // writer's write can be lost, so the lock is not taken (most saves, one
     // per idle moment of the host).
@@ -336,8 +404,11 @@ SaveOutcome FavoritesKeeper::Save(StoredValues& store, std::vector<std::uint8_t>
     if (mayBeStored && UnwrittenSince(store.LastWritten())) {
         return StoredAlready(std::move(encoded));
     }
+    // A lock that cannot be opened at all (its name taken by an object this
+    // user may not wait on) holds back no save: the key-time checks below,
+    // and the next look's at this write's time, stand in for it.
     const WritersLockScope lock(store);
-    if (!lock.Held()) return SaveOutcome::Failed;
+    if (lock.Busy()) return SaveOutcome::Failed;
     // What is stored now, looked at under the lock: another writer may have
     // written until now. While the key's last-write time is the settled one
     // noted, that is what this writer last saw, and no value data is read.

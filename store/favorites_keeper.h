@@ -44,6 +44,11 @@ struct SaveOptions {
 // value that does not read completely equals only the same bytes.
 bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
                    bool bCurrentLayout);
+// When encoded (current layout) holds the same favourites as stored (current
+// layout): patched is stored with each folder's expanded byte as encoded has
+// it, and nothing else changed. False when the favourites differ.
+bool WithExpandedStatesOf(const std::vector<std::uint8_t>& stored, const std::vector<std::uint8_t>& encoded,
+                          std::vector<std::uint8_t>& patched);
 // The favourites a value holds by its header; values without the tag count
 // as holding some, since what they hold cannot be told.
 std::size_t CountedItems(const std::vector<std::uint8_t>& bytes);
@@ -73,6 +78,7 @@ struct RequestedWrite {
     enum class Outcome {
         Written,
         LockedOut,         // another writer kept the writers' lock
+        LockUnavailable,   // the writers' lock cannot be opened
         ValueChanged,      // FavoriteArray (or, for the swap, the backup) is no longer what was shown
         MarkerChanged,     // check is no longer what was shown
         NotKept,           // the replaced value could not go to the history; nothing written
@@ -129,6 +135,11 @@ public:
     // noted before it as Read notes it, for the Loaded that follows; a
     // reload then reads the value once.
     bool StoredValueChanged(StoredValues& store, ReadOutcome& read, StoredValue& value);
+    // Whether the layout marker says the current layout, read with the value
+    // Read or StoredValueChanged just read as one pair: when the key was
+    // written since the time noted before that value, value and marker are
+    // read again (a few times at most).
+    bool ReadMarkerWith(StoredValues& store, ReadOutcome& read, StoredValue& value);
 
     // Copies a value that did not load to the backup now (a rescue already
     // there goes to the history first); false while it is still owed.
@@ -148,6 +159,9 @@ public:
 private:
     enum class Synced { Missing, Bytes, Unreadable };
     bool SameAsSynced(ReadOutcome read, const StoredValue& value) const;
+    // encoded becomes the value as last seen with the folders' expanded
+    // states of encoded, when it holds the same favourites.
+    void KeepStoredBytes(std::vector<std::uint8_t>& encoded);
     // Nothing written: the tree is stored as it is; the buffer is kept.
     SaveOutcome StoredAlready(std::vector<std::uint8_t> encoded);
     // Whether the key's last-write time says nothing was written since this

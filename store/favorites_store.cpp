@@ -10,6 +10,7 @@
 
 #include "common/handles.h"
 #include "store/favorites_format.h"
+#include "store/favorites_history.h"
 #include "store/parent_table.h"
 #include "store/registry_values.h"
 #include "store/settings.h"
@@ -39,7 +40,10 @@ bool LoadFromValue(FavoriteTree& tree, FavoriteItemMap& items, const std::vector
         }
         // A folder saved as expanded opens once its first child is in place;
         // only that child, the record right after it, may open it.
-        if (bExpandPrevious && hParent && hParent == hPrevious) tree.ExpandItem(hParent);
+        if (bExpandPrevious && hParent && hParent == hPrevious) {
+            tree.ExpandItem(hParent);
+            items.GetItem(hParent).bLoadedOpen = true;
+        }
         bExpandPrevious = record.expanded;
         hPrevious = hNew;
         parents.Inserted(record.depth, hNew);
@@ -140,10 +144,12 @@ const std::wstring& PlugInLockName() {
 // read: the stored value as the keeper read it, the key's time noted first.
 void LoadFrom(favstore::RegistryValues& values, FavoriteTree& tree, FavoriteItemMap& items,
               favstore::FavoritesKeeper& keeper, StoredChange read) {
+    // Value and marker are read before the tree is touched: the host hears
+    // the tree's notices from here on.
+    favstore::StoredValue& value = read.value;
+    const bool currentLayout = keeper.ReadMarkerWith(values, read.read, value);
     tree.DeleteAllItems();
     items.ClearItems();
-    favstore::StoredValue& value = read.value;
-    const bool currentLayout = values.LayoutMarkerCurrent();
     const bool loadable = read.read == favstore::ReadOutcome::Read && value.type == REG_BINARY && !value.bytes.empty();
     const bool loadedWhole = loadable && LoadFromValue(tree, items, value.bytes, currentLayout);
     keeper.Loaded(read.read, std::move(value), loadedWhole, currentLayout);
@@ -180,9 +186,37 @@ UniqueRegKey BarStore::LendKey() {
     return std::move(m_key);
 }
 
+// Counts the loads running on a store: one may start inside another's
+// notice.
+class LoadCount {
+public:
+    explicit LoadCount(int& count) : m_count(count) { ++m_count; }
+    ~LoadCount() { --m_count; }
+    LoadCount(const LoadCount&) = delete;
+    LoadCount& operator=(const LoadCount&) = delete;
+
+private:
+    int& m_count;
+};
+
+void BarStore::LoadPending(FavoriteTree& tree) {
+    tree.DeleteAllItems();
+    m_items.ClearItems();
+    LoadFromValue(tree, m_items, m_pending, true);
+    m_bModified = true;
+    m_bPending = false;
+    std::vector<BYTE>().swap(m_pending);
+}
+
 void BarStore::LoadRead(FavoriteTree& tree, StoredChange* change) {
     if (!tree.Exists()) return;
+    const LoadCount loading(m_nLoads);
     tree.SetRedraw(false);
+    if (m_bPending && !change) {
+        LoadPending(tree);
+        tree.SetRedraw(true);
+        return;
+    }
     const bool opened = WithStoredValues(false, [&](favstore::RegistryValues& values) {
         // A second attempt, on a key opened afresh, reads what is there now.
         StoredChange read;
@@ -214,11 +248,48 @@ bool BarStore::Save(const FavoriteTree& tree) {
 }
 
 bool BarStore::ChangeToFollow(StoredChange& change) {
-    if (m_bModified) return false;
+    if (m_bModified || m_bPending) return false;
     // What this bar still owes the backup is written before a reload forgets
     // it; until then the bar keeps showing what it has.
     return WithStoredValues(false, [&](favstore::RegistryValues& values) {
         return m_keeper.StoredValueChanged(values, change.read, change.value) &&
                m_keeper.SecureUnloadedValue(values);
     });
+}
+
+bool BarStore::KeepUnsaved(const FavoriteTree& tree) {
+    m_bModified = false;
+    if (!tree.Exists() || !TreeEncoder(tree, m_items, m_pending).Encode()) return false;
+    m_bPending = true;
+    return true;
+}
+
+bool BarStore::SavePending() {
+    return !m_bPending || WritePending(false);
+}
+
+void BarStore::KeepUnsavedInHistory() {
+    // All deleted: no favourites to keep.
+    if (m_bPending && !m_pending.empty()) WritePending(true);
+    m_bPending = false;
+}
+
+bool BarStore::WritePending(bool intoHistory) {
+    const bool written = WithStoredValues(false, [&](favstore::RegistryValues& values) {
+        if (intoHistory) {
+            return favstore::FavoritesHistory(values).Add(m_pending, "unsaved") !=
+                   favstore::FavoritesHistory::AddOutcome::Failed;
+        }
+        // The keeper takes the bytes it writes; these stay until written.
+        return m_keeper.Save(values, m_pending) != favstore::SaveOutcome::Failed;
+    });
+    // Kept only while the bar is closed, or its frame goes: the key closes
+    // again.
+    m_key.reset();
+    m_bKeyForgotten = true;
+    if (written) {
+        m_bPending = false;
+        std::vector<BYTE>().swap(m_pending);
+    }
+    return written;
 }

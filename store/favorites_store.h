@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+
 #include "common/handles.h"
 #include "store/favorites_keeper.h"
 #include "store/item_model.h"
@@ -48,13 +49,37 @@ public:
     void Follow(FavoriteTree& tree, StoredChange& change) { LoadRead(tree, &change); }
 
     // The bar is released: the key closes (also under a piece of work that
-    // is still running: the host may close the bar in answer to a notice of
-    // the tree during a load), and edits that could not be saved go with the
-    // tree; the next tree is loaded from the store and owes it nothing.
+    // is still running), and the next tree is loaded from the store (or from
+    // the favourites kept unsaved, KeepUnsaved) and owes it nothing.
     void Forget() {
         m_key.reset();
         m_bKeyForgotten = true;
         m_bModified = false;
+    }
+
+    // The bar closes (or its frame goes) with edits its save could not
+    // write: the tree's favourites are kept, encoded before the tree goes,
+    // to be written at a later flush whether the bar is open or not; the
+    // bar's next opening shows them, still to save. False when the tree
+    // could not be read.
+    bool KeepUnsaved(const FavoriteTree& tree);
+    bool HoldsUnsaved() const { return m_bPending; }
+    // Writes the kept favourites as far as the keeper allows; true when
+    // none are left to write.
+    bool SavePending();
+    // The frame goes with favourites still kept: they become a history
+    // entry of their own ("unsaved"), which favtool lists and restores; a
+    // history entry needs no writers' lock.
+    void KeepUnsavedInHistory();
+
+    // Whether a load is filling a tree: the host hears the tree's notices
+    // meanwhile and may answer with its events.
+    bool Loading() const { return m_nLoads > 0; }
+
+    // Whether the last load opened the folder: its stored value has it open.
+    bool LoadedOpen(HTREEITEM hFolder) const {
+        const FavoriteItem* record = m_items.FindItem(hFolder);
+        return record && record->bLoadedOpen;
     }
 
     FavoriteItemMap& Records() { return m_items; }
@@ -72,10 +97,20 @@ private:
     Result WithStoredValues(Result noKey, Work&& work);
     // change: what a look read already; without it the value is read here.
     void LoadRead(FavoriteTree& tree, StoredChange* change);
+    // The favourites kept unsaved into the tree, which owes them the store.
+    void LoadPending(FavoriteTree& tree);
+    // The kept favourites into FavoriteArray by the keeper's rules, or into
+    // a history entry; true when written.
+    bool WritePending(bool intoHistory);
 
     FavoriteItemMap m_items;
     favstore::FavoritesKeeper m_keeper;
     bool m_bModified = false;
     UniqueRegKey m_key;
     bool m_bKeyForgotten = false;
+    // KeepUnsaved's favourites, in the stored layout (empty for none), while
+    // m_bPending says there are some.
+    std::vector<BYTE> m_pending;
+    bool m_bPending = false;
+    int m_nLoads = 0;
 };

@@ -16,6 +16,7 @@ struct FavoriteItem {
     std::wstring strTitle;  // the name given at creation or by the last rename
     std::wstring strPath;   // full path of a favourite file; empty for a folder
     bool bFolder = false;   // what makes a record a folder's
+    bool bLoadedOpen = false;  // a folder the load opened: its stored value has it open
 };
 
 struct FlatEntry {

@@ -43,8 +43,8 @@ constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
 
 }  // namespace
 
-RegistryValues::RegistryValues(HKEY hKey, std::wstring lockName)
-    : m_key(RegKey::Borrow(hKey)), m_lock(std::move(lockName)) {}
+RegistryValues::RegistryValues(HKEY hKey, std::wstring lockName, WritersLock::Patience patience)
+    : m_key(RegKey::Borrow(hKey)), m_lock(std::move(lockName), patience) {}
 
 RegistryValues::~RegistryValues() = default;
 

@@ -17,8 +17,9 @@ namespace favstore {
 class RegistryValues final : public StoredValues {
 public:
     // hKey: the plug-in key, opened for reading and writing; not owned.
-    // lockName: its writers' lock (WritersLockName).
-    RegistryValues(HKEY hKey, std::wstring lockName);
+    // lockName: its writers' lock (WritersLockName), tried as patience says.
+    RegistryValues(HKEY hKey, std::wstring lockName,
+                   WritersLock::Patience patience = WritersLock::Patience::Brief);
     ~RegistryValues();
     RegistryValues(const RegistryValues&) = delete;
     RegistryValues& operator=(const RegistryValues&) = delete;
@@ -37,7 +38,7 @@ public:
     Ticks Now() override;
     std::int64_t LocalDay(Ticks utc) override;
 
-    bool LockWriters() override { return m_lock.Lock(); }
+    LockOutcome LockWriters() override { return m_lock.Lock(); }
     void UnlockWriters() override { m_lock.Unlock(); }
 
     // Whether the key's time could not be asked because the key was deleted

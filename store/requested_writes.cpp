@@ -44,6 +44,13 @@ bool Holds(const std::optional<StoredValue>& shown, ReadOutcome read, const Stor
     return read == ReadOutcome::Read && shown && *shown == now;
 }
 
+// A user's write is never made without the lock: the user hears why.
+bool LockRefused(const WritersLockScope& lock, RequestedWrite::Outcome& outcome) {
+    if (lock.Held()) return false;
+    outcome = lock.Busy() ? RequestedWrite::Outcome::LockedOut : RequestedWrite::Outcome::LockUnavailable;
+    return true;
+}
+
 RequestedWrite Result(RequestedWrite::Outcome outcome) {
     RequestedWrite result;
     result.outcome = outcome;
@@ -56,7 +63,8 @@ RequestedWrite FavoritesKeeper::Replace(StoredValues& store, const Shown& shown,
                                         const std::string& reason) {
     // Held from the look that compares with what was shown to the write.
     const WritersLockScope lock(store);
-    if (!lock.Held()) return Result(RequestedWrite::Outcome::LockedOut);
+    RequestedWrite::Outcome refused{};
+    if (LockRefused(lock, refused)) return Result(refused);
     StoredValue now;
     const ReadOutcome read = Read(store, now);
     if (!Holds(shown.favorites, read, now)) return Result(RequestedWrite::Outcome::ValueChanged);
@@ -76,7 +84,8 @@ RequestedWrite FavoritesKeeper::Replace(StoredValues& store, const Shown& shown,
 
 RequestedWrite FavoritesKeeper::SwapInBackup(StoredValues& store, const Shown& shown) {
     const WritersLockScope lock(store);
-    if (!lock.Held()) return Result(RequestedWrite::Outcome::LockedOut);
+    RequestedWrite::Outcome refused{};
+    if (LockRefused(lock, refused)) return Result(refused);
     StoredValue backup;
     StoredValue value;
     const ReadOutcome backupRead = store.ReadBackup(backup);

@@ -45,6 +45,13 @@ struct HistoryEntry {
     std::size_t size = 0;
 };
 
+// What a try for the writers' lock came to.
+enum class LockOutcome {
+    Held,         // this writer holds it now
+    Busy,         // another writer holds it
+    Unavailable,  // it cannot be opened at all: its name was taken by an object this user may not wait on
+};
+
 // The plug-in key's favourites values, its history and the clock.
 class StoredValues {
 public:
@@ -78,8 +85,8 @@ public:
     // Held by every writer of the key (each window, another process,
     // favtool) from its look at what is stored to its write, so that no
     // write falls in between and is lost. Taken again by its holder, it
-    // nests; false when another writer kept it too long.
-    virtual bool LockWriters() = 0;
+    // nests; Busy when another writer kept it too long.
+    virtual LockOutcome LockWriters() = 0;
     virtual void UnlockWriters() = 0;
 
     ReadOutcome ReadFavorites(StoredValue& value) { return Read(Value::Favorites, value); }
@@ -98,17 +105,20 @@ protected:
 // The writers' lock for one scope.
 class WritersLockScope {
 public:
-    explicit WritersLockScope(StoredValues& store) : m_store(store), m_bHeld(store.LockWriters()) {}
+    explicit WritersLockScope(StoredValues& store) : m_store(store), m_outcome(store.LockWriters()) {}
     ~WritersLockScope() {
-        if (m_bHeld) m_store.UnlockWriters();
+        if (Held()) m_store.UnlockWriters();
     }
     WritersLockScope(const WritersLockScope&) = delete;
     WritersLockScope& operator=(const WritersLockScope&) = delete;
-    bool Held() const { return m_bHeld; }
+    bool Held() const { return m_outcome == LockOutcome::Held; }
+    // Another writer holds it: whatever this scope was to write waits.
+    bool Busy() const { return m_outcome == LockOutcome::Busy; }
+    LockOutcome Outcome() const { return m_outcome; }
 
 private:
     StoredValues& m_store;
-    bool m_bHeld;
+    LockOutcome m_outcome;
 };
 
 }  // namespace favstore

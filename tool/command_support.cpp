@@ -123,6 +123,8 @@ favstore::Replaced WriteFavorites(LockedKey& key, const Stored& stored, std::vec
         return done.replaced;
     case Outcome::LockedOut:
         throw ToolError(kLockedOut);
+    case Outcome::LockUnavailable:
+        throw ToolError(kLockUnavailable);
     case Outcome::ValueChanged:
         throw ToolError("FavoriteArray changed meanwhile; nothing written");
     case Outcome::MarkerChanged:

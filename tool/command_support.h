@@ -86,8 +86,15 @@ favstore::StoredValue BinaryValue(std::vector<std::uint8_t> bytes);
 
 std::string Hkcu(const ModuleKey& key);
 
+// Why a write did not take the writers' lock: held by another writer, or a
+// name this user may not open (another security context made an object of
+// that name).
 inline constexpr char kLockedOut[] =
-    "another writer of the favourites (the editor, or a second favtool) kept them locked; nothing written";
+    "the favourites' lock is held by another writer (the editor, or a second favtool), which kept them locked; "
+    "nothing written";
+inline constexpr char kLockUnavailable[] =
+    "the favourites' lock cannot be opened (a program of another user or elevation holds its name); "
+    "nothing written";
 
 // What the command showed of the key: the keeper writes only while it is
 // still there.

@@ -38,9 +38,10 @@ public:
     // The layout marker `check`, read as the plug-in reads it.
     std::optional<DWORD> Marker() const { return m_key.ReadDword(kValueCheck); }
     // The key's values as the keeper sees them, under the lock the bar's
-    // windows take too.
+    // windows take too; a console tool may wait for it a few seconds.
     favstore::RegistryValues Values() const {
-        return favstore::RegistryValues(m_key.Handle(), favstore::WritersLockName(m_path.c_str()));
+        return favstore::RegistryValues(m_key.Handle(), favstore::WritersLockName(m_path.c_str()),
+                                        favstore::WritersLock::Patience::Long);
     }
 
 private:

@@ -130,6 +130,8 @@ std::string SwapBackupIn(LockedKey& key, const favstore::StoredValue& backup, co
         break;
     case Outcome::LockedOut:
         throw ToolError(kLockedOut);
+    case Outcome::LockUnavailable:
+        throw ToolError(kLockUnavailable);
     case Outcome::ValueChanged:
     case Outcome::MarkerChanged:
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");

@@ -15,6 +15,7 @@
 
 namespace favtest {
 
+using favstore::LockOutcome;
 using favstore::ReadOutcome;
 using favstore::StoredValue;
 using favstore::Ticks;
@@ -55,7 +56,8 @@ public:
     int favoritesReads = 0;
     // The writers' lock: refused while another writer holds it; reads and
     // writes made without it.
-    bool lockRefused = false;
+    bool lockRefused = false;      // another writer holds the lock
+    bool lockUnavailable = false;  // the lock cannot be opened
     int lockDepth = 0;
     int locksTaken = 0;
     int unlockedReads = 0;
@@ -181,11 +183,12 @@ public:
         return static_cast<std::int64_t>(utc / kDay);
     }
     int localDayAsks = 0;
-    bool LockWriters() override {
-        if (lockRefused) return false;
+    LockOutcome LockWriters() override {
+        if (lockRefused) return LockOutcome::Busy;
+        if (lockUnavailable) return LockOutcome::Unavailable;
         ++lockDepth;
         ++locksTaken;
-        return true;
+        return LockOutcome::Held;
     }
     void UnlockWriters() override { --lockDepth; }
 

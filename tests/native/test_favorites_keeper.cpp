@@ -298,6 +298,30 @@ TEST(FavoritesKeeper, ALockAnotherWriterKeepsFailsTheSaveAndTheNextOneWrites) {
     EXPECT_EQ(kAB, key.favorites.bytes);
 }
 
+// A lock no process of this user may open (its name taken by another kind
+// of object) costs no edit: the save goes ahead under the same rules, the
+// key's time and bytes standing in for the lock.
+TEST(FavoritesKeeper, ALockThatCannotBeOpenedHoldsBackNoSaveAndNoRule) {
+    FakeValues key;
+    key.Store(kBinary, kDamaged);
+    FavoritesKeeper keeper = LoadedFrom(key, false);
+    key.lockUnavailable = true;
+    EXPECT_TRUE(keeper.SecureUnloadedValue(key));
+    EXPECT_EQ(kDamaged, key.backup.bytes);
+    key.now += kSecond;
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kAB));
+    EXPECT_EQ(kAB, key.favorites.bytes);
+
+    key.now += kSecond;
+    key.Store(kBinary, kABC);  // another writer's, since
+    key.now += kSecond;
+    key.history.clear();
+    EXPECT_EQ(SaveOutcome::Written, keeper.Save(key, kA));
+    ASSERT_EQ(1u, key.history.size());
+    EXPECT_EQ(kABC, key.history.begin()->second);
+    EXPECT_EQ(0, key.locksTaken);
+}
+
 // ---- the history
 
 TEST(FavoritesKeeper, ADeleteKeepsWhatItReplacedAndTheLastItemsValueToo) {

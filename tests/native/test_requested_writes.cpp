@@ -143,6 +143,10 @@ TEST(RequestedWrites, AReplaceWritesNothingUnlessTheKeyHoldsWhatWasShown) {
     shown = ShownOf(key);
     key.lockRefused = true;
     EXPECT_EQ(Outcome::LockedOut, FavoritesKeeper().Replace(key, shown, kA, "import").outcome);
+    key.lockRefused = false;
+    key.lockUnavailable = true;
+    EXPECT_EQ(Outcome::LockUnavailable, FavoritesKeeper().Replace(key, shown, kA, "import").outcome);
+    EXPECT_EQ(Outcome::LockUnavailable, FavoritesKeeper().SwapInBackup(key, shown).outcome);
     EXPECT_TRUE(key.log.empty());
     EXPECT_TRUE(key.history.empty());
 }

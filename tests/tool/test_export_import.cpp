@@ -86,6 +86,7 @@ TEST_F(FavtoolTest, WritesWaitForTheWritersLockAndGiveUpOnOneKeptTooLong) {
     for (const std::vector<std::wstring>& args : {std::vector<std::wstring>{L"import", file}, {L"restore"}}) {
         const ToolRun run = Favtool(args);
         EXPECT_EQ(3u, run.status) << args[0];
+        EXPECT_TRUE(Contains(run.err, "held by another writer")) << run.err;
         EXPECT_TRUE(Contains(run.err, "kept them locked; nothing written")) << run.err;
     }
     EXPECT_EQ(before, Snapshot());
@@ -93,6 +94,27 @@ TEST_F(FavtoolTest, WritesWaitForTheWritersLockAndGiveUpOnOneKeptTooLong) {
     const ToolRun run = Favtool({L"import", file});
     EXPECT_EQ(0u, run.status) << run.err;
     EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue({{L"c", L"c:\\c", 1}})}), Get(L"FavoriteArray"));
+}
+
+// A lock's name taken by an object nobody may wait on (another user's or
+// elevation's program made it): favtool says so, apart from a lock another
+// writer holds, and writes nothing without the lock.
+TEST_F(FavtoolTest, WritesSayWhenTheWritersLockCannotBeOpened) {
+    PutFavorites({{L"a", L"c:\\a", 1}});
+    Put(L"FavoriteArrayBackup", REG_BINARY, StoredValue({{L"b", L"c:\\b", 1}}));
+    const std::wstring file = TempFile(L"unopened.json");
+    WriteFile(file, R"({"version": 1, "favorites": [{"label": "c", "path": "c:\\c"}]})");
+    const std::wstring name = favstore::WritersLockName((L"Software\\Kalmet\\ZorvexPlugIns\\" + module).c_str());
+    const UniqueKernelHandle taken(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+    ASSERT_TRUE(taken);
+    const KeySnapshot before = Snapshot();
+    for (const std::vector<std::wstring>& args : {std::vector<std::wstring>{L"import", file}, {L"restore"}}) {
+        const ToolRun run = Favtool(args);
+        EXPECT_EQ(3u, run.status) << args[0];
+        EXPECT_TRUE(Contains(run.err, "cannot be opened")) << run.err;
+        EXPECT_FALSE(Contains(run.err, "held by another writer")) << run.err;
+    }
+    EXPECT_EQ(before, Snapshot());
 }
 
 // Values written by hand may skip levels or put items below a favourite; the

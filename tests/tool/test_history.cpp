@@ -119,6 +119,28 @@ TEST_F(HistoryTest, AnOldLayoutValueReplacedIsPutBackInTheLayoutTheMarkerThenSay
     EXPECT_EQ(2u, Entries().size()) << "the imported value is kept too";
 }
 
+// What a window could not save before it went is an entry of its own
+// ("unsaved", written by the plug-in with no lock), listed and put back as
+// any other.
+TEST_F(HistoryTest, FavouritesAWindowCouldNotSaveAreListedAndPutBack) {
+    PutFavorites({{L"a.txt", L"C:\\a.txt", 1}});
+    const std::wstring history = L"Software\\Kalmet\\ZorvexPlugIns\\" + module + L"\\History";
+    const std::vector<BYTE> unsaved = StoredValue(kTwo);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, history.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                               &key, nullptr));
+    ::RegSetValueExW(key, L"2026-12-08T23:15:57.123Z-0000 unsaved", 0, REG_BINARY, unsaved.data(),
+                     static_cast<DWORD>(unsaved.size()));
+    ::RegCloseKey(key);
+
+    ToolRun run = Favtool({L"history"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_TRUE(Contains(run.out, "unsaved: 2 favourites and 0 folders"));
+    run = Favtool({L"restore", L"--history", L"1"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ((StoredValueOf{REG_BINARY, StoredValue(kTwo)}), Get(L"FavoriteArray"));
+}
+
 TEST_F(HistoryTest, EntriesOutsideTheListAreUsageErrors) {
     PutFavorites(kTwo);
     EXPECT_TRUE(Contains(Favtool({L"history"}).out, "no entries"));

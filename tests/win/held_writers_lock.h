@@ -1,5 +1,8 @@
 // Another writer of a key holding its writers' lock, on a thread of its own
-// (a mutex belongs to the thread that took it), until Release.
+// (a mutex belongs to the thread that took it), until Release. The mutex is
+// made without initial ownership and then waited for: when the plug-in has
+// the mutex open already, a creation that asks for ownership would get the
+// existing mutex without owning it.
 #pragma once
 
 #include <windows.h>
@@ -12,16 +15,21 @@
 
 class HeldWritersLock {
 public:
-    // keyPath: the key's path under HKEY_CURRENT_USER. Returns once it is held.
-    explicit HeldWritersLock(const std::wstring& keyPath)
+    // keyPath: the key's path under HKEY_CURRENT_USER. Returns once it is
+    // held. holdAtMostMs: the holder lets go by itself after that long, as a
+    // stuck writer that finally finishes does.
+    explicit HeldWritersLock(const std::wstring& keyPath, DWORD holdAtMostMs = INFINITE)
         : m_name(favstore::WritersLockName(keyPath.c_str())),
           m_release(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           m_taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          m_holder([this] {
-              const UniqueKernelHandle lock(::CreateMutexW(nullptr, TRUE, m_name.c_str()));
+          m_released(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_holder([this, holdAtMostMs] {
+              const UniqueKernelHandle lock(::CreateMutexW(nullptr, FALSE, m_name.c_str()));
+              ::WaitForSingleObject(lock.get(), INFINITE);
               ::SetEvent(m_taken.get());
-              ::WaitForSingleObject(m_release.get(), INFINITE);
+              ::WaitForSingleObject(m_release.get(), holdAtMostMs);
               ::ReleaseMutex(lock.get());
+              ::SetEvent(m_released.get());
           }) {
         ::WaitForSingleObject(m_taken.get(), INFINITE);
     }
@@ -34,10 +42,14 @@ public:
         ::SetEvent(m_release.get());
         m_holder.join();
     }
+    // Whether the holder still has it: not let go by Release, nor by itself
+    // once its time was up.
+    bool StillHeld() const { return ::WaitForSingleObject(m_released.get(), 0) == WAIT_TIMEOUT; }
 
 private:
     std::wstring m_name;
     UniqueKernelHandle m_release;
     UniqueKernelHandle m_taken;
+    UniqueKernelHandle m_released;
     std::thread m_holder;
 };

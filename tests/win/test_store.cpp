@@ -64,14 +64,28 @@ TEST_F(StoreTest, RoundTripKeepsShapeKindsPathsAndExpandedFolders) {
               L"Empty/2/0 /1/2 jump/2/2",
               shown);
     window->UserCloseBar();
-    // Saved again and reloaded: the same tree.
+    // Closed and reloaded: the same tree. Nothing was changed, so the stored
+    // bytes stay as they were, the level skipped included.
     window->Command();
     host->Pump();
     EXPECT_EQ(shown, Outline(TreeOf(window)));
     window->Command();
     host->Pump();
+    EXPECT_EQ(StoredValue(records), ZeroFiller(ReadBinary(L"FavoriteArray"), records));
+
+    // A favourite added: the tree is saved as it shows, the level closed up.
+    window->Command();
+    host->Pump();
+    HWND tree = TreeOf(window);
+    hostsim::Focus(tree);
+    TreeView_SelectItem(tree, TreeView_GetNextSibling(tree, TreeView_GetRoot(tree)));  // the one without a label
+    window->SetCurrentDocument(L"C:\\added.txt");
+    hostsim::PressKey(*host, nullptr, VK_INSERT);
+    hostsim::PressKey(*host, nullptr, VK_RETURN);
+    window->UserCloseBar();
     std::vector<StoredRecord> saved = records;
     saved.back().depth = 2;
+    saved.push_back({L"added.txt", L"C:\\added.txt", 1});
     EXPECT_EQ(StoredValue(saved), ZeroFiller(ReadBinary(L"FavoriteArray"), saved));
 }
 
@@ -171,12 +185,25 @@ TEST_F(StoreTest, DepthZeroAsTheLastRecordAndOverDeepRecordsLoadSafelyAndAreKept
     EXPECT_EQ(StoredValue(records), ReadBinary(L"FavoriteArrayBackup"));
 }
 
-TEST_F(StoreTest, LongLabelsAreCutAndLongPathsKept) {
+// A bar that changed nothing keeps a long label as stored; once the tree is
+// saved, the label is what the tree keeps of it.
+TEST_F(StoreTest, LongLabelsAreCutWhenTheTreeIsSavedAndLongPathsKept) {
     const std::wstring label(300, L'L');
     const std::wstring path = L"C:\\" + std::wstring(400, L'p');
-    hostsim::MainWindow* window = OpenOn(StoredValue({{label, path, 1}}));
+    const auto stored = StoredValue({{label, path, 1}});
+    hostsim::MainWindow* window = OpenOn(stored);
     window->UserCloseBar();
-    const std::vector<StoredRecord> expected = {{label.substr(0, 259), path, 1}};
+    EXPECT_EQ(stored, ReadBinary(L"FavoriteArray"));
+
+    window->Command();
+    host->Pump();
+    hostsim::Focus(TreeOf(window));
+    TreeView_SelectItem(TreeOf(window), TreeView_GetRoot(TreeOf(window)));
+    window->SetCurrentDocument(L"C:\\b.txt");
+    hostsim::PressKey(*host, nullptr, VK_INSERT);
+    hostsim::PressKey(*host, nullptr, VK_RETURN);
+    window->UserCloseBar();
+    const std::vector<StoredRecord> expected = {{label.substr(0, 259), path, 1}, {L"b.txt", L"C:\\b.txt", 1}};
     EXPECT_EQ(StoredValue(expected), ZeroFiller(ReadBinary(L"FavoriteArray"), expected));
 }
 
