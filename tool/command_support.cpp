@@ -59,6 +59,7 @@ std::string IgnoredNote(const Stored& stored) {
 
 LockedKey::LockedKey(const Options& options, KeyAccess access)
     : m_key(options.module, access), m_values(m_key.Values()), m_lock(m_values) {
+    if (m_lock.Outcome() == favstore::LockOutcome::Unavailable) throw ToolError(kLockUnavailable);
     if (!m_lock.Held()) throw ToolError(kLockedOut);
 }
 
