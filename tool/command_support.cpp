@@ -54,12 +54,12 @@ std::string IgnoredNote(const Stored& stored) {
 }
 
 const Inspection* RequireLoads(const Stored& stored) {
-    if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check", kExitFinding);
+    if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check", kExitRefused);
     if (stored.state != Stored::State::Binary) return nullptr;
     if (!stored.Loads()) {
         throw ToolError("FavoriteArray does not load completely: " + stored.inspection.StopReason() +
                             "; see favtool check",
-                        kExitFinding);
+                        kExitRefused);
     }
     return &stored.inspection;
 }
@@ -124,7 +124,8 @@ favstore::Replaced WriteFavorites(const ModuleKey& key, const Stored& stored, st
         break;
     }
     throw ToolError("could not write FavoriteArray, or keep what it replaced in the history or "
-                    "FavoriteArrayBackup; nothing was changed");
+                    "FavoriteArrayBackup; nothing was changed",
+                    kExitFailed);
 }
 
 bool InHistory(const favstore::Replaced& replaced) { return !replaced.historyEntry.empty(); }
@@ -141,13 +142,13 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
     favstore::RegistryValues values = key.Values();
     favstore::FavoritesHistory history(values);
     std::vector<favstore::HistoryEntry> entries;
-    if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History");
+    if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History", kExitFailed);
     std::vector<HistoryItem> items;
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         HistoryItem item;
         item.name = it->name;
         item.named = favstore::ParseHistoryName(it->name, item.parsed);
-        if (!values.ReadHistory(it->name, item.bytes)) throw ToolError("cannot read history entry " + it->name);
+        if (!values.ReadHistory(it->name, item.bytes)) throw ToolError("cannot read history entry " + it->name, kExitFailed);
         const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(BinaryValue(item.bytes));
         item.loads = marker.has_value();
         item.oldLayout = marker == kMarkerOldLayout;

@@ -4,10 +4,18 @@
 
 #include "tool/command_support.h"
 #include "tool/console.h"
+#include "tool/json_text.h"
 #include "tool/path_prefix.h"
 #include "tool/text.h"
 
 namespace {
+
+// "the character U+003F (?)", or for a control character its code alone.
+std::string CharacterName(wchar_t c) {
+    const std::string code = CodePointName(static_cast<std::uint16_t>(c));
+    if (c < 0x20) return "the control character " + code;
+    return "the character " + code + " (" + ToUtf8(std::wstring(1, c)) + ")";
+}
 
 const char* NameOf(favstore::StoredValues::Value value) {
     switch (value) {
@@ -78,7 +86,7 @@ int RestoreCommand(const Options& options) {
                             Plural(backup->bytes.size(), "byte", "bytes") +
                             "), so the bar would show only part of it and save over the rest; nothing changed "
                             "(favtool check tells more; --force restores it anyway)",
-                        kExitFinding);
+                        kExitRefused);
     }
     const std::string backupHolds =
         backupState.loadsInCurrentLayout ? "the backup's " + With(backupState.counts)
@@ -106,9 +114,9 @@ int RestoreCommand(const Options& options) {
     case Outcome::MarkerChanged:
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");
     case Outcome::NotKept:
-        throw ToolError("could not keep FavoriteArray in the history; nothing written");
+        throw ToolError("could not keep FavoriteArray in the history; nothing written", kExitFailed);
     case Outcome::Failed:
-        throw ToolError(SwapFailure(done, values));
+        throw ToolError(SwapFailure(done, values), kExitFailed);
     }
     PrintOut("restore: " + change + " in FavoriteArray" + Where(options) +
              (done.replaced.inBackup
@@ -125,6 +133,11 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
     if (to.empty() || !IsAbsolutePath(to)) {
         throw ToolError("the new path " + Quoted(to) +
                             " must start at a drive or share (as in D:\\Work or \\\\server\\share\\Work)",
+                        kExitUsage);
+    }
+    if (const std::optional<wchar_t> bad = ImpossiblePathCharacter(to)) {
+        throw ToolError("the new path " + Quoted(to) + " holds " + CharacterName(*bad) +
+                            ", which no file or folder name can hold",
                         kExitUsage);
     }
     const ModuleKey reader = ExistingKey(options);
@@ -151,8 +164,9 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
         changes += line + (onlyCase ? " (only the case or the slashes change)\n" : "\n");
         record.path.assign(moved->begin(), moved->end());
     }
-    PrintOut(changes);
+    // The lines of changes are results: printed once the write is done, never before a failure.
     if (changed == 0) {
+        PrintOut(changes);
         if (caseOnly) {
             return NothingToDo("relocate", "only the case or the slashes of " + Plural(caseOnly, "path", "paths") +
                                                " would change, which names the same files" + Where(options) +
@@ -161,13 +175,13 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
         return NothingToDo("relocate", "no favourite is at or below " + Quoted(from) + Where(options));
     }
     if (options.dryRun) {
-        PrintOut("relocate: " + Plural(changed, "path", "paths") + " would change" + Where(options) +
+        PrintOut(changes + "relocate: " + Plural(changed, "path", "paths") + " would change" + Where(options) +
                  "; dry run, nothing written\n");
         return kExitSuccess;
     }
     const ModuleKey key(options.module, KeyAccess::Write);
     const favstore::Replaced replaced = WriteFavorites(key, stored, favfmt::Encode(records), "relocate");
-    PrintOut("relocate: rewrote " + Plural(changed, "path", "paths") + " in FavoriteArray" + Where(options) +
+    PrintOut(changes + "relocate: rewrote " + Plural(changed, "path", "paths") + " in FavoriteArray" + Where(options) +
              UndoHint(replaced));
     return kExitSuccess;
 }
