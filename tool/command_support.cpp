@@ -181,6 +181,28 @@ std::string LocalTime(favstore::Ticks utc) {
     return text;
 }
 
+std::string IsoLocalTime(favstore::Ticks utc) {
+    FILETIME ft = {static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+    SYSTEMTIME universal = {};
+    SYSTEMTIME local = {};
+    FILETIME localFt = {};
+    if (!::FileTimeToSystemTime(&ft, &universal) || !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local) ||
+        !::SystemTimeToFileTime(&local, &localFt)) {
+        return {};
+    }
+    // The offset in force at that moment, summer time included.
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    const long long minutes = (ticks(localFt) - ticks(ft)) / (10'000'000LL * 60);
+    const long long away = minutes < 0 ? -minutes : minutes;
+    char text[40];
+    (void)std::snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02u%c%02lld:%02lld", local.wYear, local.wMonth,
+                        local.wDay, local.wHour, local.wMinute, local.wSecond, minutes < 0 ? '-' : '+', away / 60,
+                        away % 60);
+    return text;
+}
+
 void PrintJson(const Json& document) { PrintOut(DumpJson(document, !OutputCarriesUnicode()) + "\n"); }
 
 Json CountsJson(const TreeCounts& counts) {

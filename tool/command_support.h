@@ -103,6 +103,9 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key);
 const HistoryItem& HistoryEntryOf(const std::vector<HistoryItem>& items, int number);
 
 std::string LocalTime(favstore::Ticks utc);
+// ISO 8601 local time with its offset from UTC ("2026-12-09T08:15:57+09:00"),
+// for documents; empty when the time cannot be converted.
+std::string IsoLocalTime(favstore::Ticks utc);
 
 void PrintJson(const Json& document);
 

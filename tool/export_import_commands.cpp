@@ -90,6 +90,11 @@ int ExportCommand(const Options& options, const std::wstring& file) {
     const bool toOutput = file == kStandardStream;
     // A file is UTF-8 always; standard output only when it carries every character.
     const std::string document = ExportDocument(tree, toOutput && !OutputCarriesUnicode());
+    // A backup that cannot be imported again is no backup: refuse it before anything is written.
+    if (const std::optional<std::string> problem = RoundTripProblem(tree, document)) {
+        throw ToolError("import could not take back the document this value makes (" + *problem +
+                        "); nothing was written");
+    }
     if (toOutput) {
         PrintOut(document);
     } else {

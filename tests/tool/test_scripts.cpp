@@ -3,6 +3,7 @@
 // conventions of Windows tools, and documents that come back whole.
 #include "tests/tool/favtool_fixture.h"
 
+#include <regex>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -163,6 +164,20 @@ TEST_F(FavtoolTest, RelocateWritesTheBarsSeparatorsAndRefusesImpossibleNames) {
     EXPECT_EQ((StoredValueOf{REG_BINARY,
                              StoredValue({{L"a", L"\\\\?\\E:\\x/y\\a.txt", 1}, {L"b", L"\\\\?\\E:\\x/y\\sub\\b.txt", 1}})}),
               Get(L"FavoriteArray"));
+}
+
+TEST_F(FavtoolTest, HistoryJsonHasAVersionAndTimesWithTheirOffset) {
+    PutFavorites(kProjects);
+    const std::wstring file = TempFile(L"one.json");
+    WriteFile(file, R"({"version": 1, "favorites": [{"label": "a.txt", "path": "C:\\a.txt"}]})");
+    ASSERT_EQ(0u, Favtool({L"import", file}).status);
+    const ToolRun run = Favtool({L"history", L"--json"});
+    ASSERT_EQ(0u, run.status) << run.err;
+    const nlohmann::json document = nlohmann::json::parse(run.out);
+    EXPECT_EQ(1, document["version"]);
+    ASSERT_EQ(1u, document["entries"].size());
+    const std::string time = document["entries"][0]["time"];
+    EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)"))) << time;
 }
 
 }  // namespace
