@@ -64,12 +64,12 @@ LockedKey::LockedKey(const Options& options, KeyAccess access)
 }
 
 const Inspection* RequireLoads(const Stored& stored) {
-    if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check", kExitFinding);
+    if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check", kExitRefused);
     if (stored.state != Stored::State::Binary) return nullptr;
     if (!stored.Loads()) {
         throw ToolError(stored.name + " does not load completely: " + stored.inspection.StopReason() +
                             "; see favtool check",
-                        kExitFinding);
+                        kExitRefused);
     }
     return &stored.inspection;
 }
@@ -135,7 +135,8 @@ favstore::Replaced WriteFavorites(LockedKey& key, const Stored& stored, std::vec
         break;
     }
     throw ToolError("could not write FavoriteArray, or keep what it replaced in the history or "
-                    "FavoriteArrayBackup; nothing was changed");
+                    "FavoriteArrayBackup; nothing was changed",
+                    kExitFailed);
 }
 
 bool InHistory(const favstore::Replaced& replaced) { return !replaced.historyEntry.empty(); }
@@ -216,7 +217,7 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
     favstore::RegistryValues values = key.Values();
     favstore::FavoritesHistory history(values);
     std::vector<favstore::HistoryEntry> entries;
-    if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History");
+    if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History", kExitFailed);
     std::vector<std::size_t> daily;
     history.Beyond(entries, &daily);
     std::vector<HistoryItem> items;
@@ -226,7 +227,7 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
         item.named = favstore::ParseHistoryName(item.name, item.parsed);
         item.daily = std::find(daily.begin(), daily.end(), i) != daily.end();
         const std::optional<favstore::StoredValue> value = key.ReadHistoryEntry(item.name);
-        if (!value) throw ToolError("cannot read history entry " + item.name);
+        if (!value) throw ToolError("cannot read history entry " + item.name, kExitFailed);
         item.type = value->type;
         item.bytes = value->bytes;
         const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(*value);
@@ -285,6 +286,28 @@ std::string LocalTime(favstore::Ticks utc) {
     char text[32];
     (void)std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u", local.wYear, local.wMonth, local.wDay,
                         local.wHour, local.wMinute, local.wSecond);
+    return text;
+}
+
+std::string IsoLocalTime(favstore::Ticks utc) {
+    FILETIME ft = {static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+    SYSTEMTIME universal = {};
+    SYSTEMTIME local = {};
+    FILETIME localFt = {};
+    if (!::FileTimeToSystemTime(&ft, &universal) || !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local) ||
+        !::SystemTimeToFileTime(&local, &localFt)) {
+        return {};
+    }
+    // The offset in force at that moment, summer time included.
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    const long long minutes = (ticks(localFt) - ticks(ft)) / (10'000'000LL * 60);
+    const long long away = minutes < 0 ? -minutes : minutes;
+    char text[40];
+    (void)std::snprintf(text, sizeof(text), "%04u-%02u-%02uT%02u:%02u:%02u%c%02lld:%02lld", local.wYear, local.wMonth,
+                        local.wDay, local.wHour, local.wMinute, local.wSecond, minutes < 0 ? '-' : '+', away / 60,
+                        away % 60);
     return text;
 }
 

@@ -165,6 +165,9 @@ Stored StoredOf(const HistoryItem& item, int number);
 Stored ReadStoredOrEntry(const ModuleKey& key, const Options& options);
 
 std::string LocalTime(favstore::Ticks utc);
+// ISO 8601 local time with its offset from UTC ("2026-12-09T08:15:57+09:00"),
+// for documents; empty when the time cannot be converted.
+std::string IsoLocalTime(favstore::Ticks utc);
 
 void PrintJson(const Json& document);
 

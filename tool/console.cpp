@@ -96,7 +96,7 @@ std::optional<std::string> ReadStandardInput(std::size_t limit) {
         if (!::ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_BROKEN_PIPE) break;  // the writer has finished
-            throw ToolError("cannot read standard input (" + SystemMessage(static_cast<LONG>(error)) + ")");
+            throw ToolError("cannot read standard input (" + SystemMessage(static_cast<LONG>(error)) + ")", kExitFailed);
         }
         if (n == 0) break;
         if (bytes.size() + n > limit) {

@@ -35,7 +35,7 @@ std::string ReadDocumentBytes(const std::wstring& file) {
     for (;;) {
         DWORD n = 0;
         if (!::ReadFile(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
-            throw ToolError("cannot read " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")");
+            throw ToolError("cannot read " + ToUtf8(file) + " (" + SystemMessage(::GetLastError()) + ")", kExitFailed);
         }
         if (n == 0) return text;
         if (text.size() + n > kMaxDocumentBytes) {
@@ -65,7 +65,11 @@ void WriteFileText(const std::wstring& file, const std::string& text) {
     {
         UniqueFile h(::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                    nullptr));
-        if (!h) throw ToolError("cannot create " + ToUtf8(partial) + " (" + SystemMessage(::GetLastError()) + ")");
+        if (!h) {
+            throw ToolError("cannot create " + ToUtf8(partial) + " (" + SystemMessage(::GetLastError()) +
+                                "); nothing was written",
+                            kExitFailed);
+        }
         std::size_t done = 0;
         while (done < text.size()) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1 << 20));
@@ -74,7 +78,9 @@ void WriteFileText(const std::wstring& file, const std::string& text) {
                 const DWORD error = ::GetLastError();
                 h.reset();
                 ::DeleteFileW(partial.c_str());
-                throw ToolError("cannot write " + ToUtf8(partial) + " (" + SystemMessage(error) + ")");
+                throw ToolError("cannot write " + ToUtf8(partial) + " (" + SystemMessage(error) + "); " +
+                                    ToUtf8(file) + " was left as it was",
+                                kExitFailed);
             }
             done += written;
         }
@@ -82,7 +88,8 @@ void WriteFileText(const std::wstring& file, const std::string& text) {
     if (!::MoveFileExW(partial.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         const DWORD error = ::GetLastError();
         ::DeleteFileW(partial.c_str());
-        throw ToolError("cannot write " + ToUtf8(file) + " (" + SystemMessage(error) + ")");
+        throw ToolError("cannot write " + ToUtf8(file) + " (" + SystemMessage(error) + "); it was left as it was",
+                        kExitFailed);
     }
 }
 
@@ -96,6 +103,11 @@ int ExportCommand(const Options& options, const std::wstring& file) {
     const bool toOutput = file == kStandardStream;
     // A file is UTF-8 always; standard output only when it carries every character.
     const std::string document = ExportDocument(tree, toOutput && !OutputCarriesUnicode());
+    // A backup that cannot be imported again is no backup: refuse it before anything is written.
+    if (const std::optional<std::string> problem = RoundTripProblem(tree, document)) {
+        throw ToolError("import could not take back the document this value makes (" + *problem +
+                        "); nothing was written");
+    }
     if (toOutput) {
         PrintOut(document);
     } else {

@@ -6,6 +6,7 @@
 
 #include "tool/command_support.h"
 #include "tool/console.h"
+#include "tool/json_document.h"
 #include "tool/text.h"
 
 int HistoryCommand(const Options& options) {
@@ -18,7 +19,7 @@ int HistoryCommand(const Options& options) {
             const TreeCounts counts = Count(BuildTree(item.inspection.records));
             entries.push_back(Json{{"number", n + 1},
                                    {"name", item.name},
-                                   {"time", item.named ? LocalTime(item.parsed.utc) : std::string()},
+                                   {"time", item.named ? Json(IsoLocalTime(item.parsed.utc)) : Json(nullptr)},
                                    {"reason", item.named ? item.parsed.reason : std::string()},
                                    {"favorites", counts.favorites},
                                    {"folders", counts.folders},
@@ -26,7 +27,7 @@ int HistoryCommand(const Options& options) {
                                    {"loads", item.loads},
                                    {"daily", item.daily}});
         }
-        PrintJson(Json{{"key", Hkcu(key) + "\\History"}, {"entries", entries}});
+        PrintJson(Json{{"version", kDocumentVersion}, {"key", Hkcu(key) + "\\History"}, {"entries", entries}});
         return kExitSuccess;
     }
     if (items.empty()) {

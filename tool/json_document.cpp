@@ -1,5 +1,6 @@
 #include "tool/json_document.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -126,11 +127,9 @@ private:
         }
         const Members m = Check(node, {"label", "path", "folder", "expanded", "items"});
         Item item;
+        // Control characters (escaped: JSON holds none raw) are kept as the value held them: export
+        // writes whatever the value holds, and what it writes comes back whole.
         item.label = Text(&Required(node, m[kLabel], "label"), "label");
-        if (const std::optional<wchar_t> control = FirstControlCharacter(item.label)) {
-            Fail(*m[kLabel], "\"label\" holds the control character " + CodePointName(static_cast<std::uint16_t>(*control)) +
-                                 ", which labels cannot hold");
-        }
         item.folder = Flag(m[kFolder], "folder");
         if (item.folder) {
             if (m[kPath]) item.path = Text(m[kPath], "path");
@@ -140,13 +139,9 @@ private:
             item.path = Text(m[kPath], "path");
             if (m[kExpanded]) Fail(*m[kExpanded], "only folders have \"expanded\"");
         }
-        if (item.path.find(L'\0') != std::wstring::npos) Fail(*m[kPath], "\"path\" holds a NUL character");
-        // Windows takes "/" for "\" in file names; the bar's own paths use "\". Paths
-        // starting with \\?\ are passed on unparsed, so there "/" is a character.
-        if (item.path.rfind(L"\\\\?\\", 0) != 0 && item.path.find(L'/') != std::wstring::npos) {
-            for (wchar_t& c : item.path) {
-                if (c == L'/') c = L'\\';
-            }
+        const std::wstring asImported = PathAsImported(item.path);
+        if (asImported != item.path) {
+            item.path = asImported;
             ++m_slashedPaths;
         }
         for (const BarDifference& difference : BarDifferences(item)) {
@@ -195,12 +190,49 @@ std::vector<BarDifference> BarDifferences(const Item& item) {
     if (const auto control = FirstControlCharacter(item.label)) {
         differences.push_back({false, "its label holds the control character " +
                                           CodePointName(static_cast<std::uint16_t>(*control)) +
-                                          ", which import refuses: remove it from the document before importing"});
+                                          ", which the bar shows as no character or a box"});
+    }
+    if (item.path.find(L'\0') != std::wstring::npos) {
+        differences.push_back({true, "its path holds a NUL character, which no file name holds"});
     }
     if (item.folder && !item.path.empty()) {
         differences.push_back({true, "it is a folder with a path, which the bar keeps but never uses"});
     }
     return differences;
+}
+
+std::wstring PathAsImported(std::wstring path) {
+    // Windows takes "/" for "\" in file names; the bar's own paths use "\". Paths
+    // starting with \\?\ are passed on unparsed, so there "/" is a character.
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    return path;
+}
+
+std::optional<std::string> RoundTripProblem(const Tree& tree, const std::string& document) {
+    std::vector<favfmt::Record> expected = Flatten(tree);
+    for (favfmt::Record& record : expected) {
+        const std::wstring path = PathAsImported(std::wstring(record.path.begin(), record.path.end()));
+        record.path.assign(path.begin(), path.end());
+    }
+    std::vector<favfmt::Record> read;
+    try {
+        if (document.size() > kMaxDocumentBytes) return "the document is larger than import reads";
+        read = Flatten(ImportDocument(document).tree);
+    } catch (const DocumentError& e) {
+        return "import would refuse the document at " + std::to_string(e.line) + ":" + std::to_string(e.column) +
+               ": " + e.what();
+    }
+    const std::size_t common = std::min(expected.size(), read.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (!(expected[i] == read[i])) return "record " + std::to_string(i + 1) + " would not come back as it is";
+    }
+    if (expected.size() != read.size()) {
+        return "import would read " + std::to_string(read.size()) + " records, not " + std::to_string(expected.size());
+    }
+    return std::nullopt;
 }
 
 ImportedDocument ImportDocument(const std::string& bytes) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -67,3 +68,11 @@ struct ImportedDocument {
 // Reads and checks the whole document (UTF-8, with or without a byte order
 // mark, or UTF-16 with one) before returning its tree. Throws DocumentError.
 ImportedDocument ImportDocument(const std::string& bytes);
+
+// A path as import keeps it: "/" becomes "\", as the bar writes paths,
+// except after \\?\.
+std::wstring PathAsImported(std::wstring path);
+
+// Why import would not give back this tree from the document export wrote of
+// it (paths taken as PathAsImported keeps them); nullopt when it would.
+std::optional<std::string> RoundTripProblem(const Tree& tree, const std::string& document);

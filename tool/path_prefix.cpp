@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 #include "tool/file_probe.h"
 
 namespace {
@@ -30,7 +32,7 @@ bool EqualIgnoringCase(const wchar_t* a, const wchar_t* b, std::size_t n) {
 }  // namespace
 
 PathPrefix::PathPrefix(const std::wstring& from, const std::wstring& to)
-    : m_from(WithoutTrailingSeparators(from)), m_to(WithoutTrailingSeparators(to)) {}
+    : m_from(WithoutTrailingSeparators(from)), m_to(WithoutTrailingSeparators(WithBarSeparators(to))) {}
 
 std::optional<std::wstring> PathPrefix::Relocate(const std::wstring& path) const {
     const std::size_t n = m_from.size();
@@ -48,4 +50,23 @@ bool SamePathIgnoringCase(const std::wstring& a, const std::wstring& b) {
 bool IsAbsolutePath(const std::wstring& path) {
     if (path.size() == 2 && path[1] == L':' && iswalpha(path[0])) return true;  // a drive, taken as its root
     return !probe::PathRoot(path).empty();
+}
+
+std::wstring WithBarSeparators(std::wstring path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    return WithBackslashes(std::move(path));
+}
+
+std::optional<wchar_t> ImpossiblePathCharacter(const std::wstring& path) {
+    std::size_t start = 0;
+    if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == L'?' || path[2] == L'.') &&
+        IsSeparator(path[3])) {
+        start = 4;
+    }
+    for (std::size_t i = start; i < path.size(); ++i) {
+        const wchar_t c = path[i];
+        if (c < 0x20 || std::wstring_view(L"<>\"|?*").find(c) != std::wstring_view::npos) return c;
+        if (c == L':' && !(i == start + 1 && iswalpha(path[start]))) return c;
+    }
+    return std::nullopt;
 }

@@ -7,7 +7,8 @@
 
 class PathPrefix {
 public:
-    // Trailing separators of both are ignored: "C:\Proj\" is "C:\Proj".
+    // Trailing separators of both are ignored: "C:\Proj\" is "C:\Proj". The
+    // new prefix is written with the separators the bar writes (WithBarSeparators).
     PathPrefix(const std::wstring& from, const std::wstring& to);
 
     bool Empty() const { return m_from.empty(); }
@@ -27,3 +28,12 @@ bool SamePathIgnoringCase(const std::wstring& a, const std::wstring& b);
 
 // Whether a path starts at a drive's root or a share ("C:\x", "C:", "\\server\share").
 bool IsAbsolutePath(const std::wstring& path);
+
+// The path with "/" written as "\", as the bar writes paths; a path that
+// starts with \\?\ is passed on unparsed by Windows, so there "/" stays.
+std::wstring WithBarSeparators(std::wstring path);
+
+// The first character no file name can hold (control characters, < > " | ? *,
+// and a colon anywhere but after a drive letter); a path may start with the
+// \\?\ or \\.\ prefix. nullopt when there is none.
+std::optional<wchar_t> ImpossiblePathCharacter(const std::wstring& path);

@@ -47,7 +47,7 @@ ModuleKey::ModuleKey(const std::wstring& module, KeyAccess access) : m_path(Plug
         }
     }
     if (rc != ERROR_SUCCESS) {
-        throw ToolError("cannot open HKCU\\" + ToUtf8(m_path) + " (" + SystemMessage(rc) + ")");
+        throw ToolError("cannot open HKCU\\" + ToUtf8(m_path) + " (" + SystemMessage(rc) + ")", kExitFailed);
     }
 }
 
@@ -91,7 +91,7 @@ std::optional<favstore::StoredValue> ModuleKey::Read(const wchar_t* name) const 
     case favstore::ReadOutcome::Unreadable:
         break;
     }
-    throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(static_cast<DWORD>(rc)) + ")");
+    throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(static_cast<DWORD>(rc)) + ")", kExitFailed);
 }
 
 std::optional<favstore::StoredValue> ModuleKey::ReadHistoryEntry(const std::string& name) const {

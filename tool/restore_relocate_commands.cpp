@@ -4,10 +4,18 @@
 
 #include "tool/command_support.h"
 #include "tool/console.h"
+#include "tool/json_text.h"
 #include "tool/path_prefix.h"
 #include "tool/text.h"
 
 namespace {
+
+// "the character U+003F (?)", or for a control character its code alone.
+std::string CharacterName(wchar_t c) {
+    const std::string code = CodePointName(static_cast<std::uint16_t>(c));
+    if (c < 0x20) return "the control character " + code;
+    return "the character " + code + " (" + ToUtf8(std::wstring(1, c)) + ")";
+}
 
 const char* NameOf(favstore::StoredValues::Value value) {
     switch (value) {
@@ -41,14 +49,14 @@ void RequireRestorable(const HistoryItem& entry, const std::string& which, const
                             ", so the bar would show only part of it and save over the rest; nothing changed "
                             "(favtool list --history " + std::to_string(options.historyEntry) +
                             " shows what loads; --force restores it anyway)",
-                        kExitFinding);
+                        kExitRefused);
     }
     if (drops.Any() && drops.Oldest() >= static_cast<std::size_t>(options.historyEntry)) {
         throw ToolError("restoring " + which + " would drop " + drops.Entries() +
                             " from the history to keep the value it replaces, the entry restored or older ones; "
                             "nothing changed (favtool export --history N FILE keeps a copy of an entry; --force "
                             "restores it anyway)",
-                        kExitFinding);
+                        kExitRefused);
     }
 }
 
@@ -108,7 +116,7 @@ std::string SwapBackupIn(LockedKey& key, const favstore::StoredValue& backup, co
                             Plural(backup.bytes.size(), "byte", "bytes") +
                             "), so the bar would show only part of it and save over the rest; nothing changed "
                             "(favtool check tells more; --force restores it anyway)",
-                        kExitFinding);
+                        kExitRefused);
     }
     const std::string backupHolds =
         backupState.loadsInCurrentLayout ? "the backup's " + With(backupState.counts)
@@ -136,9 +144,9 @@ std::string SwapBackupIn(LockedKey& key, const favstore::StoredValue& backup, co
     case Outcome::MarkerChanged:
         throw ToolError("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written");
     case Outcome::NotKept:
-        throw ToolError("could not keep FavoriteArray in the history; nothing written");
+        throw ToolError("could not keep FavoriteArray in the history; nothing written", kExitFailed);
     case Outcome::Failed:
-        throw ToolError(SwapFailure(done, key.Values()));
+        throw ToolError(SwapFailure(done, key.Values()), kExitFailed);
     }
     // The swap back needs --force when what went to the backup does not load.
     const bool undoForced = stored.value && !favstore::MarkerThatLoads(*stored.value);
@@ -210,6 +218,11 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
                             " must start at a drive or share (as in D:\\Work or \\\\server\\share\\Work)",
                         kExitUsage);
     }
+    if (const std::optional<wchar_t> bad = ImpossiblePathCharacter(to)) {
+        throw ToolError("the new path " + Quoted(to) + " holds " + CharacterName(*bad) +
+                            ", which no file or folder name can hold",
+                        kExitUsage);
+    }
     // The paths are moved in what the key holds under the writers' lock, so
     // a window's save just before is moved too, not undone.
     Relocation relocation;
@@ -233,8 +246,10 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
             }
         }
     }
-    PrintOut(relocation.changes);
+    // The lines of changes are results: printed once the write is done and
+    // the lock released, never before a failure.
     if (relocation.changed == 0) {
+        PrintOut(relocation.changes);
         if (relocation.caseOnly) {
             return NothingToDo("relocate", "only the case or the slashes of " +
                                                Plural(relocation.caseOnly, "path", "paths") +
@@ -243,6 +258,6 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
         }
         return NothingToDo("relocate", "no favourite is at or below " + Quoted(from) + Where(options));
     }
-    PrintOut(result);
+    PrintOut(relocation.changes + result);
     return kExitSuccess;
 }

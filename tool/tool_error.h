@@ -9,7 +9,7 @@
 
 class ToolError : public std::runtime_error {
 public:
-    explicit ToolError(const std::string& message, int status = kExitFailure)
+    explicit ToolError(const std::string& message, int status = kExitRefused)
         : std::runtime_error(message), m_status(status) {}
     int Status() const { return m_status; }
 

@@ -83,7 +83,7 @@ TEST_F(FavtoolTest, OutputThatCannotBeWrittenIsAFailure) {
     RunSetup closed;
     closed.closedOutput = true;
     const ToolRun run = Favtool({L"list"}, closed);
-    EXPECT_EQ(3u, run.status);
+    EXPECT_EQ(4u, run.status) << "a system error";
     EXPECT_TRUE(Contains(run.err, "the output could not be written whole"));
 
     const ToolRun whole = Favtool({L"list"});

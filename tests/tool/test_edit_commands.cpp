@@ -17,7 +17,7 @@ TEST_F(FavtoolTest, RestoreSwapsTheValuesWithTheirTypesAndUndoes) {
     // Rescued bytes that do not load are swapped in only when asked: the bar
     // would show part of them and save over the rest.
     ToolRun run = Favtool({L"restore"});
-    EXPECT_EQ(1u, run.status);
+    EXPECT_EQ(3u, run.status) << "refused, nothing written";
     EXPECT_TRUE(Contains(run.err, "--force"));
     EXPECT_EQ(before, Snapshot());
 
@@ -159,7 +159,7 @@ TEST_F(FavtoolTest, RelocateRefusesAValueThatDoesNotLoadCompletely) {
     PutDword(L"check", 1);
     const KeySnapshot before = Snapshot();
     const ToolRun run = Favtool({L"relocate", L"C:\\Proj", L"E:\\x"});
-    EXPECT_EQ(1u, run.status);
+    EXPECT_EQ(3u, run.status) << "refused, nothing written";
     EXPECT_TRUE(Contains(run.err, "does not load completely"));
     EXPECT_EQ(before, Snapshot());
 }
@@ -211,7 +211,7 @@ TEST_F(FavtoolTest, MissingTellsFilesThatAreGoneFromFilesItCannotCheck) {
     EXPECT_FALSE(document["cannot_check"][0]["reason"].get<std::string>().empty());
 }
 
-// One meaning per status for every command: 0 done, 1 a finding, 2 usage, 3 a failure.
+// One meaning per status for every command: 0 done, 1 a finding, 2 usage, 3 refused, 4 failed part-way.
 TEST_F(FavtoolTest, ExitStatusesMeanTheSameForEveryCommand) {
     for (const std::vector<std::wstring>& args :
          {std::vector<std::wstring>{L"frobnicate"}, {L"export"}, {L"relocate", L"C:\\a"}, {}, {L"list", L"--bogus"},
@@ -225,14 +225,17 @@ TEST_F(FavtoolTest, ExitStatusesMeanTheSameForEveryCommand) {
     const std::vector<BYTE> whole = StoredValue(SampleTree());
     Put(L"FavoriteArray", REG_BINARY, std::vector<BYTE>(whole.begin(), whole.end() - 1));
     PutDword(L"check", 1);
-    for (const std::vector<std::wstring>& args : {std::vector<std::wstring>{L"list"}, {L"check"}, {L"missing"},
-                                                  {L"export", TempFile(L"never.json")}, {L"list", L"--json"}}) {
+    for (const std::vector<std::wstring>& args :
+         {std::vector<std::wstring>{L"list"}, {L"check"}, {L"missing"}, {L"list", L"--json"}}) {
         EXPECT_EQ(1u, Favtool(args).status) << Utf8(args[0]) << ": a value that does not load completely is a finding";
     }
+    const KeySnapshot before = Snapshot();
     for (const std::vector<std::wstring>& args :
-         {std::vector<std::wstring>{L"import", TempFile(L"no such file.json")}}) {
-        EXPECT_EQ(3u, Favtool(args).status) << Utf8(args[0]);
+         {std::vector<std::wstring>{L"import", TempFile(L"no such file.json")}, {L"export", TempFile(L"never.json")},
+          {L"relocate", L"C:\\Proj", L"D:\\x"}}) {
+        EXPECT_EQ(3u, Favtool(args).status) << Utf8(args[0]) << ": refused, nothing written";
     }
+    EXPECT_EQ(before, Snapshot());
 }
 
 // Each command that finds nothing to change says so the same way and succeeds.

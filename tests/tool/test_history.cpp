@@ -205,11 +205,11 @@ TEST_F(HistoryTest, RestoreNeverDropsTheEntryItRestoresOrAnOlderOneWithoutForce)
     const KeySnapshot before = Snapshot();
     for (const wchar_t* number : {L"15", L"1"}) {
         const ToolRun run = Favtool({L"restore", L"--history", number});
-        EXPECT_EQ(1u, run.status) << run.out;
+        EXPECT_EQ(3u, run.status) << run.out;
         EXPECT_TRUE(Contains(run.err, "would drop entry 15 (")) << run.err;
         EXPECT_TRUE(Contains(run.err, "--force"));
     }
-    EXPECT_EQ(1u, Favtool({L"restore", L"--history", L"15", L"--dry-run"}).status);
+    EXPECT_EQ(3u, Favtool({L"restore", L"--history", L"15", L"--dry-run"}).status);
     EXPECT_TRUE(before == Snapshot());
     EXPECT_EQ(16u, Entries().size());
 
@@ -228,12 +228,12 @@ TEST_F(HistoryTest, AnEntryThatDoesNotLoadOrIsNotBinaryIsRestoredOnlyWithForce) 
     const KeySnapshot before = Snapshot();
 
     ToolRun run = Favtool({L"restore", L"--history", L"2"});
-    EXPECT_EQ(1u, run.status);
+    EXPECT_EQ(3u, run.status);
     EXPECT_TRUE(Contains(run.err, "history entry 2 (")) << run.err;
     EXPECT_TRUE(Contains(run.err, "does not load completely"));
     EXPECT_TRUE(Contains(run.err, "--force restores it anyway"));
     run = Favtool({L"restore", L"--history", L"1"});
-    EXPECT_EQ(1u, run.status);
+    EXPECT_EQ(3u, run.status);
     EXPECT_TRUE(Contains(run.err, "REG_SZ"));
     EXPECT_TRUE(before == Snapshot());
 
@@ -255,7 +255,7 @@ TEST_F(HistoryTest, TheUndoLineOfAValueThatWentToTheBackupIsRestoreForce) {
     ToolRun run = Favtool({L"import", Document(R"({"version": 1, "favorites": [{"label": "n", "path": "C:\\n"}]})")});
     ASSERT_EQ(0u, run.status) << run.err;
     EXPECT_TRUE(Contains(run.out, "is in FavoriteArrayBackup: favtool restore --force puts it back"));
-    EXPECT_EQ(1u, Favtool({L"restore"}).status) << "the damaged value is refused without --force";
+    EXPECT_EQ(3u, Favtool({L"restore"}).status) << "the damaged value is refused without --force";
     run = Favtool({L"restore", L"--force"});
     ASSERT_EQ(0u, run.status) << run.err;
     EXPECT_EQ((StoredValueOf{REG_BINARY, damaged}), Get(L"FavoriteArray"));
