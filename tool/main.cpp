@@ -13,6 +13,7 @@
 #include "tool/commands.h"
 #include "tool/console.h"
 #include "tool/exit_status.h"
+#include "tool/language.h"
 #include "tool/registry.h"
 #include "tool/text.h"
 
@@ -117,7 +118,7 @@ std::string CommandList() {
 std::string CommandProblem(const std::vector<std::string>& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--module" || arg == "--encoding") {
+        if (arg == "--module" || arg == "--encoding" || arg == "--lang") {
             ++i;
             continue;
         }
@@ -177,6 +178,18 @@ std::string QuoteProblem(const std::vector<std::string>& args) {
     return {};
 }
 
+// The help is built in the language spoken, so --lang is read ahead of the
+// parser (which checks it again and refuses a value it does not know).
+Language LanguageOf(const std::vector<std::string>& args) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::optional<Language> named;
+        if (args[i] == "--lang" && i + 1 < args.size()) named = LanguageNamed(args[i + 1]);
+        if (args[i].rfind("--lang=", 0) == 0) named = LanguageNamed(args[i].substr(7));
+        if (named) return *named;
+    }
+    return UserLanguage();
+}
+
 int Usage(const std::string& message) {
     PrintErr("favtool: " + message + "\n");
     return kExitUsage;
@@ -199,6 +212,8 @@ int wmain(int argc, wchar_t** argv) {
     utf8Argv.reserve(args.size());
     for (const std::string& arg : args) utf8Argv.push_back(arg.c_str());
 
+    UseLanguage(LanguageOf(args));
+
     CLI::App app{kDescription, "favtool"};
     app.allow_windows_style_options(false);  // "/..." is a path here, not an option
     app.require_subcommand(1, 1);
@@ -214,6 +229,11 @@ int wmain(int argc, wchar_t** argv) {
                    Fit("redirected output in utf8, or in the console's code page (the default when there is a "
                        "console)"))
         ->check(CLI::IsMember({"utf8", "console"}));
+    std::string language;
+    app.add_option("--lang", language,
+                   Fit("the language of messages and help: ja (Japanese) or en (English); the default is "
+                       "Windows' display language"))
+        ->check(CLI::IsMember({"ja", "en"}));
 
     Options options;
     std::string file;

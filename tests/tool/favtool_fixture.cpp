@@ -1,5 +1,7 @@
 #include "tests/tool/favtool_fixture.h"
 
+#include <cctype>
+#include <set>
 #include <thread>
 
 #include "common/handles.h"
@@ -72,6 +74,39 @@ std::string Utf8(const std::wstring& text) {
     return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
 }
 
+::testing::AssertionResult SpeaksOnlyJapanese(const std::string& text) {
+    // Words of sentences, none of them a command, option or value name.
+    static const std::set<std::string> englishWords = {
+        "the",     "is",      "are",   "was",   "not",    "nothing",   "cannot",     "could", "does",
+        "with",    "which",   "would", "and",   "from",   "into",      "there",      "what",  "written",
+        "of",      "to",      "in",    "for",   "by",     "favourite", "favourites", "folder", "folders",
+        "entries", "loads",   "value", "values", "shows", "replaced",  "earlier",
+    };
+    std::string found;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (!std::isalpha(static_cast<unsigned char>(text[at]))) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
+        // A word inside a name (--dry-run, FavoriteArray, C:\the\path) is no sentence.
+        const bool inName = (at > 0 && (text[at - 1] == '-' || text[at - 1] == '\\' || text[at - 1] == '/' ||
+                                        text[at - 1] == '_' || text[at - 1] == '.')) ||
+                            (end < text.size() && (text[end] == '-' || text[end] == '\\' || text[end] == '_' ||
+                                                   text[end] == '.' || text[end] == '='));
+        std::string word = text.substr(at, end - at);
+        for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!inName && englishWords.count(word)) {
+            found += (found.empty() ? "" : ", ") + text.substr(at, end - at);
+        }
+        at = end;
+    }
+    if (found.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "English words (" << found << ") in:\n" << text;
+}
+
 std::vector<StoredRecord> SampleTree() {
     return {
         {L"Projects", L"", 1, true, true},
@@ -114,6 +149,7 @@ ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args) const { retu
 ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args, const RunSetup& setup) const {
     static const std::wstring exe = ModuleDirectory() + L"\\favtool.exe";
     std::wstring commandLine = Quote(exe);
+    if (setup.language) commandLine += L" --lang " + *setup.language;
     if (setup.withModule) commandLine += L" --module " + Quote(module);
     for (const std::wstring& arg : args) commandLine += L" " + (setup.rawArguments ? arg : Quote(arg));
 

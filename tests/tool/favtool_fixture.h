@@ -30,6 +30,12 @@ std::string Utf8(const std::wstring& text);
 // Whether the text holds the part; the failure message shows both.
 ::testing::AssertionResult Contains(const std::string& text, const std::string& part);
 
+// Words of favtool's English sentences in text it wrote in Japanese: none
+// when every message of the run was translated. The names it keeps in both
+// languages (commands, options, registry values, JSON keys, paths, labels)
+// hold none of them.
+::testing::AssertionResult SpeaksOnlyJapanese(const std::string& text);
+
 // A folder "Projects" (expanded) holding two favourites, one Japanese, and a
 // collapsed folder; a favourite at the top level.
 std::vector<StoredRecord> SampleTree();
@@ -41,6 +47,9 @@ struct RunSetup {
     DWORD creationFlags = DETACHED_PROCESS;
     std::optional<std::string> input;  // piped to standard input; none: no standard input
     bool withModule = true;            // --module <the test's module> first
+    // --lang first, so that no test depends on the machine's language; none:
+    // the language of the user, as favtool chooses it.
+    std::optional<std::wstring> language = L"en";
     bool rawArguments = false;         // the arguments as they are, not quoted for the C runtime
     bool closedOutput = false;         // standard output is a pipe nobody reads
 };
