@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "tool/console.h"
 #include "tool/json_document.h"
@@ -32,11 +33,11 @@ std::string Counted(std::size_t n, const std::string& pattern) {
 }  // namespace
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
-    const std::string english = std::to_string(n) + " " + (n == 1 ? one : many);
-    for (const CountedNoun& noun : kCountedNouns) {
-        if (std::strcmp(noun.one, one) == 0) return Say(english, Counted(n, noun.japanese));
-    }
-    return english;
+    const auto noun = std::find_if(std::begin(kCountedNouns), std::end(kCountedNouns),
+                                   [one](const CountedNoun& counted) { return std::strcmp(counted.one, one) == 0; });
+    std::string english = std::to_string(n) + " " + (n == 1 ? one : many);
+    if (noun == std::end(kCountedNouns)) return english;
+    return Say(std::move(english), Counted(n, noun->japanese));
 }
 
 std::string Plural(std::size_t n, const char* one, const char* many, const char* japanese) {
@@ -156,7 +157,7 @@ std::string Replaced(const Stored& stored) {
     case Stored::State::Binary:
         break;
     }
-    const std::string counts = Describe(Count(BuildTree(stored.inspection.records)));
+    std::string counts = Describe(Count(BuildTree(stored.inspection.records)));
     if (stored.Loads()) return counts;
     return Say("a value that does not load completely (" + counts + " load)",
                "最後まで読めない値 (読めるのは" + counts + ")");

@@ -163,10 +163,10 @@ int ListCommand(const Options& options) {
     }
     std::string out;
     PrintItems(tree, 0, out);
-    out += Describe(counts) + Say(", ", "、") + Plural(counts.deepest, "level", "levels") +
-           (counts.folders ? Say(" ([-] expanded folder, [+] collapsed folder)", " ([-] 開いたフォルダー、[+] 閉じたフォルダー)")
-                           : "") +
-           "\n";
+    const std::string marks =
+        counts.folders ? Say(" ([-] expanded folder, [+] collapsed folder)", " ([-] 開いたフォルダー、[+] 閉じたフォルダー)")
+                       : "";
+    out += Describe(counts) + Say(", ", "、") + Plural(counts.deepest, "level", "levels") + marks + "\n";
     PrintOut(out);
     return status;
 }

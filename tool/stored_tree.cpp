@@ -137,8 +137,8 @@ std::string Inspection::StopReason(Language language) const {
         if (stopRecord == 0) {
             return say(following + " bytes follow a header that counts " + counted + " records (byte offset " +
                            offset + ")",
-                       "レコード " + counted + " 件と数えるヘッダーのあとに " + following + " バイトが続いています (バイト位置 " +
-                           offset + ")");
+                       "レコード " + counted + " 件と数えるヘッダーのあとに " + following +
+                           " バイトが続いています (バイト位置 " + offset + ")");
         }
         return say(following + " bytes follow the last counted record, " + which,
                    "数えた最後のレコード、" + which + " のあとに " + following + " バイトが続いています");
