@@ -318,7 +318,7 @@ std::string NamedInParseError(const std::string& what) {
 // kind of error and what its message names. The checks' own messages
 // (ValidationError) are already in the language spoken.
 std::string JapaneseParseProblem(const CLI::ParseError& e) {
-    const std::string what = e.what();
+    std::string what = e.what();
     const std::string named = NamedInParseError(what);
     if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
         const std::size_t colon = what.find(": ");
