@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "tool/language.h"
 #include "tool/output_chunks.h"
 #include "tool/registry.h"
 #include "tool/text.h"
@@ -96,12 +97,16 @@ std::optional<std::string> ReadStandardInput(std::size_t limit) {
         if (!::ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_BROKEN_PIPE) break;  // the writer has finished
-            throw ToolError("cannot read standard input (" + SystemMessage(static_cast<LONG>(error)) + ")", kExitFailed);
+            const std::string why = " (" + SystemMessage(error) + ")";
+            throw ToolError(Say("cannot read standard input" + why, "標準入力を読めません" + why), kExitFailed);
         }
         if (n == 0) break;
         if (bytes.size() + n > limit) {
-            throw ToolError("standard input holds more than " + std::to_string(limit / (1024 * 1024)) +
-                            " MiB; favourites documents are far smaller, so nothing was read");
+            const std::string mebibytes = std::to_string(limit / (1024 * 1024));
+            throw ToolError(Say("standard input holds more than " + mebibytes +
+                                    " MiB; favourites documents are far smaller, so nothing was read",
+                                "標準入力が " + mebibytes +
+                                    " MiB を超えています。お気に入りの JSON ファイルはずっと小さいので、何も読み込んでいません"));
         }
         bytes.append(buffer.data(), n);
     }

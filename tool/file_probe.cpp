@@ -72,7 +72,7 @@ void Work(const std::shared_ptr<Shared>& shared, std::size_t index) {
         if (rootAnswer.found == Found::Exists) {
             answer = shared->probePath(path);
         } else {
-            answer = {Found::CannotCheck, rootAnswer.reason};
+            answer = {Found::CannotCheck, rootAnswer.reason, rootAnswer.japaneseReason};
         }
         std::lock_guard<std::mutex> lock(shared->mutex);
         shared->roots[index].answers.push_back(std::move(answer));
@@ -88,6 +88,21 @@ std::string SecondsText(std::chrono::milliseconds timeout) {
     const auto ms = timeout.count();
     if (ms % 1000 == 0) return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
     return std::to_string(ms) + " ms";
+}
+
+std::string JapaneseSecondsText(std::chrono::milliseconds timeout) {
+    const auto ms = timeout.count();
+    if (ms % 1000 == 0) return std::to_string(ms / 1000) + " 秒";
+    return std::to_string(ms) + " ミリ秒";
+}
+
+// What the paths of a root that stopped answering are told.
+Answer Silent(const std::wstring& root, std::chrono::milliseconds timeout) {
+    return {Found::CannotCheck,
+            std::string(root.empty() ? "the check" : "its drive or share") + " did not answer within " +
+                SecondsText(timeout),
+            std::string(root.empty() ? "確認が " : "ドライブまたは共有が ") + JapaneseSecondsText(timeout) +
+                "以内に応答しませんでした"};
 }
 
 }  // namespace
@@ -157,10 +172,9 @@ std::vector<Answer> CheckPaths(const std::vector<std::wstring>& paths, const Pro
 
     std::vector<Answer> answers(paths.size());
     for (const RootWork& work : shared->roots) {
-        const std::string silent = std::string(work.root.empty() ? "the check" : "its drive or share") +
-                                   " did not answer within " + SecondsText(timeout);
+        const Answer silent = Silent(work.root, timeout);
         for (std::size_t k = 0; k < work.paths.size(); ++k) {
-            answers[work.paths[k]] = k < work.answers.size() ? work.answers[k] : Answer{Found::CannotCheck, silent};
+            answers[work.paths[k]] = k < work.answers.size() ? work.answers[k] : silent;
         }
     }
     return answers;

@@ -18,9 +18,12 @@ std::wstring PathRoot(const std::wstring& path);
 
 enum class Found { Exists, Missing, CannotCheck };
 
+// For CannotCheck: why, in a few words, in both languages favtool speaks
+// (the English one also goes into JSON documents, which stay the same).
 struct Answer {
     Found found = Found::Exists;
-    std::string reason;  // for CannotCheck: why, in a few words
+    std::string reason;
+    std::string japaneseReason;
 };
 
 // Answers for one path; may block for as long as the system takes.

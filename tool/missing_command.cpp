@@ -8,6 +8,7 @@
 #include "tool/console.h"
 #include "tool/file_probe.h"
 #include "tool/json_document.h"
+#include "tool/language.h"
 #include "tool/text.h"
 
 namespace {
@@ -15,19 +16,39 @@ namespace {
 // How long a drive or share may take to answer before missing gives up on it.
 constexpr std::chrono::seconds kProbeTimeout{5};
 
-std::string ErrorReason(DWORD error) { return SystemMessage(static_cast<LONG>(error)); }
+// Why a file cannot be checked, in both languages: people read the one
+// spoken, JSON documents carry the English one whatever the language.
+probe::Answer CannotCheck(const std::string& prefix, DWORD error) {
+    return {probe::Found::CannotCheck, prefix + SystemMessage(error, Language::English),
+            prefix + SystemMessage(error, Language::Japanese)};
+}
 
 probe::Answer ProbeFile(const std::wstring& path) {
     if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return {};
     const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {probe::Found::Missing, {}};
-    return {probe::Found::CannotCheck, ErrorReason(error)};
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {probe::Found::Missing, {}, {}};
+    return CannotCheck("", error);
 }
 
 probe::Answer ProbeRoot(const std::wstring& root) {
     if (::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) return {};
-    const DWORD error = ::GetLastError();
-    return {probe::Found::CannotCheck, ToUtf8(root) + ": " + ErrorReason(error)};
+    return CannotCheck(ToUtf8(root) + ": ", ::GetLastError());
+}
+
+// The last line: how many favourites were checked and what was found.
+std::string Summary(std::size_t checked, std::size_t missing, std::size_t unchecked) {
+    if (missing == 0 && unchecked == 0) {
+        return Say("all " + Plural(checked, "favourite", "favourites") + " point to existing files",
+                   "お気に入り " + std::to_string(checked) + " 件のファイルはすべて存在します");
+    }
+    if (SpeaksJapanese()) {
+        return "お気に入り " + std::to_string(checked) + " 件のうち " + std::to_string(missing) +
+               " 件のファイルが存在しません" +
+               (unchecked ? "。" + std::to_string(unchecked) + " 件は確認できませんでした" : "");
+    }
+    return std::to_string(missing) + " of " + Plural(checked, "favourite", "favourites") +
+           (missing == 1 ? " points" : " point") + " to a file that does not exist" +
+           (unchecked ? "; " + std::to_string(unchecked) + " could not be checked" : "");
 }
 
 Json FavoriteJson(const Favorite& favorite) {
@@ -58,11 +79,12 @@ int MissingCommand(const Options& options) {
     for (std::size_t i = 0; i < favorites.size(); ++i) {
         if (answers[i].found == probe::Found::Missing) {
             ++missing;
-            lines += "missing: " + FavoriteLine(favorites[i]) + "\n";
+            lines += Say("missing: ", "存在しません: ") + FavoriteLine(favorites[i]) + "\n";
             missingJson.push_back(FavoriteJson(favorites[i]));
         } else if (answers[i].found == probe::Found::CannotCheck) {
             ++unchecked;
-            lines += "cannot check: " + FavoriteLine(favorites[i]) + " (" + answers[i].reason + ")\n";
+            lines += Say("cannot check: ", "確認できません: ") + FavoriteLine(favorites[i]) + " (" +
+                     Say(answers[i].reason, answers[i].japaneseReason) + ")\n";
             Json entry = FavoriteJson(favorites[i]);
             entry["reason"] = answers[i].reason;
             uncheckedJson.push_back(entry);
@@ -78,15 +100,6 @@ int MissingCommand(const Options& options) {
                        {"cannot_check", uncheckedJson}});
         return status;
     }
-    const std::string all = Plural(favorites.size(), "favourite", "favourites");
-    std::string summary;
-    if (missing == 0 && unchecked == 0) {
-        summary = "all " + all + " point to existing files\n";
-    } else {
-        summary = std::to_string(missing) + " of " + all + (missing == 1 ? " points" : " point") +
-                  " to a file that does not exist" + (unchecked ? "; " + std::to_string(unchecked) + " could not be checked" : "") +
-                  "\n";
-    }
-    PrintOut(lines + summary);
+    PrintOut(lines + Summary(favorites.size(), missing, unchecked) + "\n");
     return status;
 }

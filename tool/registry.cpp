@@ -20,17 +20,37 @@ std::string TypeName(DWORD type) {
     }
 }
 
-std::string SystemMessage(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = n ? std::wstring(text, n) : L"";
-    if (text) ::LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.')) {
+namespace {
+
+// The system's own text for the error in the language, or in the default
+// language where Windows has none in that one; empty when it has none at all.
+std::wstring SystemText(DWORD error, Language language) {
+    const DWORD languageId = language == Language::Japanese ? MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)
+                                                             : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    for (const DWORD tried : {languageId, DWORD{0}}) {
+        wchar_t* text = nullptr;
+        const DWORD n = ::FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+            error, tried, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        std::wstring message = n ? std::wstring(text, n) : L"";
+        if (text) ::LocalFree(text);
+        if (!message.empty()) return message;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string SystemMessage(DWORD error) { return SystemMessage(error, SpokenLanguage()); }
+
+std::string SystemMessage(DWORD error, Language language) {
+    std::wstring message = SystemText(error, language);
+    // A message ends without a full stop, in either language.
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.' ||
+                                message.back() == L'\u3002')) {
         message.pop_back();
     }
-    const std::string code = "error " + std::to_string(error);
+    const std::string code = (language == Language::Japanese ? "エラー " : "error ") + std::to_string(error);
     return message.empty() ? code : code + ": " + ToUtf8(message);
 }
 
@@ -47,7 +67,9 @@ ModuleKey::ModuleKey(const std::wstring& module, KeyAccess access) : m_path(Plug
         }
     }
     if (rc != ERROR_SUCCESS) {
-        throw ToolError("cannot open HKCU\\" + ToUtf8(m_path) + " (" + SystemMessage(rc) + ")", kExitFailed);
+        const std::string key = "HKCU\\" + ToUtf8(m_path);
+        const std::string why = " (" + SystemMessage(static_cast<DWORD>(rc)) + ")";
+        throw ToolError(Say("cannot open " + key + why, key + " を開けません" + why), kExitFailed);
     }
 }
 
@@ -70,13 +92,18 @@ std::vector<std::wstring> ModulesWithFavorites() {
 }
 
 std::string MissingKeyMessage(const std::wstring& module) {
-    std::string message = "HKCU\\" + ToUtf8(PlugInKeyPath(module)) +
-                          " does not exist: no module named " + ToUtf8(module) + " has kept anything there";
+    const std::string key = "HKCU\\" + ToUtf8(PlugInKeyPath(module));
+    const std::string name = ToUtf8(module);
+    const std::string message = Say(key + " does not exist: no module named " + name + " has kept anything there",
+                                    key + " がありません。" + name + " という名前のモジュールは何も保存していません");
     const std::vector<std::wstring> modules = ModulesWithFavorites();
-    if (modules.empty()) return message + "; no module's key holds favourites";
+    if (modules.empty()) {
+        return message + Say("; no module's key holds favourites", "。お気に入りのあるモジュールのキーはありません");
+    }
     std::string names;
-    for (const std::wstring& name : modules) names += (names.empty() ? "" : ", ") + ToUtf8(name);
-    return message + "; keys that hold favourites: " + names + " (choose one with --module NAME)";
+    for (const std::wstring& each : modules) names += (names.empty() ? "" : ", ") + ToUtf8(each);
+    return message + Say("; keys that hold favourites: " + names + " (choose one with --module NAME)",
+                         "。お気に入りのあるキー: " + names + " (--module NAME で選びます)");
 }
 
 std::optional<favstore::StoredValue> ModuleKey::Read(const wchar_t* name) const {
@@ -91,7 +118,8 @@ std::optional<favstore::StoredValue> ModuleKey::Read(const wchar_t* name) const 
     case favstore::ReadOutcome::Unreadable:
         break;
     }
-    throw ToolError("cannot read " + ToUtf8(name) + " (" + SystemMessage(static_cast<DWORD>(rc)) + ")", kExitFailed);
+    const std::string why = " (" + SystemMessage(static_cast<DWORD>(rc)) + ")";
+    throw ToolError(Say("cannot read " + ToUtf8(name) + why, ToUtf8(name) + " を読めません" + why), kExitFailed);
 }
 
 std::optional<favstore::StoredValue> ModuleKey::ReadHistoryEntry(const std::string& name) const {

@@ -12,10 +12,16 @@
 
 #include "store/registry_key.h"
 #include "store/registry_values.h"
+#include "tool/language.h"
 #include "tool/tool_error.h"
 
+// REG_SZ and the like: names, the same in both languages (JSON carries them).
 std::string TypeName(DWORD type);
+// "error 5: Access denied" in the language spoken, the system's text in that
+// language where Windows has it; the other form for a given language (JSON
+// documents carry the English one).
 std::string SystemMessage(DWORD error);
+std::string SystemMessage(DWORD error, Language language);
 
 enum class KeyAccess {
     Read,    // a key that does not exist reads as holding no values (Exists() is false)

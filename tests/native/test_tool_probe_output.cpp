@@ -67,11 +67,11 @@ TEST(FavtoolCheckPaths, SortsMissingFromUncheckableAndProbesEachRootOnce) {
     const probe::Probe probeRoot = [&](const std::wstring& root) {
         std::lock_guard<std::mutex> lock(mutex);
         ++rootProbes[root];
-        return root == L"Q:\\" ? Answer{Found::CannotCheck, "not ready"} : Answer{};
+        return root == L"Q:\\" ? Answer{Found::CannotCheck, "not ready", "準備ができていません"} : Answer{};
     };
     const probe::Probe probePath = [](const std::wstring& path) {
-        if (path.find(L"gone") != std::wstring::npos) return Answer{Found::Missing, {}};
-        if (path.find(L"locked") != std::wstring::npos) return Answer{Found::CannotCheck, "access denied"};
+        if (path.find(L"gone") != std::wstring::npos) return Answer{Found::Missing, {}, {}};
+        if (path.find(L"locked") != std::wstring::npos) return Answer{Found::CannotCheck, "access denied", "アクセスが拒否されました"};
         return Answer{};
     };
     const std::vector<std::wstring> paths = {L"C:\\a.txt", L"c:\\gone.txt", L"Q:\\x.txt", L"q:\\y.txt",
@@ -82,6 +82,7 @@ TEST(FavtoolCheckPaths, SortsMissingFromUncheckableAndProbesEachRootOnce) {
     EXPECT_EQ(Found::Missing, answers[1].found);
     EXPECT_EQ(Found::CannotCheck, answers[2].found);
     EXPECT_EQ("not ready", answers[3].reason) << "the paths of a root that cannot be checked take its reason";
+    EXPECT_EQ("準備ができていません", answers[3].japaneseReason) << "in both languages";
     EXPECT_EQ("access denied", answers[4].reason);
     EXPECT_EQ(Found::Missing, answers[5].found) << "paths without a root are checked too";
     EXPECT_EQ((std::map<std::wstring, int>{{L"C:\\", 1}, {L"Q:\\", 1}}), rootProbes) << "roots compare ignoring case";
@@ -110,6 +111,7 @@ TEST(FavtoolCheckPaths, GivesUpOnRootsThatDoNotAnswerAndWaitsForThemTogether) {
     EXPECT_GE(took, 250ms);
     EXPECT_EQ(Found::CannotCheck, answers[0].found);
     EXPECT_NE(std::string::npos, answers[0].reason.find("did not answer within 300 ms")) << answers[0].reason;
+    EXPECT_EQ("ドライブまたは共有が 300 ミリ秒以内に応答しませんでした", answers[0].japaneseReason);
     EXPECT_EQ(Found::Exists, answers[1].found);
     EXPECT_EQ(Found::CannotCheck, answers[2].found);
     EXPECT_EQ(Found::Exists, answers[3].found) << "answers before a root fell silent are kept";
