@@ -19,7 +19,18 @@ std::string FileName(const std::wstring& file) {
 // "(error 2: ...)", the system's own words.
 std::string Because(DWORD error) { return "(" + SystemMessage(error) + ")"; }
 
-std::string MiB(std::uint64_t bytes) { return std::to_string(bytes / (1024 * 1024)) + " MiB"; }
+std::string MiB(std::uint64_t bytes) { return std::to_string(bytes / (std::uint64_t{1024} * 1024)) + " MiB"; }
+
+std::string CannotRead(const std::string& name, DWORD error) {
+    const std::string because = Because(error);
+    return Say("cannot read " + name + " " + because, Spaced({name, "を読めません", " ", because}));
+}
+
+std::string GrewPastTheMost(const std::string& name) {
+    const std::string most = MiB(kMaxDocumentBytes);
+    return Say(name + " grew past " + most + " while it was read; nothing was imported",
+               Spaced({name, "は、読んでいる間に", most, "を超えました。何も読み込んでいません"}));
+}
 
 std::string ReadDocumentBytes(const std::wstring& file) {
     if (file == kStandardStream) {
@@ -53,17 +64,10 @@ std::string ReadDocumentBytes(const std::wstring& file) {
     for (;;) {
         DWORD n = 0;
         if (!::ReadFile(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
-            const std::string because = Because(::GetLastError());
-            throw ToolError(Say("cannot read " + name + " " + because, Spaced({name, "を読めません", " ", because})),
-                            kExitFailed);
+            throw ToolError(CannotRead(name, ::GetLastError()), kExitFailed);
         }
         if (n == 0) return text;
-        if (text.size() + n > kMaxDocumentBytes) {
-            const std::string most = MiB(kMaxDocumentBytes);
-            throw ToolError(Say(name + " grew past " + most + " while it was read; nothing was imported",
-                                Spaced({name, "は、読んでいる間に", most,
-                                        "を超えました。何も読み込んでいません"})));
-        }
+        if (text.size() + n > kMaxDocumentBytes) throw ToolError(GrewPastTheMost(name));
         text.append(buffer.data(), n);
     }
 }

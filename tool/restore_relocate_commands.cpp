@@ -47,16 +47,21 @@ const char* NameOf(favstore::StoredValues::Value value) {
 // A swap that failed midway: what failed, and what could not be put back.
 std::string SwapFailure(const favstore::RequestedWrite& done, const favstore::RegistryValues& values) {
     const std::string name = done.failed ? NameOf(*done.failed) : "FavoriteArray";
-    const std::string because = "(" + SystemMessage(values.FirstFailure()) + ")";
-    const std::string message = values.FirstFailure() == ERROR_SUCCESS
-                                    ? Say("cannot read " + name, name + " を読めません")
-                                    : Say("could not write " + name + " " + because,
-                                          name + " を書き込めませんでした " + because);
+    std::string message = Say("cannot read " + name, name + " を読めません");
+    if (values.FirstFailure() != ERROR_SUCCESS) {
+        const std::string because = "(" + SystemMessage(values.FirstFailure()) + ")";
+        message = Say("could not write " + name + " " + because, name + " を書き込めませんでした " + because);
+    }
     if (done.notPutBack.empty()) return message + Say("; nothing was changed", "。何も変更していません");
     std::string names;
     for (const favstore::StoredValues::Value value : done.notPutBack) names += (names.empty() ? "" : ", ") + std::string(NameOf(value));
     return message + Say("; could not put back the earlier " + names, "。以前の " + names + " を元に戻せませんでした");
 }
+
+// How the Japanese refusal to drop entries ends: how to keep them first.
+constexpr char kKeepACopyFirst[] =
+    "。何も変更していません (favtool export --history N FILE で履歴のコピーを残せます。"
+    "--force を付けると、それでも戻します)";
 
 // Refusals of restore --history N, before anything is written.
 void RequireRestorable(const HistoryItem& entry, const std::string& which, const HistoryDrops& drops,
@@ -81,9 +86,7 @@ void RequireRestorable(const HistoryItem& entry, const std::string& which, const
                                 "nothing changed (favtool export --history N FILE keeps a copy of an entry; --force "
                                 "restores it anyway)",
                             Spaced({which, "を戻すと、置き換える値を残すために、戻す履歴かそれより古い履歴が消えます:",
-                                    " ", drops.Entries(),
-                                    "。何も変更していません (favtool export --history N FILE で履歴のコピーを残せます。"
-                                    "--force を付けると、それでも戻します)"})),
+                                    " ", drops.Entries(), kKeepACopyFirst})),
                         kExitRefused);
     }
 }
@@ -253,6 +256,10 @@ Relocation Relocate(const Stored& stored, const PathPrefix& prefix, const Option
     const Inspection* inspection = RequireLoads(stored);
     Relocation out;
     out.records = inspection ? inspection->records : std::vector<favfmt::Record>{};
+    const std::string caseOnly = Say("only the case or the slashes change",
+                                     "大文字と小文字、またはスラッシュだけが変わります");
+    const std::string caseOnlyWritten = " (" + caseOnly + ")\n";
+    const std::string caseOnlyNotWritten = " (" + caseOnly + Say("; not written", "。書き込みません") + ")\n";
     for (favfmt::Record& record : out.records) {
         const std::wstring path(record.path.begin(), record.path.end());
         const std::optional<std::wstring> moved = prefix.Relocate(path);
@@ -260,21 +267,24 @@ Relocation Relocate(const Stored& stored, const PathPrefix& prefix, const Option
         const bool onlyCase = SamePathIgnoringCase(*moved, path);
         const std::string line = "  " + ToUtf8(std::wstring(record.label.begin(), record.label.end())) + ": " +
                                  ToUtf8(path) + " -> " + ToUtf8(*moved);
-        const std::string caseOnly = Say("only the case or the slashes change",
-                                         "大文字と小文字、またはスラッシュだけが変わります");
+        out.changes += line;
         if (onlyCase && !options.changeCase) {
             ++out.caseOnly;
-            out.changes += line + " (" + caseOnly + Say("; not written", "。書き込みません") + ")\n";
+            out.changes += caseOnlyNotWritten;
             continue;
         }
         ++out.changed;
-        out.changes += line + (onlyCase ? " (" + caseOnly + ")\n" : "\n");
+        out.changes += onlyCase ? caseOnlyWritten : std::string("\n");
         record.path.assign(moved->begin(), moved->end());
     }
     return out;
 }
 
 }  // namespace
+
+// Why relocate leaves paths whose case alone would change, in Japanese.
+constexpr char kSameFiles[] =
+    "は、大文字と小文字、またはスラッシュだけが変わり、同じファイルを指します (--change-case を付けると書き込みます)";
 
 int RelocateCommand(const Options& options, const std::wstring& from, const std::wstring& to) {
     const PathPrefix prefix(from, to);
@@ -334,9 +344,7 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
                                Say("only the case or the slashes of " + Plural(relocation.caseOnly, "path", "paths") +
                                        " would change, which names the same files" + Where(options) +
                                        " (--change-case writes them)",
-                                   Spaced({"FavoriteArray", Where(options), "の", paths,
-                                           "は、大文字と小文字、またはスラッシュだけが変わり、同じファイルを指します "
-                                           "(--change-case を付けると書き込みます)"})));
+                                   Spaced({"FavoriteArray", Where(options), "の", paths, kSameFiles})));
         }
         return NothingToDo("relocate", Say("no favourite is at or below " + Quoted(from) + Where(options),
                                            Spaced({"FavoriteArray", Where(options), "には、", Quoted(from),
