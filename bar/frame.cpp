@@ -110,16 +110,19 @@ void CMyFrame::OpenBar() {
     LoadTree();
 }
 
-void CMyFrame::LoadTree() {
-    // Out during the load, the bar's procedure is no second window
-    // procedure for each of its messages to pass.
+template <class Load>
+bool CMyFrame::LoadWithoutProcedure(Load&& load) {
     m_subclass.Restore();
     const BarWatch watch(*this);
+    load();
+    if (!watch.StillOpen()) return false;
+    m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
+    return true;
+}
+
+void CMyFrame::LoadTree() {
     TreeView tree = Tree();
-    m_store.Load(tree);
-    // The host hears the tree's notices during the load and may close the
-    // bar in answer.
-    if (watch.StillOpen()) m_subclass.Install(m_hwndTree, &CMyFrame::TreeWndProc);
+    LoadWithoutProcedure([&] { m_store.Load(tree); });
     CloseAsTheHostAskedDuringTheLoad();
 }
 
@@ -249,11 +252,7 @@ void CMyFrame::FollowStoredFavorites() {
     const ShownItem firstVisible = ShownItem::Of(tree, tree.FirstVisible());
     const std::vector<FolderOpenedHere> opened = FoldersOpenedHere(tree);
     m_toggledHere.clear();
-    const BarWatch watch(*this);
-    m_store.Follow(tree, change);
-    // The host hears the tree's notices during the load and may close the
-    // bar in answer.
-    if (!watch.StillOpen()) return;
+    if (!LoadWithoutProcedure([&] { m_store.Follow(tree, change); })) return;
     RestoreFoldersOpenedHere(tree, opened);
     if (HTREEITEM hItem = selected.FindIn(tree)) tree.Select(hItem);
     if (HTREEITEM hItem = firstVisible.FindIn(tree)) tree.SetFirstVisible(hItem);

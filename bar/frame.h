@@ -168,6 +168,13 @@ private:
     void SaveFavoritesIfModified() {
         if (m_store.Modified()) SaveTree();
     }
+    // Runs a load of the tree with the bar's procedure out: it is no second
+    // window procedure for each of the load's messages to pass, and the
+    // deletions the load makes are the store's to forget at once, not one
+    // notice at a time. False when the host closed the bar in answer to a
+    // notice of the tree meanwhile; otherwise the procedure is back in.
+    template <class Load>
+    bool LoadWithoutProcedure(Load&& load);
     // Nothing the user is in the middle of is taken away by a reload.
     bool MayFollowStore() const;
     void FollowStoredFavorites();

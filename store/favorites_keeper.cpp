@@ -53,12 +53,12 @@ bool SameRecord(const favfmt::RecordView& a, unsigned aLevel, const favfmt::Reco
            std::memcmp(a.label, b.label, 2u * aLabel) == 0 && std::memcmp(a.path, b.path, 2u * a.pathLen) == 0;
 }
 
-}  // namespace
-
-namespace {
-
-bool SameShapes(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
-                bool bCurrentLayout) {
+// Walks two values record by record as the bar would show them, handing each
+// pair to onPair; false as soon as they show differently, or when either does
+// not read to its end.
+template <class OnPair>
+bool WalkSameShapes(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
+                    bool bCurrentLayout, OnPair&& onPair) {
     ShapeReader ra(a, aCurrentLayout);
     ShapeReader rb(b, bCurrentLayout);
     favfmt::RecordView va;
@@ -71,8 +71,15 @@ bool SameShapes(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const s
         if (moreA != moreB) return false;
         if (!moreA) break;
         if (!SameRecord(va, la, vb, lb)) return false;
+        onPair(va, vb);
     }
     return ra.Complete() && rb.Complete();
+}
+
+bool SameShapes(const std::vector<std::uint8_t>& a, bool aCurrentLayout, const std::vector<std::uint8_t>& b,
+                bool bCurrentLayout) {
+    return WalkSameShapes(a, aCurrentLayout, b, bCurrentLayout,
+                          [](const favfmt::RecordView&, const favfmt::RecordView&) {});
 }
 
 }  // namespace
@@ -84,26 +91,15 @@ bool SameFavorites(const std::vector<std::uint8_t>& a, bool aCurrentLayout, cons
 
 bool WithExpandedStatesOf(const std::vector<std::uint8_t>& stored, const std::vector<std::uint8_t>& encoded,
                           std::vector<std::uint8_t>& patched) {
-    ShapeReader rs(stored, true);
-    ShapeReader re(encoded, true);
-    favfmt::RecordView vs;
-    favfmt::RecordView ve;
-    unsigned ls = 0;
-    unsigned le = 0;
     patched = stored;
-    for (;;) {
-        const bool moreStored = rs.Next(vs, ls);
-        const bool moreEncoded = re.Next(ve, le);
-        if (moreStored != moreEncoded) return false;
-        if (!moreStored) break;
-        if (!SameRecord(vs, ls, ve, le)) return false;
-        // A folder's expanded byte follows its path, depth and folder flag.
-        if (vs.folder && vs.expanded != ve.expanded) {
-            const std::size_t at = static_cast<std::size_t>(vs.path - stored.data()) + 2u * vs.pathLen + 2u;
-            patched[at] = ve.expanded ? 1 : 0;
-        }
-    }
-    return rs.Complete() && re.Complete();
+    return WalkSameShapes(stored, true, encoded, true,
+                          [&](const favfmt::RecordView& inStored, const favfmt::RecordView& inEncoded) {
+                              if (!inStored.folder || inStored.expanded == inEncoded.expanded) return;
+                              // A folder's expanded byte follows its path, depth and folder flag.
+                              const std::size_t at = static_cast<std::size_t>(inStored.path - stored.data()) +
+                                                     2u * inStored.pathLen + 2u;
+                              patched[at] = inEncoded.expanded ? 1 : 0;
+                          });
 }
 
 std::size_t CountedItems(const std::vector<std::uint8_t>& bytes) {

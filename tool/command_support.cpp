@@ -2,29 +2,66 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 #include "tool/console.h"
 #include "tool/json_document.h"
+#include "tool/language.h"
 #include "tool/text.h"
 
+namespace {
+
+// The nouns favtool counts, with the Japanese counter each takes.
+struct CountedNoun {
+    const char* one;
+    const char* japanese;  // "{}" where the number goes
+};
+constexpr CountedNoun kCountedNouns[] = {
+    {"favourite", "お気に入り {} 件"}, {"folder", "フォルダー {} 個"}, {"record", "レコード {} 件"},
+    {"path", "パス {} 個"},           {"entry", "履歴 {} 件"},       {"file", "ファイル {} 個"},
+    {"byte", "{} バイト"},            {"level", "{} 階層"},
+};
+
+std::string Counted(std::size_t n, const std::string& pattern) {
+    std::string out = pattern;
+    const std::size_t at = out.find("{}");
+    if (at != std::string::npos) out.replace(at, 2, std::to_string(n));
+    return out;
+}
+
+}  // namespace
+
 std::string Plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
+    const auto noun = std::find_if(std::begin(kCountedNouns), std::end(kCountedNouns),
+                                   [one](const CountedNoun& counted) { return std::strcmp(counted.one, one) == 0; });
+    std::string english = std::to_string(n) + " " + (n == 1 ? one : many);
+    if (noun == std::end(kCountedNouns)) return english;
+    return Say(std::move(english), Counted(n, noun->japanese));
+}
+
+std::string Plural(std::size_t n, const char* one, const char* many, const char* japanese) {
+    return Say(std::to_string(n) + " " + (n == 1 ? one : many), Counted(n, japanese));
 }
 
 std::string Describe(const TreeCounts& counts) {
-    return Plural(counts.favorites, "favourite", "favourites") + " and " + Plural(counts.folders, "folder", "folders");
+    return Plural(counts.favorites, "favourite", "favourites") + Say(" and ", "と") +
+           Plural(counts.folders, "folder", "folders");
 }
 
 std::string Quoted(const std::wstring& text) { return "\"" + ToUtf8(text) + "\""; }
 
-std::string Where(const Options& options) { return " (module " + ToUtf8(options.module) + ")"; }
+std::string Where(const Options& options) { return Say(" (module ", " (モジュール ") + ToUtf8(options.module) + ")"; }
 
 int NothingToDo(const char* command, const std::string& reason) {
-    PrintOut(std::string(command) + ": nothing to do: " + reason + "; nothing written\n");
+    PrintOut(std::string(command) + Say(": nothing to do: " + reason + "; nothing written\n",
+                                        ": 何もすることがありません: " + reason + "。何も書き込んでいません\n"));
     return kExitSuccess;
 }
 
-void Note(const std::string& text) { PrintErr("favtool: note: " + text + "\n"); }
+void Note(const std::string& text) { PrintErr(Say("favtool: note: ", "favtool: 注意: ") + text + "\n"); }
+
+void Warn(const std::string& text) { PrintErr(Say("favtool: warning: ", "favtool: 警告: ") + text + "\n"); }
 
 Stored ReadStored(const ModuleKey& key) {
     Stored stored;
@@ -50,37 +87,61 @@ ModuleKey ExistingKey(const Options& options) {
 }
 
 std::string IgnoredNote(const Stored& stored) {
+    const std::string type = TypeName(stored.value->type);
     if (stored.name != "FavoriteArray") {
-        return stored.name + " is a " + TypeName(stored.value->type) + " value, which the bar would not load";
+        return Say(stored.name + " is a " + type + " value, which the bar would not load",
+                   stored.name + " は " + type + " の値で、バーはこれを読み込みません");
     }
-    return "FavoriteArray is a " + TypeName(stored.value->type) +
-           " value, which the bar ignores (it shows no favourites and its next save replaces the value)";
+    return Say("FavoriteArray is a " + type +
+                   " value, which the bar ignores (it shows no favourites and its next save replaces the value)",
+               "FavoriteArray は " + type +
+                   " の値で、バーはこれを無視します (お気に入りを表示せず、次の保存でこの値を置き換えます)");
+}
+
+std::string LockedOut() {
+    return Say(kLockedOut,
+               "ほかの書き込み元 (エディター、または別の favtool) がお気に入りのロックを持ったまま放しませんでした。"
+               "何も書き込んでいません");
+}
+
+std::string LockUnavailable() {
+    return Say(kLockUnavailable,
+               "お気に入りのロックを開けません (別のユーザーか別の権限で動くプログラムがその名前を使っています)。"
+               "何も書き込んでいません");
 }
 
 LockedKey::LockedKey(const Options& options, KeyAccess access)
     : m_key(options.module, access), m_values(m_key.Values()), m_lock(m_values) {
-    if (m_lock.Outcome() == favstore::LockOutcome::Unavailable) throw ToolError(kLockUnavailable);
-    if (!m_lock.Held()) throw ToolError(kLockedOut);
+    if (m_lock.Outcome() == favstore::LockOutcome::Unavailable) throw ToolError(LockUnavailable());
+    if (!m_lock.Held()) throw ToolError(LockedOut());
 }
 
 const Inspection* RequireLoads(const Stored& stored) {
-    if (stored.state == Stored::State::Ignored) throw ToolError(IgnoredNote(stored) + "; see favtool check", kExitRefused);
+    if (stored.state == Stored::State::Ignored) {
+        throw ToolError(IgnoredNote(stored) + Say("; see favtool check", "。詳しくは favtool check で確かめられます"),
+                        kExitRefused);
+    }
     if (stored.state != Stored::State::Binary) return nullptr;
     if (!stored.Loads()) {
-        throw ToolError(stored.name + " does not load completely: " + stored.inspection.StopReason() +
-                            "; see favtool check",
+        const std::string reason = stored.inspection.StopReason();
+        throw ToolError(Say(stored.name + " does not load completely: " + reason + "; see favtool check",
+                            stored.name + " は最後まで読めません: " + reason +
+                                "。詳しくは favtool check で確かめられます"),
                         kExitRefused);
     }
     return &stored.inspection;
 }
 
 std::vector<favfmt::Record> LoadedRecords(const Stored& stored) {
-    if (stored.state == Stored::State::Ignored) PrintErr("favtool: warning: " + IgnoredNote(stored) + "\n");
+    if (stored.state == Stored::State::Ignored) Warn(IgnoredNote(stored));
     if (stored.state != Stored::State::Binary) return {};
     if (!stored.Loads()) {
-        PrintErr("favtool: warning: " + stored.name + " does not load completely: " + stored.inspection.StopReason() +
-                 "; showing the " + Plural(stored.inspection.records.size(), "record", "records") +
-                 " before it (see favtool check)\n");
+        const std::string reason = stored.inspection.StopReason();
+        const std::string before = Plural(stored.inspection.records.size(), "record", "records");
+        Warn(Say(stored.name + " does not load completely: " + reason + "; showing the " + before +
+                     " before it (see favtool check)",
+                 stored.name + " は最後まで読めません: " + reason + "。その前の" + before +
+                     "を表示します (詳しくは favtool check)"));
     }
     return stored.inspection.records;
 }
@@ -89,17 +150,21 @@ std::string Replaced(const Stored& stored) {
     switch (stored.state) {
     case Stored::State::Absent:
     case Stored::State::Empty:
-        return "no favourites";
+        return Say("no favourites", "お気に入り 0 件");
     case Stored::State::Ignored:
-        return "a " + TypeName(stored.value->type) + " value the bar ignores";
+        return Say("a " + TypeName(stored.value->type) + " value the bar ignores",
+                   "バーが無視する " + TypeName(stored.value->type) + " の値");
     case Stored::State::Binary:
         break;
     }
-    const std::string counts = Describe(Count(BuildTree(stored.inspection.records)));
-    return stored.Loads() ? counts : "a value that does not load completely (" + counts + " load)";
+    std::string counts = Describe(Count(BuildTree(stored.inspection.records)));
+    if (stored.Loads()) return counts;
+    return Say("a value that does not load completely (" + counts + " load)",
+               "最後まで読めない値 (読めるのは" + counts + ")");
 }
 
 std::string With(const TreeCounts& counts) {
+    if (SpeaksJapanese()) return Describe(counts);
     return std::to_string(counts.favorites) + " and " + std::to_string(counts.folders);
 }
 
@@ -123,19 +188,23 @@ favstore::Replaced WriteFavorites(LockedKey& key, const Stored& stored, std::vec
     case Outcome::Written:
         return done.replaced;
     case Outcome::LockedOut:
-        throw ToolError(kLockedOut);
+        throw ToolError(LockedOut());
     case Outcome::LockUnavailable:
-        throw ToolError(kLockUnavailable);
+        throw ToolError(LockUnavailable());
     case Outcome::ValueChanged:
-        throw ToolError("FavoriteArray changed meanwhile; nothing written");
+        throw ToolError(Say("FavoriteArray changed meanwhile; nothing written",
+                            "その間に FavoriteArray が変わりました。何も書き込んでいません"));
     case Outcome::MarkerChanged:
-        throw ToolError("check changed meanwhile; nothing written");
+        throw ToolError(Say("check changed meanwhile; nothing written",
+                            "その間に check が変わりました。何も書き込んでいません"));
     case Outcome::NotKept:
     case Outcome::Failed:
         break;
     }
-    throw ToolError("could not write FavoriteArray, or keep what it replaced in the history or "
-                    "FavoriteArrayBackup; nothing was changed",
+    throw ToolError(Say("could not write FavoriteArray, or keep what it replaced in the history or "
+                        "FavoriteArrayBackup; nothing was changed",
+                        "FavoriteArray を書き込めないか、置き換える値を履歴にも FavoriteArrayBackup にも残せませんでした。"
+                        "何も変更していません"),
                     kExitFailed);
 }
 
@@ -152,14 +221,19 @@ std::string HistoryDrops::Entries() const {
         const std::string when = favstore::ParseHistoryName(names[i], parsed)
                                      ? LocalTime(parsed.utc) + (parsed.reason.empty() ? "" : " " + parsed.reason)
                                      : names[i];
-        list += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + std::to_string(numbers[i]) + " (" + when +
-                ")";
+        const bool last = i + 1 == numbers.size();
+        list += (i == 0 ? "" : last ? Say(" and ", " と ") : Say(", ", "、")) + std::to_string(numbers[i]) + " (" +
+                when + ")";
     }
-    return (numbers.size() == 1 ? "entry " : "entries ") + list;
+    return Say(numbers.size() == 1 ? "entry " : "entries ", "履歴 ") + list;
 }
 
 std::string HistoryDrops::Phrase(bool dryRun) const {
     if (!Any()) return {};
+    if (SpeaksJapanese()) {
+        return dryRun ? "。置き換える値を残すため、" + Entries() + " を削除します"
+                      : "。置き換えた値を残すため、" + Entries() + " を削除しました";
+    }
     return std::string("; to keep the replaced value the history ") + (dryRun ? "would drop " : "dropped ") +
            Entries();
 }
@@ -204,20 +278,27 @@ std::string UndoCommand(LockedKey& key, const std::vector<std::uint8_t>& nowStor
 
 std::string UndoHint(const favstore::Replaced& replaced, LockedKey& key, const std::vector<std::uint8_t>& nowStored) {
     if (InHistory(replaced)) {
-        return "; the replaced value is in the history: " + UndoCommand(key, nowStored) + " puts it back\n";
+        const std::string undo = UndoCommand(key, nowStored);
+        return Say("; the replaced value is in the history: " + undo + " puts it back\n",
+                   "。置き換えた値は履歴にあります。" + undo + " で元に戻せます\n");
     }
     if (replaced.inBackup) {
-        return "; the replaced value, which did not load completely, is in FavoriteArrayBackup: favtool restore "
-               "--force puts it back\n";
+        return Say("; the replaced value, which did not load completely, is in FavoriteArrayBackup: favtool restore "
+                   "--force puts it back\n",
+                   "。置き換えた値は最後まで読めないため FavoriteArrayBackup にあります。favtool restore --force "
+                   "で元に戻せます\n");
     }
-    return "; there was no value to keep\n";
+    return Say("; there was no value to keep\n", "。残す値はありませんでした\n");
 }
 
 std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
     favstore::RegistryValues values = key.Values();
     favstore::FavoritesHistory history(values);
     std::vector<favstore::HistoryEntry> entries;
-    if (!history.List(entries)) throw ToolError("cannot list " + Hkcu(key) + "\\History", kExitFailed);
+    if (!history.List(entries)) {
+        throw ToolError(Say("cannot list " + Hkcu(key) + "\\History", Hkcu(key) + "\\History の一覧を読めません"),
+                        kExitFailed);
+    }
     std::vector<std::size_t> daily;
     history.Beyond(entries, &daily);
     std::vector<HistoryItem> items;
@@ -227,7 +308,10 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
         item.named = favstore::ParseHistoryName(item.name, item.parsed);
         item.daily = std::find(daily.begin(), daily.end(), i) != daily.end();
         const std::optional<favstore::StoredValue> value = key.ReadHistoryEntry(item.name);
-        if (!value) throw ToolError("cannot read history entry " + item.name, kExitFailed);
+        if (!value) {
+            throw ToolError(Say("cannot read history entry " + item.name, "履歴 " + item.name + " を読めません"),
+                            kExitFailed);
+        }
         item.type = value->type;
         item.bytes = value->bytes;
         const std::optional<std::uint32_t> marker = favstore::MarkerThatLoads(*value);
@@ -240,23 +324,27 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key) {
 }
 
 const HistoryItem& HistoryEntryOf(const std::vector<HistoryItem>& items, int number) {
-    if (items.empty()) throw ToolError("there are no history entries", kExitUsage);
+    if (items.empty()) throw ToolError(Say("there are no history entries", "履歴がありません"), kExitUsage);
     if (number < 1 || static_cast<std::size_t>(number) > items.size()) {
-        throw ToolError("there is no history entry " + std::to_string(number) + "; entries are numbered 1 (the newest) to " +
-                            std::to_string(items.size()) + " (favtool history lists them)",
+        const std::string asked = std::to_string(number);
+        const std::string last = std::to_string(items.size());
+        throw ToolError(Say("there is no history entry " + asked + "; entries are numbered 1 (the newest) to " + last +
+                                " (favtool history lists them)",
+                            "履歴 " + asked + " はありません。履歴の番号は 1 (最新) から " + last +
+                                " までです (favtool history で一覧できます)"),
                         kExitUsage);
     }
     return items[static_cast<std::size_t>(number) - 1];
 }
 
 std::string EntryTitle(const HistoryItem& item, int number) {
-    return "history entry " + std::to_string(number) + " (" + (item.named ? LocalTime(item.parsed.utc) : item.name) +
-           ")";
+    return Say("history entry ", "履歴 ") + std::to_string(number) + " (" +
+           (item.named ? LocalTime(item.parsed.utc) : item.name) + ")";
 }
 
 Stored StoredOf(const HistoryItem& item, int number) {
     Stored stored;
-    stored.name = "history entry " + std::to_string(number);
+    stored.name = Say("history entry ", "履歴 ") + std::to_string(number);
     stored.value = favstore::StoredValue{item.type, item.bytes};
     stored.marker = item.oldLayout ? kMarkerOldLayout : kMarkerCurrentLayout;
     if (item.type != REG_BINARY) {

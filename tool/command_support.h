@@ -1,6 +1,11 @@
 // What favtool's commands share: the favourites value as the bar finds it,
 // the module's key, writes through the keeper, the history, and the wording
 // of their output.
+//
+// The wording comes in the language spoken (tool/language.h). The fragments
+// commands glue into their sentences keep their English exactly; their
+// Japanese is a phrase complete in itself, so that a Japanese sentence can
+// place it where its own word order wants it. Each says below how it reads.
 #pragma once
 
 #include <windows.h>
@@ -19,18 +24,33 @@
 
 using Json = nlohmann::ordered_json;
 
+// "3 favourites", "1 byte". In Japanese the noun takes its counter:
+// "お気に入り 3 件", "フォルダー 1 個", "レコード 2 件", "パス 5 個",
+// "履歴 2 件", "ファイル 4 個", "3 バイト", "2 階層". A noun without a
+// Japanese counter here stays English: give it one with the overload below.
 std::string Plural(std::size_t n, const char* one, const char* many);
+// The same with the Japanese written out, "{}" where the number goes:
+// Plural(n, "line", "lines", "{} 行").
+std::string Plural(std::size_t n, const char* one, const char* many, const char* japanese);
 
+// "4 favourites and 2 folders"; "お気に入り 4 件とフォルダー 2 個".
 std::string Describe(const TreeCounts& counts);
 
 std::string Quoted(const std::wstring& text);
 
+// " (module Favorites)" after a sentence; " (モジュール Favorites)".
 std::string Where(const Options& options);
 
 // Every command answers "nothing to do" the same way: this line and status 0.
+// "import: nothing to do: REASON; nothing written";
+// "import: 何もすることがありません: REASON。何も書き込んでいません" (a
+// Japanese reason is a sentence of its own, without 。 at its end).
 int NothingToDo(const char* command, const std::string& reason);
 
+// "favtool: note: TEXT" on standard error; "favtool: 注意: TEXT".
 void Note(const std::string& text);
+// "favtool: warning: TEXT" on standard error; "favtool: 警告: TEXT".
+void Warn(const std::string& text);
 
 // The favourites value as the bar finds it when it loads.
 struct Stored {
@@ -39,7 +59,9 @@ struct Stored {
     std::optional<favstore::StoredValue> value;
     std::optional<DWORD> marker;
     Inspection inspection;  // for State::Binary
-    std::string name = "FavoriteArray";  // in messages: the value, or the history entry read as one
+    // In messages: the value, or the history entry read as one ("history
+    // entry 3"; "履歴 3"), in the language spoken.
+    std::string name = "FavoriteArray";
 
     bool CurrentLayout() const { return marker == kMarkerCurrentLayout; }
     // Whether the bar loads all of it, as the keeper tells.
@@ -68,6 +90,8 @@ private:
 // most often a misspelt --module, so it is an error that names the others.
 ModuleKey ExistingKey(const Options& options);
 
+// "FavoriteArray is a REG_SZ value, which the bar ignores (...)"; in
+// Japanese a sentence of its own: "FavoriteArray は REG_SZ の値で、...".
 std::string IgnoredNote(const Stored& stored);
 
 // For commands that need the whole tree: refuses what the bar would not load completely.
@@ -76,10 +100,15 @@ const Inspection* RequireLoads(const Stored& stored);
 // For commands that only read: the part that loads, with a warning for the rest.
 std::vector<favfmt::Record> LoadedRecords(const Stored& stored);
 
-// What a write replaces, for "replacing ... with ...".
+// What a write replaces, for "replacing ... with ...". In Japanese a noun
+// phrase: "お気に入り 120 件とフォルダー 8 個", "お気に入り 0 件", "バーが無視する
+// REG_SZ の値", "最後まで読めない値 (読めるのはお気に入り 3 件とフォルダー 1 個)",
+// to read as "FavoriteArray の{Replaced}を{With}に置き換えました".
 std::string Replaced(const Stored& stored);
 
-// "with 3 and 2" after "replacing 120 favourites and 8 folders".
+// "with 3 and 2" after "replacing 120 favourites and 8 folders". Japanese
+// has no such shorthand: the whole noun phrase, as Describe gives it
+// ("お気に入り 3 件とフォルダー 2 個").
 std::string With(const TreeCounts& counts);
 
 favstore::StoredValue BinaryValue(std::vector<std::uint8_t> bytes);
@@ -88,7 +117,10 @@ std::string Hkcu(const ModuleKey& key);
 
 // Why a write did not take the writers' lock: held by another writer, or a
 // name this user may not open (another security context made an object of
-// that name).
+// that name). The messages in the language spoken; the constants are their
+// English.
+std::string LockedOut();
+std::string LockUnavailable();
 inline constexpr char kLockedOut[] =
     "the favourites' lock is held by another writer (the editor, or a second favtool), which kept them locked; "
     "nothing written";
@@ -117,10 +149,14 @@ struct HistoryDrops {
     bool Any() const { return !numbers.empty(); }
     // The oldest number among them: restore --history N keeps N and older.
     std::size_t Oldest() const;
-    // "entry 16 (2026-12-01 10:00:00 import)", "entries 15 (...) and 16 (...)"
+    // "entry 16 (2026-12-01 10:00:00 import)", "entries 15 (...) and 16 (...)";
+    // a noun phrase in Japanese: "履歴 16 (2026-12-01 10:00:00 import)",
+    // "履歴 14 (...)、15 (...) と 16 (...)".
     std::string Entries() const;
     // "; to keep the replaced value the history dropped entry 16 (...)";
-    // empty when none goes.
+    // empty when none goes. In Japanese a sentence of its own after the
+    // one before, which ends without 。: "。置き換えた値を残すため、履歴 16 (...)
+    // を削除しました" (dry run: "。置き換える値を残すため、履歴 16 (...) を削除します").
     std::string Phrase(bool dryRun) const;
 };
 // For an entry holding kept (none: no entry is made).
@@ -133,10 +169,15 @@ std::optional<std::vector<std::uint8_t>> KeptByReplacing(const Stored& stored,
                                                          const std::vector<std::uint8_t>& encoded);
 
 // restore --history 1, with --force when restoring entry 1 would drop
-// entries to keep nowStored (FavoriteArray after a write).
+// entries to keep nowStored (FavoriteArray after a write). A command line:
+// the same in both languages.
 std::string UndoCommand(LockedKey& key, const std::vector<std::uint8_t>& nowStored);
 // After a write that left nowStored in FavoriteArray: how to undo it, by the
-// command that really does (with --force where restore would refuse).
+// command that really does (with --force where restore would refuse). Ends
+// the line: "; the replaced value is in the history: favtool restore
+// --history 1 puts it back\n"; in Japanese sentences of their own after the
+// one before, which ends without 。: "。置き換えた値は履歴にあります。favtool
+// restore --history 1 で元に戻せます\n".
 std::string UndoHint(const favstore::Replaced& replaced, LockedKey& key, const std::vector<std::uint8_t>& nowStored);
 
 struct HistoryItem {
@@ -156,7 +197,7 @@ std::vector<HistoryItem> ReadHistory(const ModuleKey& key);
 
 const HistoryItem& HistoryEntryOf(const std::vector<HistoryItem>& items, int number);
 
-// "history entry 3 (2026-12-08 10:00:00)"
+// "history entry 3 (2026-12-08 10:00:00)"; "履歴 3 (2026-12-08 10:00:00)".
 std::string EntryTitle(const HistoryItem& item, int number);
 
 // An entry as a value the bar would load: list and export read it so.

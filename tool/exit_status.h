@@ -1,5 +1,6 @@
-// favtool's exit statuses, the same for every command. The help text, the
-// README and package/README.txt describe them in the same words.
+// favtool's exit statuses, the same for every command and in both languages
+// favtool speaks. The help text, the README and package/README.txt describe
+// them in the same words.
 #pragma once
 
 enum ExitStatus : int {

@@ -7,7 +7,52 @@
 #include "tool/command_support.h"
 #include "tool/console.h"
 #include "tool/json_document.h"
+#include "tool/language.h"
 #include "tool/text.h"
+
+namespace {
+
+// The reasons the keeper and favtool name entries by. They are data (a
+// reason reads the same in both languages and scripts match it); a Japanese
+// reader gets what each means beside it.
+std::string ReasonGloss(const std::string& reason) {
+    static const struct {
+        const char* reason;
+        const char* japanese;
+    } kGlosses[] = {
+        {"import", "読み込み"},
+        {"restore", "戻す"},
+        {"relocate", "パスの付け替え"},
+        {"unsaved", "保存できなかった編集"},
+        {"backup", "バックアップから"},
+        {"other writer", "ほかの書き込み元"},
+        {"delete", "削除"},
+        {"daily", "日ごとの保存"},
+    };
+    if (!SpeaksJapanese()) return {};
+    for (const auto& gloss : kGlosses) {
+        if (reason == gloss.reason) return std::string(" (") + gloss.japanese + ")";
+    }
+    return {};
+}
+
+std::string EntryLine(const HistoryItem& item, std::size_t number) {
+    char numbered[16];
+    (void)std::snprintf(numbered, sizeof(numbered), "%3zu  ", number);
+    std::string line = numbered;
+    if (item.named) {
+        const std::string& reason = item.parsed.reason;
+        line += LocalTime(item.parsed.utc) + "  " + (reason.empty() ? "-" : reason + ReasonGloss(reason));
+    } else {
+        line += item.name;
+    }
+    line += ": " + Describe(Count(BuildTree(item.inspection.records)));
+    if (!item.loads) line += Say(" (does not load completely)", " (最後まで読めない)");
+    if (item.daily) line += Say(" [first of its day]", " [その日の最初]");
+    return line + "\n";
+}
+
+}  // namespace
 
 int HistoryCommand(const Options& options) {
     const ModuleKey key = ExistingKey(options);
@@ -31,26 +76,20 @@ int HistoryCommand(const Options& options) {
         return kExitSuccess;
     }
     if (items.empty()) {
-        PrintOut("history: no entries in " + Hkcu(key) + "\\History\n");
+        const std::string where = Hkcu(key) + "\\History";
+        PrintOut(Say("history: no entries in " + where + "\n", "history: " + where + " に履歴はありません\n"));
         return kExitSuccess;
     }
     std::string out;
-    for (std::size_t n = 0; n < items.size(); ++n) {
-        const HistoryItem& item = items[n];
-        char number[16];
-        (void)std::snprintf(number, sizeof(number), "%3zu  ", n + 1);
-        out += number;
-        out += item.named ? LocalTime(item.parsed.utc) + "  " + (item.parsed.reason.empty() ? "-" : item.parsed.reason)
-                          : item.name;
-        out += ": " + Describe(Count(BuildTree(item.inspection.records)));
-        if (!item.loads) out += " (does not load completely)";
-        if (item.daily) out += " [first of its day]";
-        out += "\n";
-    }
-    out += Plural(items.size(), "entry", "entries") +
-           ", newest first, local times. Kept: the newest 15, and the first of each of the last 15 days that have "
-           "entries (marked [first of its day]). favtool diff N compares one with FavoriteArray, favtool list "
-           "--history N shows it, favtool restore --history N puts it back\n";
+    for (std::size_t n = 0; n < items.size(); ++n) out += EntryLine(items[n], n + 1);
+    out += Say(Plural(items.size(), "entry", "entries") +
+                   ", newest first, local times. Kept: the newest 15, and the first of each of the last 15 days that "
+                   "have entries (marked [first of its day]). favtool diff N compares one with FavoriteArray, favtool "
+                   "list --history N shows it, favtool restore --history N puts it back\n",
+               Plural(items.size(), "entry", "entries") +
+                   "、新しい順、時刻はローカル時刻です。残るのは最新の 15 件と、履歴のある最近の 15 日の"
+                   "それぞれ最初の 1 件です ([その日の最初] の印)。favtool diff N で FavoriteArray と比べ、favtool "
+                   "list --history N で中身を表示し、favtool restore --history N で元に戻せます\n");
     PrintOut(out);
     return kExitSuccess;
 }
@@ -82,13 +121,18 @@ int DiffCommand(const Options& options) {
     for (const auto& [line, n] : inValue) {
         for (int i = inEntry.count(line) ? inEntry[line] : 0; i < n; ++i, ++added) out += "+ " + line + "\n";
     }
-    const std::string which = "history entry " + std::to_string(number);
+    const std::string which = Say("history entry ", "履歴 ") + std::to_string(number);
     if (removed == 0 && added == 0) {
-        PrintOut(which + " and FavoriteArray hold the same favourites\n");
+        PrintOut(Say(which + " and FavoriteArray hold the same favourites\n",
+                     which + " と FavoriteArray のお気に入りは同じです\n"));
         return kExitSuccess;
     }
-    out += "- " + Plural(removed, "favourite", "favourites") + " in " + which + " that FavoriteArray lacks, + " +
-           Plural(added, "favourite", "favourites") + " in FavoriteArray that " + which + " lacks\n";
+    const std::string lacked = Plural(removed, "favourite", "favourites");
+    const std::string gained = Plural(added, "favourite", "favourites");
+    out += Say("- " + lacked + " in " + which + " that FavoriteArray lacks, + " + gained + " in FavoriteArray that " +
+                   which + " lacks\n",
+               "- FavoriteArray にない" + which + " の" + lacked + "、+ " + which + " にない FavoriteArray の" +
+                   gained + "\n");
     PrintOut(out);
     return kExitFinding;
 }

@@ -6,6 +6,7 @@
 #include "tool/command_support.h"
 #include "tool/console.h"
 #include "tool/json_document.h"
+#include "tool/language.h"
 #include "tool/text.h"
 
 namespace {
@@ -23,24 +24,43 @@ void PrintItems(const Tree& items, std::size_t indent, std::string& out) {
 }
 
 std::string LayoutLine(const Stored& stored) {
-    if (!stored.marker) return "no check value: the old layout, folders load collapsed and the bar rewrites it";
-    if (*stored.marker == kMarkerCurrentLayout) return "check = 1: the current layout, folders keep their expanded state";
-    return "check = " + std::to_string(*stored.marker) + ": read as the old layout, folders load collapsed";
+    if (!stored.marker) {
+        return Say("no check value: the old layout, folders load collapsed and the bar rewrites it",
+                   "check の値なし: 古い形式です。フォルダーは閉じて読み込まれ、バーが書き直します");
+    }
+    if (*stored.marker == kMarkerCurrentLayout) {
+        return Say("check = 1: the current layout, folders keep their expanded state",
+                   "check = 1: 現在の形式です。フォルダーは開いた状態も保ちます");
+    }
+    const std::string marker = std::to_string(*stored.marker);
+    return Say("check = " + marker + ": read as the old layout, folders load collapsed",
+               "check = " + marker + ": 古い形式として読みます。フォルダーは閉じて読み込まれます");
 }
 
 std::string BackupLine(const BackupState& backup, bool currentLayout) {
-    if (!backup.value) return "FavoriteArrayBackup: none\n";
-    std::string line = "FavoriteArrayBackup: " + TypeName(backup.value->type) + ", " +
-                       Plural(backup.value->bytes.size(), "byte", "bytes");
-    if (backup.value->type != REG_BINARY || backup.value->bytes.empty()) return line + "; the bar would not load it\n";
-    if (!backup.loadsInCurrentLayout) return line + "; does not load completely: " + backup.asMarked.StopReason() + "\n";
-    if (*backup.loadsInCurrentLayout == currentLayout) return line + "; loads completely: " + Describe(backup.counts) + "\n";
-    return line + "; loads completely in the " + (currentLayout ? "old" : "current") + " layout: " +
-           Describe(backup.counts) + " (restore sets check to match)\n";
+    if (!backup.value) return Say("FavoriteArrayBackup: none\n", "FavoriteArrayBackup: なし\n");
+    const std::string line = "FavoriteArrayBackup: " + TypeName(backup.value->type) + Say(", ", "、") +
+                             Plural(backup.value->bytes.size(), "byte", "bytes");
+    if (backup.value->type != REG_BINARY || backup.value->bytes.empty()) {
+        return line + Say("; the bar would not load it\n", "。バーはこれを読み込みません\n");
+    }
+    if (!backup.loadsInCurrentLayout) {
+        return line + Say("; does not load completely: ", "。最後まで読めません: ") + backup.asMarked.StopReason() + "\n";
+    }
+    const std::string counts = Describe(backup.counts);
+    if (*backup.loadsInCurrentLayout == currentLayout) {
+        return line + Say("; loads completely: ", "。最後まで読めます: ") + counts + "\n";
+    }
+    return line + Say(std::string("; loads completely in the ") + (currentLayout ? "old" : "current") + " layout: " +
+                          counts + " (restore sets check to match)\n",
+                      std::string("。") + (currentLayout ? "古い形式" : "現在の形式") + "で最後まで読めます: " + counts +
+                          " (restore は check もそれに合わせます)\n");
 }
 
-// What the bar shows differently from the stored records, one phrase each.
-std::vector<std::string> Notes(const Inspection& inspection) {
+// What the bar shows differently from the stored records, one phrase each,
+// in the language given: the check document keeps them in English.
+std::vector<std::string> Notes(const Inspection& inspection, Language language) {
+    const bool japanese = language == Language::Japanese;
     std::vector<std::string> notes;
     std::size_t differing = 0;
     for (const favfmt::Record& r : inspection.records) {
@@ -50,14 +70,19 @@ std::vector<std::string> Notes(const Inspection& inspection) {
         item.folder = r.folder;
         if (!BarDifferences(item).empty()) ++differing;
     }
-    if (differing) {
-        notes.push_back(Plural(differing, "record shows", "records show") +
+    if (differing && japanese) {
+        notes.push_back("レコード " + std::to_string(differing) +
+                        " 件はバーでの表示が異なります (長いラベル、制御文字、対になっていないサロゲート、パスを持つ"
+                        "フォルダー)。favtool export がそれぞれを示します");
+    } else if (differing) {
+        notes.push_back(std::to_string(differing) + (differing == 1 ? " record shows" : " records show") +
                         " differently in the bar (long labels, control characters, unpaired surrogates, folders with "
                         "paths); favtool export names them");
     }
     if (inspection.deepestStored > favfmt::kMaxDepth) {
-        notes.push_back("records stored deeper than level 101 (down to " + std::to_string(inspection.deepestStored) +
-                        ") hang at level 101");
+        const std::string deepest = std::to_string(inspection.deepestStored);
+        notes.push_back(japanese ? "階層 101 より深く保存されたレコード (階層 " + deepest + " まで) は階層 101 に並びます"
+                                 : "records stored deeper than level 101 (down to " + deepest + ") hang at level 101");
     }
     return notes;
 }
@@ -90,9 +115,9 @@ Json CheckJson(const ModuleKey& key, const Options& options, const Stored& store
                                               : Json{{"record", inspection.stopRecord},
                                                      {"offset", inspection.stopOffset},
                                                      {"records_before", inspection.records.size()},
-                                                     {"reason", inspection.StopReason()}};
+                                                     {"reason", inspection.StopReason(Language::English)}};
         Json notes = Json::array();
-        for (const std::string& note : Notes(inspection)) notes.push_back(note);
+        for (const std::string& note : Notes(inspection, Language::English)) notes.push_back(note);
         value["notes"] = notes;
     }
     Json backupJson = nullptr;
@@ -131,13 +156,17 @@ int ListCommand(const Options& options) {
         return status;
     }
     if (tree.empty()) {
-        PrintOut(options.historyEntry > 0 ? stored.name + " holds no favourites\n" : "no favourites stored\n");
+        PrintOut(options.historyEntry > 0
+                     ? Say(stored.name + " holds no favourites\n", stored.name + " にお気に入りはありません\n")
+                     : Say("no favourites stored\n", "お気に入りは保存されていません\n"));
         return status;
     }
     std::string out;
     PrintItems(tree, 0, out);
-    out += Describe(counts) + ", " + Plural(counts.deepest, "level", "levels") +
-           (counts.folders ? " ([-] expanded folder, [+] collapsed folder)" : "") + "\n";
+    const std::string marks =
+        counts.folders ? Say(" ([-] expanded folder, [+] collapsed folder)", " ([-] 開いたフォルダー、[+] 閉じたフォルダー)")
+                       : "";
+    out += Describe(counts) + Say(", ", "、") + Plural(counts.deepest, "level", "levels") + marks + "\n";
     PrintOut(out);
     return status;
 }
@@ -154,10 +183,12 @@ int CheckCommand(const Options& options) {
     std::string out = Hkcu(key) + "\n";
     switch (stored.state) {
     case Stored::State::Absent:
-        out += "FavoriteArray: none (no favourites stored)\n";
+        out += Say("FavoriteArray: none (no favourites stored)\n",
+                   "FavoriteArray: なし (お気に入りは保存されていません)\n");
         break;
     case Stored::State::Empty:
-        out += "FavoriteArray: REG_BINARY, 0 bytes (no favourites stored)\n";
+        out += Say("FavoriteArray: REG_BINARY, 0 bytes (no favourites stored)\n",
+                   "FavoriteArray: REG_BINARY、0 バイト (お気に入りは保存されていません)\n");
         break;
     case Stored::State::Ignored:
         out += IgnoredNote(stored) + "\n";
@@ -165,18 +196,26 @@ int CheckCommand(const Options& options) {
     case Stored::State::Binary: {
         const Inspection& inspection = stored.inspection;
         const TreeCounts counts = Count(BuildTree(inspection.records));
-        out += "FavoriteArray: REG_BINARY, " + Plural(inspection.size, "byte", "bytes") + ", " +
-               Plural(static_cast<std::size_t>(std::max(inspection.count, 0)), "record", "records") + " counted\n";
-        out += "  layout: " + LayoutLine(stored) + "\n";
-        out += "  " + Describe(counts) + ", deepest level " + std::to_string(counts.deepest) + "\n";
+        const std::string bytes = Plural(inspection.size, "byte", "bytes");
+        const std::string records = Plural(static_cast<std::size_t>(std::max(inspection.count, 0)), "record", "records");
+        out += Say("FavoriteArray: REG_BINARY, " + bytes + ", " + records + " counted\n",
+                   "FavoriteArray: REG_BINARY、" + bytes + "、ヘッダーでは" + records + "\n");
+        out += Say("  layout: ", "  形式: ") + LayoutLine(stored) + "\n";
+        const std::string deepest = std::to_string(counts.deepest);
+        out += "  " + Describe(counts) + Say(", deepest level " + deepest, "、いちばん深い階層 " + deepest) + "\n";
         if (stored.Loads()) {
-            out += "  loads completely: yes\n";
+            out += Say("  loads completely: yes\n", "  最後まで読める: はい\n");
         } else {
-            out += "  loads completely: no, " + inspection.StopReason() + "\n";
-            out += "  the bar shows the " + Plural(inspection.records.size(), "record", "records") +
-                   " before it and copies the stored bytes to FavoriteArrayBackup before its next save\n";
+            out += Say("  loads completely: no, ", "  最後まで読める: いいえ。") + inspection.StopReason() + "\n";
+            const std::string before = Plural(inspection.records.size(), "record", "records");
+            out += Say("  the bar shows the " + before +
+                           " before it and copies the stored bytes to FavoriteArrayBackup before its next save\n",
+                       "  バーはその前の" + before +
+                           "を表示し、次に保存する前に保存済みのバイト列を FavoriteArrayBackup にコピーします\n");
         }
-        for (const std::string& note : Notes(inspection)) out += "  note: " + note + "\n";
+        for (const std::string& note : Notes(inspection, SpokenLanguage())) {
+            out += Say("  note: ", "  注意: ") + note + "\n";
+        }
         break;
     }
     }

@@ -100,28 +100,49 @@ Inspection Inspect(const std::vector<std::uint8_t>& value, bool withExpandedByte
     return out;
 }
 
-std::string Inspection::StopReason() const {
+std::string Inspection::StopReason() const { return StopReason(SpokenLanguage()); }
+
+std::string Inspection::StopReason(Language language) const {
     using favfmt::DecodeStatus;
-    const std::string of = " of " + std::to_string(count);
-    const std::string at = " (byte offset " + std::to_string(stopOffset) + ")";
+    const auto say = [language](std::string english, std::string japanese) {
+        return language == Language::Japanese ? std::move(japanese) : std::move(english);
+    };
+    const std::string record = std::to_string(stopRecord);
+    const std::string counted = std::to_string(count);
+    const std::string offset = std::to_string(stopOffset);
+    const std::string bytes = std::to_string(size);
+    // English: "record 3 of 6 (byte offset 40)"; Japanese: "レコード 3 (全 6 件中、バイト位置 40)".
+    const std::string which = say("record " + record + " of " + counted + " (byte offset " + offset + ")",
+                                  "レコード " + record + " (全 " + counted + " 件中、バイト位置 " + offset + ")");
     switch (status) {
     case DecodeStatus::Ok:
         return {};
-    case DecodeStatus::BadTag:
-        return "not a favourites value: it starts with " + Hex(tag, sizeof(tag)) + ", not 08 0F EF 00";
+    case DecodeStatus::BadTag: {
+        const std::string tagBytes = Hex(tag, sizeof(tag));
+        return say("not a favourites value: it starts with " + tagBytes + ", not 08 0F EF 00",
+                   "お気に入りの値ではありません: 先頭が 08 0F EF 00 ではなく " + tagBytes + " です");
+    }
     case DecodeStatus::Truncated:
-        if (stopRecord == 0) return "the value is " + std::to_string(size) + " bytes, shorter than its 8-byte header";
-        return "record " + std::to_string(stopRecord) + of + at + " runs past the end of the value (" +
-               std::to_string(size) + " bytes)";
-    case DecodeStatus::DepthZero:
-        return "record " + std::to_string(stopRecord) + of + at + " has depth 0, which ends the tree early";
-    case DecodeStatus::TrailingBytes:
         if (stopRecord == 0) {
-            return std::to_string(size - stopOffset) + " bytes follow a header that counts " + std::to_string(count) +
-                   " records" + at;
+            return say("the value is " + bytes + " bytes, shorter than its 8-byte header",
+                       "値は " + bytes + " バイトしかなく、8 バイトのヘッダーより短いです");
         }
-        return std::to_string(size - stopOffset) + " bytes follow the last counted record, record " +
-               std::to_string(stopRecord) + of + at;
+        return say(which + " runs past the end of the value (" + bytes + " bytes)",
+                   which + " が値の終わり (" + bytes + " バイト) を越えています");
+    case DecodeStatus::DepthZero:
+        return say(which + " has depth 0, which ends the tree early",
+                   which + " の深さが 0 で、ツリーがそこで途切れています");
+    case DecodeStatus::TrailingBytes: {
+        const std::string following = std::to_string(size - stopOffset);
+        if (stopRecord == 0) {
+            return say(following + " bytes follow a header that counts " + counted + " records (byte offset " +
+                           offset + ")",
+                       "レコード " + counted + " 件と数えるヘッダーのあとに " + following +
+                           " バイトが続いています (バイト位置 " + offset + ")");
+        }
+        return say(following + " bytes follow the last counted record, " + which,
+                   "数えた最後のレコード、" + which + " のあとに " + following + " バイトが続いています");
+    }
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/favorites_format.h"
+#include "tool/language.h"
 
 struct Item {
     std::wstring label;
@@ -44,7 +45,11 @@ struct Inspection {
     std::uint8_t tag[4] = {};
 
     bool Complete() const { return status == favfmt::DecodeStatus::Ok; }
-    // Why reading stopped, in one phrase; empty for a complete value.
+    // Why reading stopped, in one phrase in the language spoken; empty for a
+    // complete value. In Japanese a sentence of its own ("レコード 3 (全 6 件中、
+    // バイト位置 40) が値の終わり (60 バイト) を越えています").
     std::string StopReason() const;
+    // In the language given: documents give it in English whatever is spoken.
+    std::string StopReason(Language language) const;
 };
 Inspection Inspect(const std::vector<std::uint8_t>& value, bool withExpandedByte);

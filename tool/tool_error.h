@@ -1,4 +1,5 @@
-// A failure the tool reports in one line and ends on; the text is UTF-8.
+// A failure the tool reports in one line and ends on; the text is UTF-8, in
+// the language spoken (made with Say, tool/language.h).
 // The exit status says what kind of end it is (tool/exit_status.h).
 #pragma once
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <thread>
@@ -53,3 +54,23 @@ private:
     UniqueKernelHandle m_released;
     std::thread m_holder;
 };
+
+// The lock's name taken first by a program of another user or elevation: a
+// mutex that grants this user only waiting and releasing, or an object of
+// another kind, which nobody may wait on as a lock.
+enum class ForeignLock { WaitAndReleaseOnly, NotAMutex };
+
+inline UniqueKernelHandle TakeWritersLockName(const std::wstring& keyPath, ForeignLock kind) {
+    const std::wstring name = favstore::WritersLockName(keyPath.c_str());
+    if (kind == ForeignLock::NotAMutex) return UniqueKernelHandle(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    // SYNCHRONIZE | MUTEX_MODIFY_STATE for everyone, nothing more.
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100001;;;WD)", SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return UniqueKernelHandle();
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    UniqueKernelHandle mutex(::CreateMutexW(&attributes, FALSE, name.c_str()));
+    ::LocalFree(descriptor);
+    return mutex;
+}

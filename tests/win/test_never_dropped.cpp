@@ -108,26 +108,9 @@ TEST_F(NeverDroppedTest, AFlushACloseAndAWindowClosingDoNotWaitForAnotherWriters
     EXPECT_TRUE(other.StillHeld()) << "the window's closing waited for the lock";
 }
 
-enum class ForeignLock { WaitAndReleaseOnly, NotAMutex };
-
 class ForeignLockTest : public NeverDroppedTest, public ::testing::WithParamInterface<ForeignLock> {
 protected:
-    // The lock's name taken first by another security context: a mutex that
-    // grants this user only waiting and releasing, or another kind of object.
-    UniqueKernelHandle TakeLockName() {
-        const std::wstring name = favstore::WritersLockName(KeyPath().c_str());
-        if (GetParam() == ForeignLock::NotAMutex) {
-            return UniqueKernelHandle(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
-        }
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        // SYNCHRONIZE | MUTEX_MODIFY_STATE for everyone, nothing more.
-        EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100001;;;WD)", SDDL_REVISION_1,
-                                                                           &descriptor, nullptr));
-        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-        UniqueKernelHandle mutex(::CreateMutexW(&attributes, FALSE, name.c_str()));
-        ::LocalFree(descriptor);
-        return mutex;
-    }
+    UniqueKernelHandle TakeLockName() { return TakeWritersLockName(KeyPath(), GetParam()); }
 };
 
 TEST_P(ForeignLockTest, ALockMadeElsewhereCostsNoEdit) {

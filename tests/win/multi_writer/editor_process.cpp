@@ -42,15 +42,6 @@ bool Parse(int argc, wchar_t** argv, Arguments& out) {
     return !out.plugin.empty() && !out.name.empty() && out.rounds >= 0;
 }
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 // A text file written a whole line at a time, so that a process killed
 // meanwhile leaves whole lines (but for the one it was writing at most).
 class LineFile {
@@ -59,7 +50,7 @@ public:
         : m_file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr)) {}
     bool IsOpen() const { return static_cast<bool>(m_file); }
     void Line(const std::wstring& text) {
-        const std::string bytes = Utf8(text + L"\n");
+        const std::string bytes = multiwriter::Utf8(text + L"\n");
         DWORD written = 0;
         ::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }

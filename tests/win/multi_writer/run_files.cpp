@@ -4,14 +4,6 @@
 
 namespace multiwriter {
 
-namespace {
-
-struct FindTraits {
-    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { ::FindClose(h); }
-};
-using UniqueFind = UniqueHandle<HANDLE, FindTraits>;
-
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -19,6 +11,23 @@ std::wstring Wide(const std::string& utf8) {
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
     return out;
 }
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+namespace {
+
+struct FindTraits {
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { ::FindClose(h); }
+};
+using UniqueFind = UniqueHandle<HANDLE, FindTraits>;
 
 bool ReadBytes(const std::wstring& path, std::string& bytes) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -10,6 +10,9 @@
 
 namespace multiwriter {
 
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& text);
+
 // The UTF-8 lines of a file; a last line without its line end (cut short by
 // a kill) is left out.
 std::vector<std::wstring> ReadLines(const std::wstring& path);
