@@ -197,9 +197,9 @@ int ImportCommand(const Options& options, const std::wstring& file) {
              note.message);
     }
     if (imported.slashedPaths) {
-        const std::string paths = std::to_string(imported.slashedPaths);
-        Note(Say("\"/\" became \"\\\" in " + Plural(imported.slashedPaths, "path", "paths") + ", as the bar writes them",
-                 "バーが書くとおり、パス " + paths + " 件の \"/\" を \"\\\" にしました"));
+        const std::string paths = Plural(imported.slashedPaths, "path", "paths");
+        Note(Say("\"/\" became \"\\\" in " + paths + ", as the bar writes them",
+                 "バーが書くとおり、" + paths + "の \"/\" を \"\\\" にしました"));
     }
     const Tree& tree = imported.tree;
     const std::vector<favfmt::Record> records = Flatten(tree);

@@ -23,8 +23,7 @@ std::string CharacterName(wchar_t c) {
 
 // "REG_BINARY, 12 bytes"
 std::string TypeAndSize(const favstore::StoredValue& value) {
-    return Say(TypeName(value.type) + ", " + Plural(value.bytes.size(), "byte", "bytes"),
-               TypeName(value.type) + "、" + std::to_string(value.bytes.size()) + " バイト");
+    return TypeName(value.type) + Say(", ", "、") + Plural(value.bytes.size(), "byte", "bytes");
 }
 
 // What every refusal to restore a value that does not load adds.
@@ -320,15 +319,14 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
             const std::vector<std::uint8_t> encoded = favfmt::Encode(relocation.records);
             const HistoryDrops drops =
                 DropsOfKeeping(key.Values(), KeptByReplacing(stored, key.Key().Read(kValueFavoritesBackup), encoded));
-            const std::string paths = "パス " + std::to_string(relocation.changed) + " 件";
+            const std::string paths = Plural(relocation.changed, "path", "paths");
             if (options.dryRun) {
-                result = Say("relocate: " + Plural(relocation.changed, "path", "paths") + " would change" + Where(options),
+                result = Say("relocate: " + paths + " would change" + Where(options),
                              Spaced({"relocate: FavoriteArray", Where(options), "の", paths, "が変わります"})) +
                          drops.Phrase(true) + DryRunEnd();
             } else {
                 const favstore::Replaced replaced = WriteFavorites(key, stored, encoded, "relocate");
-                result = Say("relocate: rewrote " + Plural(relocation.changed, "path", "paths") + " in FavoriteArray" +
-                                 Where(options),
+                result = Say("relocate: rewrote " + paths + " in FavoriteArray" + Where(options),
                              Spaced({"relocate: FavoriteArray", Where(options), "の", paths, "を書き換えました"})) +
                          drops.Phrase(false) + UndoHint(replaced, key, encoded);
             }
@@ -339,9 +337,9 @@ int RelocateCommand(const Options& options, const std::wstring& from, const std:
     if (relocation.changed == 0) {
         PrintOut(relocation.changes);
         if (relocation.caseOnly) {
-            const std::string paths = "パス " + std::to_string(relocation.caseOnly) + " 件";
+            const std::string paths = Plural(relocation.caseOnly, "path", "paths");
             return NothingToDo("relocate",
-                               Say("only the case or the slashes of " + Plural(relocation.caseOnly, "path", "paths") +
+                               Say("only the case or the slashes of " + paths +
                                        " would change, which names the same files" + Where(options) +
                                        " (--change-case writes them)",
                                    Spaced({"FavoriteArray", Where(options), "の", paths, kSameFiles})));
