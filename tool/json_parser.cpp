@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tool/json_text.h"
+#include "tool/language.h"
 
 namespace {
 
@@ -70,7 +71,8 @@ LoneSurrogates::LoneSurrogates(std::string& text) {
         if (it == standIn.end()) {
             while (candidate <= 0xF8FF && used.count(candidate)) ++candidate;
             if (candidate > 0xF8FF) {
-                throw ProblemAt{0, "the document holds too many different unpaired surrogates"};
+                throw ProblemAt{0, Say("the document holds too many different unpaired surrogates",
+                                           "JSON ファイルに、対になっていないサロゲートの種類が多すぎます")};
             }
             it = standIn.emplace(unit, candidate++).first;
             m_back[static_cast<wchar_t>(it->second)] = static_cast<wchar_t>(unit);
@@ -190,18 +192,24 @@ public:
 private:
     // In the tool's own words, from what the parser read: its wording is its own.
     std::string SyntaxProblem(std::size_t at) const {
-        if (at >= m_text.size()) return "the document ends before it is complete (a bracket, brace or quote is not closed)";
+        if (at >= m_text.size()) {
+            return Say("the document ends before it is complete (a bracket, brace or quote is not closed)",
+                       "JSON ファイルが途中で終わっています (角かっこ、波かっこ、引用符のどれかが閉じていません)");
+        }
         const auto byte = static_cast<unsigned char>(m_text[at]);
         if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
             char code[8];
             (void)std::snprintf(code, sizeof(code), "%04X", byte);
-            return std::string("not valid JSON: the control character U+") + code + " must be written as \\u" + code +
-                   " inside a string";
+            return Say(std::string("not valid JSON: the control character U+") + code + " must be written as \\u" +
+                           code + " inside a string",
+                       std::string("正しい JSON ではありません。文字列の中の制御文字 U+") + code + " は \\u" + code +
+                           " と書く必要があります");
         }
         // The character the parser stopped at, whole.
         std::size_t end = at + 1;
         while (end < m_text.size() && (static_cast<unsigned char>(m_text[end]) & 0xC0) == 0x80) ++end;
-        return "not valid JSON: unexpected \"" + m_text.substr(at, end - at) + "\"";
+        const std::string found = "\"" + m_text.substr(at, end - at) + "\"";
+        return Say("not valid JSON: unexpected " + found, "正しい JSON ではありません。ここに " + found + " は書けません");
     }
 
     std::size_t NextValueStart() const {
@@ -258,7 +266,7 @@ private:
     std::size_t m_lastEnd = 0;
     JsonNode m_root;
     std::vector<JsonNode*> m_open;
-    ProblemAt m_problem{0, "the document ended early"};
+    ProblemAt m_problem{0, Say("the document ended early", "JSON ファイルが途中で終わっています")};
 };
 
 }  // namespace
