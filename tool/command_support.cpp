@@ -99,13 +99,15 @@ std::string IgnoredNote(const Stored& stored) {
 }
 
 std::string LockedOut() {
-    return Say(kLockedOut,
+    return Say("the favourites' lock is held by another writer (the editor, or a second favtool), which kept them "
+               "locked; nothing written",
                "ほかの書き込み元 (エディター、または別の favtool) がお気に入りのロックを持ったまま放しませんでした。"
                "何も書き込んでいません");
 }
 
 std::string LockUnavailable() {
-    return Say(kLockUnavailable,
+    return Say("the favourites' lock cannot be opened (a program of another user or elevation holds its name); "
+               "nothing written",
                "お気に入りのロックを開けません (別のユーザーか別の権限で動くプログラムがその名前を使っています)。"
                "何も書き込んでいません");
 }

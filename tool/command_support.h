@@ -117,16 +117,9 @@ std::string Hkcu(const ModuleKey& key);
 
 // Why a write did not take the writers' lock: held by another writer, or a
 // name this user may not open (another security context made an object of
-// that name). The messages in the language spoken; the constants are their
-// English.
+// that name).
 std::string LockedOut();
 std::string LockUnavailable();
-inline constexpr char kLockedOut[] =
-    "the favourites' lock is held by another writer (the editor, or a second favtool), which kept them locked; "
-    "nothing written";
-inline constexpr char kLockUnavailable[] =
-    "the favourites' lock cannot be opened (a program of another user or elevation holds its name); "
-    "nothing written";
 
 // What the command showed of the key: the keeper writes only while it is
 // still there.

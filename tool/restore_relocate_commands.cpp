@@ -186,9 +186,9 @@ std::string SwapBackupIn(LockedKey& key, const favstore::StoredValue& backup, co
     case Outcome::Written:
         break;
     case Outcome::LockedOut:
-        throw ToolError(kLockedOut);
+        throw ToolError(LockedOut());
     case Outcome::LockUnavailable:
-        throw ToolError(kLockUnavailable);
+        throw ToolError(LockUnavailable());
     case Outcome::ValueChanged:
     case Outcome::MarkerChanged:
         throw ToolError(Say("FavoriteArray or FavoriteArrayBackup changed while restoring; nothing written",

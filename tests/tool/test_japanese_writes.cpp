@@ -18,11 +18,12 @@ RunSetup InJapanese() {
 }
 
 // What is English in a Japanese message without being favtool's words: the
-// system's own message of a failure ("(error 3: ...)"), in the system's
-// language, and names quoted as they are (JSON keys such as "folder").
+// system's own message of a failure ("(エラー 3: ...)"), in the system's
+// language when it has no Japanese, and names quoted as they are (JSON keys
+// such as "folder").
 std::string WithoutNames(const std::string& text) {
     const std::string unquoted = std::regex_replace(text, std::regex(R"("[A-Za-z]+")"), "\"\"");
-    return std::regex_replace(unquoted, std::regex(R"(\(error \d+[^)]*\))"), "(...)");
+    return std::regex_replace(unquoted, std::regex(R"(\(エラー \d+[^)]*\))"), "(...)");
 }
 
 void ExpectOnlyJapanese(const ToolRun& run) { EXPECT_TRUE(SpeaksOnlyJapanese(WithoutNames(run.out + run.err))); }
@@ -137,7 +138,7 @@ TEST_F(JapaneseWrites, ExportThatCannotWriteItsFileLeavesItAndSaysSo) {
     const std::wstring file = TempFile(L"missing folder\\favorites.json");
     const ToolRun run = InJapanese({L"export", file});
     EXPECT_EQ(4u, run.status) << run.err;
-    EXPECT_TRUE(Contains(run.err, "favtool: " + Utf8(file) + ".partial を作成できません (error "));
+    EXPECT_TRUE(Contains(run.err, "favtool: " + Utf8(file) + ".partial を作成できません (エラー "));
     EXPECT_TRUE(Contains(run.err, ")。何も書き込んでいません\n"));
     EXPECT_EQ("", run.out);
     ExpectOnlyJapanese(run);
@@ -186,13 +187,14 @@ TEST_F(JapaneseWrites, ImportOfAMissingOrUnreadableSourceWritesNothing) {
     ToolRun run = Favtool({L"--module", module + L"-none", L"import", file}, elsewhere);
     EXPECT_EQ(3u, run.status) << run.err;
     EXPECT_TRUE(Contains(run.err, "。そのモジュールのキーを作るには、--create を付けて import をもう一度実行してください\n"));
+    ExpectOnlyJapanese(run);
 
     PutFavorites(SampleTree());
     const KeySnapshot before = Snapshot();
     const std::wstring nowhere = TempFile(L"nowhere.json");
     run = InJapanese({L"import", nowhere});
     EXPECT_EQ(3u, run.status) << run.err;
-    EXPECT_TRUE(Contains(run.err, "favtool: " + Utf8(nowhere) + " を開けません (error "));
+    EXPECT_TRUE(Contains(run.err, "favtool: " + Utf8(nowhere) + " を開けません (エラー "));
     ExpectOnlyJapanese(run);
 
     // No standard input to read from.
