@@ -18,14 +18,14 @@ RunSetup InJapanese() {
 
 // Columns of a console line: kana, kanji and full-width forms take two.
 std::size_t ConsoleColumns(const std::string& line) {
-    const std::wstring wide = [&] {
+    const std::wstring text = [&] {
         const int n = ::MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
         std::wstring out(static_cast<std::size_t>(n), L'\0');
         ::MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), out.data(), n);
         return out;
     }();
     std::size_t columns = 0;
-    for (wchar_t c : wide) {
+    for (wchar_t c : text) {
         const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
                           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
                           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6);
