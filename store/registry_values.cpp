@@ -18,6 +18,14 @@ const wchar_t* NameOf(StoredValues::Value which) {
     return kValueCheck;
 }
 
+Ticks FromFileTime(const FILETIME& ft) {
+    return (static_cast<Ticks>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
+
+}  // namespace
+
 std::wstring Wide(const std::string& utf8) {
     if (utf8.empty()) return {};
     const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -34,14 +42,6 @@ std::string Utf8(const std::wstring& text) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;
 }
-
-Ticks FromFileTime(const FILETIME& ft) {
-    return (static_cast<Ticks>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
-constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
-
-}  // namespace
 
 RegistryValues::RegistryValues(HKEY hKey, std::wstring lockName, WritersLock::Patience patience)
     : m_key(RegKey::Borrow(hKey)), m_lock(std::move(lockName), patience) {}

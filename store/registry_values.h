@@ -14,6 +14,10 @@
 
 namespace favstore {
 
+// History entry names are UTF-8 in the keeper and UTF-16 in the registry.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& text);
+
 class RegistryValues final : public StoredValues {
 public:
     // hKey: the plug-in key, opened for reading and writing; not owned.

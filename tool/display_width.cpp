@@ -1,5 +1,6 @@
 #include "tool/display_width.h"
 
+#include <cctype>
 #include <vector>
 
 namespace display {
@@ -134,6 +135,35 @@ private:
     std::string m_out;
 };
 
+// How Japanese and ASCII meet at a piece's edges, for Spaced.
+enum class Edge { None, Ascii, Japanese };
+
+// How the character whose first byte is at lead meets a neighbour.
+Edge EdgeOf(std::string_view text, std::size_t lead, bool atEnd) {
+    const auto c = static_cast<unsigned char>(text[lead]);
+    if (c < 0x80) {
+        if (std::isalnum(c)) return Edge::Ascii;
+        // A name or quotation may end a piece or begin one; an opening
+        // bracket ends none, a closing one begins none.
+        const std::string_view word = atEnd ? ")]\"%.'" : "([\"'\\/";
+        return word.find(static_cast<char>(c)) != std::string_view::npos ? Edge::Ascii : Edge::None;
+    }
+    // U+3000 to U+303F (、。「」 and the like) and the full-width forms
+    // (（）：) are punctuation.
+    const auto second = lead + 1 < text.size() ? static_cast<unsigned char>(text[lead + 1]) : 0;
+    if ((c == 0xE3 && second == 0x80) || (c == 0xEF && (second == 0xBC || second == 0xBD))) return Edge::None;
+    return Edge::Japanese;
+}
+
+Edge LastEdge(std::string_view text) {
+    if (text.empty()) return Edge::None;
+    std::size_t lead = text.size() - 1;
+    while (lead > 0 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) --lead;
+    return EdgeOf(text, lead, true);
+}
+
+Edge FirstEdge(std::string_view text) { return text.empty() ? Edge::None : EdgeOf(text, 0, false); }
+
 }  // namespace
 
 bool IsWide(char32_t c) {
@@ -167,6 +197,17 @@ std::string Wrap(std::string_view text, std::size_t width) {
         lineStart = lineEnd + 1;
     }
     return std::move(wrapper).Text();
+}
+
+std::string Spaced(std::initializer_list<std::string_view> pieces) {
+    std::string out;
+    for (const std::string_view piece : pieces) {
+        const Edge before = LastEdge(out);
+        const Edge after = FirstEdge(piece);
+        if (before != Edge::None && after != Edge::None && before != after) out += ' ';
+        out += piece;
+    }
+    return out;
 }
 
 }  // namespace display

@@ -5,12 +5,12 @@
 #include "tool/console.h"
 #include "tool/json_document.h"
 #include "tool/language.h"
-#include "tool/output_chunks.h"
+#include "tool/display_width.h"
 #include "tool/text.h"
 
 namespace {
 
-using output::Spaced;
+using display::Spaced;
 
 std::string FileName(const std::wstring& file) {
     return file == kStandardStream ? Say("standard input", "標準入力") : ToUtf8(file);

@@ -6,13 +6,13 @@
 #include "tool/console.h"
 #include "tool/json_text.h"
 #include "tool/language.h"
-#include "tool/output_chunks.h"
+#include "tool/display_width.h"
 #include "tool/path_prefix.h"
 #include "tool/text.h"
 
 namespace {
 
-using output::Spaced;
+using display::Spaced;
 
 // "the character U+003F (?)", or for a control character its code alone.
 std::string CharacterName(wchar_t c) {

@@ -6,6 +6,7 @@
 
 #include "common/handles.h"
 #include "store/registry_key.h"
+#include "tests/win/command_line.h"
 
 namespace {
 
@@ -14,23 +15,6 @@ std::wstring ModuleDirectory() {
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir = path;
     return dir.substr(0, dir.find_last_of(L'\\'));
-}
-
-// Quotes one argument so that the C runtime's parser gives it back unchanged.
-std::wstring Quote(const std::wstring& arg) {
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(2 * backslashes, L'\\');
-    return out + L"\"";
 }
 
 std::string ReadAll(HANDLE pipe) {
@@ -59,15 +43,6 @@ std::wstring Widen(const char* text) {
 }
 
 }  // namespace
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
     if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
@@ -144,14 +119,35 @@ void FavtoolTest::TearDown() {
     ::RemoveDirectoryW(m_tempDir.c_str());
 }
 
+DWORD FavtoolTest::OnOwnConsole(const std::vector<std::wstring>& args, DWORD waitMs, DWORD& status) const {
+    const std::wstring exe = ModuleDirectory() + L"\\favtool.exe";
+    std::wstring commandLine = QuoteArgument(exe);
+    for (const std::wstring& arg : args) commandLine += L" " + QuoteArgument(arg);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                          nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start favtool.exe, error " << ::GetLastError();
+        return WAIT_FAILED;
+    }
+    UniqueKernelHandle process(pi.hProcess);
+    UniqueKernelHandle thread(pi.hThread);
+    const DWORD waited = ::WaitForSingleObject(process.get(), waitMs);
+    if (waited == WAIT_TIMEOUT) ::TerminateProcess(process.get(), 0);
+    status = 99;
+    ::GetExitCodeProcess(process.get(), &status);
+    return waited;
+}
+
 ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args) const { return Favtool(args, RunSetup{}); }
 
 ToolRun FavtoolTest::Favtool(const std::vector<std::wstring>& args, const RunSetup& setup) const {
     static const std::wstring exe = ModuleDirectory() + L"\\favtool.exe";
-    std::wstring commandLine = Quote(exe);
+    std::wstring commandLine = QuoteArgument(exe);
     if (setup.language) commandLine += L" --lang " + *setup.language;
-    if (setup.withModule) commandLine += L" --module " + Quote(module);
-    for (const std::wstring& arg : args) commandLine += L" " + (setup.rawArguments ? arg : Quote(arg));
+    if (setup.withModule) commandLine += L" --module " + QuoteArgument(module);
+    for (const std::wstring& arg : args) commandLine += L" " + (setup.rawArguments ? arg : QuoteArgument(arg));
 
     ToolRun run;
     UniqueKernelHandle outRead, outWrite, errRead, errWrite, inRead, inWrite;

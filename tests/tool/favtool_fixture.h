@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "store/registry_values.h"
 #include "tests/win/stored_value.h"
 
 struct ToolRun {
@@ -26,7 +27,7 @@ struct StoredValueOf {
 };
 using KeySnapshot = std::map<std::wstring, StoredValueOf>;
 
-std::string Utf8(const std::wstring& text);
+using favstore::Utf8;
 // Whether the text holds the part; the failure message shows both.
 ::testing::AssertionResult Contains(const std::string& text, const std::string& part);
 
@@ -62,6 +63,11 @@ protected:
     // favtool --module <this test's module> args...
     ToolRun Favtool(const std::vector<std::wstring>& args) const;
     ToolRun Favtool(const std::vector<std::wstring>& args, const RunSetup& setup) const;
+    // favtool alone on a console of its own, as Explorer, Task Scheduler or a
+    // shortcut starts it, with the arguments as given (no --module, no
+    // --lang). Ended if still running after waitMs; returns the wait's
+    // result, and in status the exit status.
+    DWORD OnOwnConsole(const std::vector<std::wstring>& args, DWORD waitMs, DWORD& status) const;
 
     void Put(const wchar_t* name, DWORD type, const std::vector<BYTE>& data) const;
     void PutFavorites(const std::vector<StoredRecord>& records) const;  // current layout, check = 1

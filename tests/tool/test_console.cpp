@@ -104,20 +104,8 @@ TEST_F(FavtoolTest, HelpEndsWithExamplesStatusesWhereTheValuesLiveAndUndo) {
 // Double-clicked in Explorer, a console program gets a window of its own
 // that closes as soon as it ends: favtool says what it is and waits.
 TEST_F(FavtoolTest, StartedAloneOnItsOwnConsoleItExplainsAndWaitsForAKey) {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring exe = path;
-    exe = exe.substr(0, exe.find_last_of(L'\\')) + L"\\favtool.exe";
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                                 nullptr, &si, &pi));
-    UniqueKernelHandle process(pi.hProcess);
-    UniqueKernelHandle thread(pi.hThread);
-    const DWORD waited = ::WaitForSingleObject(process.get(), 3000);
-    if (waited == WAIT_TIMEOUT) ::TerminateProcess(process.get(), 0);
+    DWORD status = 0;
+    const DWORD waited = OnOwnConsole({}, 3000, status);
     EXPECT_EQ(WAIT_TIMEOUT, waited) << "it ended at once, closing its window before anyone could read it";
 }
 

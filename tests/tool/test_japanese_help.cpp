@@ -18,12 +18,7 @@ RunSetup InJapanese() {
 
 // Columns of a console line: kana, kanji and full-width forms take two.
 std::size_t ConsoleColumns(const std::string& line) {
-    const std::wstring text = [&] {
-        const int n = ::MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-        std::wstring out(static_cast<std::size_t>(n), L'\0');
-        ::MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), out.data(), n);
-        return out;
-    }();
+    const std::wstring text = favstore::Wide(line);
     std::size_t columns = 0;
     for (wchar_t c : text) {
         const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||

@@ -7,8 +7,6 @@
 
 #include <regex>
 
-#include "tool/output_chunks.h"
-
 namespace {
 
 RunSetup InJapanese() {
@@ -60,23 +58,6 @@ protected:
         return name;
     }
 };
-
-// A Japanese sentence is built around pieces made elsewhere: the space
-// between Japanese and ASCII goes where they meet, and nowhere else.
-TEST(JapaneseSpacing, SpacesJapaneseFromAsciiWordsWhereverPiecesMeet) {
-    using output::Spaced;
-    EXPECT_EQ("FavoriteArray を", Spaced({"FavoriteArray", "を"}));
-    EXPECT_EQ("お気に入り 4 件を", Spaced({"お気に入り 4 件", "を"}));
-    EXPECT_EQ("を 4 と 2 に", Spaced({"を", "4 と 2", "に"}));
-    EXPECT_EQ("履歴 3 (10:00) の値", Spaced({"履歴 3 (10:00)", "の値"}));
-    EXPECT_EQ("には、\"C:\\x\" と", Spaced({"には、", "\"C:\\x\"", "と"}));
-    // Punctuation, a space already there and an opening bracket take none.
-    EXPECT_EQ("ありません。何も", Spaced({"ありません", "。何も"}));
-    EXPECT_EQ("U+0007。", Spaced({"U+0007", "。"}));
-    EXPECT_EQ("import: お気に入り", Spaced({"import: ", "お気に入り"}));
-    EXPECT_EQ("FavoriteArray (モジュール x) の", Spaced({"FavoriteArray", " (", "モジュール", "x", ")", "の"}));
-    EXPECT_EQ("ab", Spaced({"a", "", "b"}));
-}
 
 // ---- export
 

@@ -13,13 +13,6 @@
 
 namespace {
 
-std::wstring FavtoolPath() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring exe = path;
-    return exe.substr(0, exe.find_last_of(L'\\')) + L"\\favtool.exe";
-}
-
 // The lines of the text longer than a console of 80 columns, each with its length.
 std::string LongLines(const std::string& text) {
     std::istringstream lines(text);
@@ -27,12 +20,7 @@ std::string LongLines(const std::string& text) {
     std::string found;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::wstring wide = [&] {
-            const int n = ::MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-            std::wstring out(static_cast<std::size_t>(n), L'\0');
-            ::MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), out.data(), n);
-            return out;
-        }();
+        const std::wstring wide = favstore::Wide(line);
         if (wide.size() > 80) found += std::to_string(wide.size()) + ": " + line + "\n";
     }
     return found;
@@ -44,20 +32,9 @@ std::string LongLines(const std::string& text) {
 TEST_F(FavtoolTest, StartedAloneOnItsOwnConsoleWithArgumentsItRunsTheCommand) {
     PutFavorites(SampleTree());
     const std::wstring file = TempFile(L"scheduled.json");
-    const std::wstring exe = FavtoolPath();
-    std::wstring commandLine = L"\"" + exe + L"\" --module \"" + module + L"\" export \"" + file + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                                 nullptr, &si, &pi));
-    UniqueKernelHandle process(pi.hProcess);
-    UniqueKernelHandle thread(pi.hThread);
-    const DWORD waited = ::WaitForSingleObject(process.get(), 30000);
-    if (waited == WAIT_TIMEOUT) ::TerminateProcess(process.get(), 0);
-    ASSERT_EQ(WAIT_OBJECT_0, waited) << "it waited instead of running the command";
     DWORD status = 99;
-    ::GetExitCodeProcess(process.get(), &status);
+    const DWORD waited = OnOwnConsole({L"--module", module, L"export", file}, 30000, status);
+    ASSERT_EQ(WAIT_OBJECT_0, waited) << "it waited instead of running the command";
     EXPECT_EQ(0u, status);
     EXPECT_TRUE(Contains(ReadFile(file), "\"label\": \"Projects\""));
 }

@@ -113,7 +113,7 @@ protected:
         m_saver.End();
         // What a failed run left is kept for a look.
         if (HasFailure()) {
-            std::printf("the processes' logs and outlines are in %s\n", multiwriter::Utf8(m_folder).c_str());
+            std::printf("the processes' logs and outlines are in %s\n", favstore::Utf8(m_folder).c_str());
         } else {
             multiwriter::RemoveFolder(multiwriter::HistoryFolder(m_folder));
             multiwriter::RemoveFolder(m_folder);
@@ -156,7 +156,7 @@ protected:
         for (int i = 0; i < kEditors; ++i) {
             const HANDLE handles[] = {events[i].get(), m_editors[i].Process()};
             const DWORD result = ::WaitForMultipleObjects(2, handles, FALSE, kHangGuardMs);
-            ASSERT_EQ(WAIT_OBJECT_0, result) << multiwriter::Utf8(EditorName(i)) << " never " << what
+            ASSERT_EQ(WAIT_OBJECT_0, result) << favstore::Utf8(EditorName(i)) << " never " << what
                                              << (result == WAIT_TIMEOUT ? " (hang)" : " (it ended)");
         }
     }
@@ -171,9 +171,9 @@ protected:
         const std::wstring b = L"imported" + Number(n) + L"-b.txt";
         const std::string document =
             R"({"version": 1, "favorites": [{"label": "Imported )" + std::to_string(n) +
-            R"(", "folder": true, "expanded": true, "items": [{"label": ")" + multiwriter::Utf8(a) +
-            R"(", "path": "C:\\multi\\)" + multiwriter::Utf8(a) + R"("}]}, {"label": ")" + multiwriter::Utf8(b) +
-            R"(", "path": "C:\\multi\\)" + multiwriter::Utf8(b) + R"("}]})";
+            R"(", "folder": true, "expanded": true, "items": [{"label": ")" + favstore::Utf8(a) +
+            R"(", "path": "C:\\multi\\)" + favstore::Utf8(a) + R"("}]}, {"label": ")" + favstore::Utf8(b) +
+            R"(", "path": "C:\\multi\\)" + favstore::Utf8(b) + R"("}]})";
         const std::wstring file = m_folder + L"\\import" + Number(n) + L".json";
         ASSERT_TRUE(multiwriter::WriteText(file, document));
         const std::wstring output = m_folder + L"\\import" + Number(n) + L".out";
@@ -247,7 +247,7 @@ protected:
 
     static std::string ReadText(const std::wstring& path) {
         std::string text;
-        for (const std::wstring& line : multiwriter::ReadLines(path)) text += multiwriter::Utf8(line) + "\n";
+        for (const std::wstring& line : multiwriter::ReadLines(path)) text += favstore::Utf8(line) + "\n";
         return text;
     }
 
@@ -262,8 +262,8 @@ protected:
         ::SetEvent(m_stop.get());
         for (int i = 0; i < kEditors; ++i) {
             DWORD status = 0;
-            ASSERT_TRUE(m_editors[i].Wait(kHangGuardMs, status)) << multiwriter::Utf8(EditorName(i)) << " hangs at its end";
-            EXPECT_EQ(0u, status) << multiwriter::Utf8(EditorName(i));
+            ASSERT_TRUE(m_editors[i].Wait(kHangGuardMs, status)) << favstore::Utf8(EditorName(i)) << " hangs at its end";
+            EXPECT_EQ(0u, status) << favstore::Utf8(EditorName(i));
         }
         EXPECT_EQ(finalValue, multiwriter::ReadFavoriteArray(KeyPath())) << "an editor wrote as it closed";
     }
@@ -277,7 +277,7 @@ protected:
         for (const StoredRecord& r : finalRecords) kept.insert(r.label);
         for (const auto& entry : everEntries) {
             const auto records = ParseStoredValue(entry.second);
-            EXPECT_TRUE(records) << "history entry " << multiwriter::Utf8(entry.first) << " does not load completely";
+            EXPECT_TRUE(records) << "history entry " << favstore::Utf8(entry.first) << " does not load completely";
             if (!records) continue;
             for (const StoredRecord& r : *records) kept.insert(r.label);
             if (entry.first.find(L"other writer") != std::wstring::npos) ++m_conflicts;
@@ -292,23 +292,23 @@ protected:
         std::vector<std::string> lost;
         for (int i = 0; i <= kEditors; ++i) {
             const ProcessLog& log = i < kEditors ? logs[i] : saverLog;
-            const std::string who = i < kEditors ? multiwriter::Utf8(EditorName(i)) : "saver";
+            const std::string who = i < kEditors ? favstore::Utf8(EditorName(i)) : "saver";
             for (const auto& seen : log.seen) {
                 if (!kept.count(seen.first)) {
-                    lost.push_back(who + " saw " + multiwriter::Utf8(seen.first) + " stored after its save in round " +
+                    lost.push_back(who + " saw " + favstore::Utf8(seen.first) + " stored after its save in round " +
                                    std::to_string(seen.second));
                 }
             }
             if (i == kEditors) continue;
             for (const auto& added : log.added) {
                 if (!kept.count(added.first)) {
-                    lost.push_back(who + " added " + multiwriter::Utf8(added.first) + " in round " +
+                    lost.push_back(who + " added " + favstore::Utf8(added.first) + " in round " +
                                    std::to_string(added.second));
                 }
             }
         }
         for (const std::wstring& label : m_imported) {
-            if (!kept.count(label)) lost.push_back("favtool imported " + multiwriter::Utf8(label));
+            if (!kept.count(label)) lost.push_back("favtool imported " + favstore::Utf8(label));
         }
         return lost;
     }
@@ -322,7 +322,7 @@ protected:
                 const auto it = logs[i].seen.find(multiwriter::FavouriteLabel(EditorName(i), round));
                 saved = it != logs[i].seen.end() && it->second == round;
             }
-            EXPECT_TRUE(saved) << multiwriter::Utf8(EditorName(i)) << " saw none of its own stored after the kill";
+            EXPECT_TRUE(saved) << favstore::Utf8(EditorName(i)) << " saw none of its own stored after the kill";
         }
     }
 
@@ -330,7 +330,7 @@ protected:
         const std::vector<std::wstring> expected = OutlineOf(finalRecords);
         for (int i = 0; i < kEditors; ++i) {
             EXPECT_EQ(expected, multiwriter::ReadLines(multiwriter::OutlineFile(m_folder, EditorName(i))))
-                << multiwriter::Utf8(EditorName(i)) << " does not show the final value after its last flush";
+                << favstore::Utf8(EditorName(i)) << " does not show the final value after its last flush";
         }
     }
 
@@ -389,7 +389,7 @@ TEST_F(SeveralProcessesTest, EveryFavouriteStoredIsKeptAndAWriterKilledInItsSave
     const auto finalRecords = ParseStoredValue(finalValue);
     ASSERT_TRUE(finalRecords) << "the final value does not load completely";
     const multiwriter::Entries everEntries = multiwriter::ReadArchive(multiwriter::HistoryFolder(m_folder));
-    for (const auto& entry : history) EXPECT_EQ(1u, everEntries.count(entry.first)) << multiwriter::Utf8(entry.first);
+    for (const auto& entry : history) EXPECT_EQ(1u, everEntries.count(entry.first)) << favstore::Utf8(entry.first);
     const std::set<std::wstring> kept = KeptLabels(*finalRecords, everEntries);
 
     std::vector<ProcessLog> logs;
@@ -397,8 +397,8 @@ TEST_F(SeveralProcessesTest, EveryFavouriteStoredIsKeptAndAWriterKilledInItsSave
     for (int i = 0; i < kEditors; ++i) logs.push_back(ReadProcessLog(multiwriter::LogFile(m_folder, EditorName(i))));
     const ProcessLog saverLog = ReadProcessLog(multiwriter::LogFile(m_folder, L"saver"));
     for (int i = 0; i < kEditors; ++i) {
-        EXPECT_EQ(static_cast<std::size_t>(m_rounds), logs[i].added.size()) << multiwriter::Utf8(EditorName(i));
-        EXPECT_EQ(std::vector<std::wstring>{}, logs[i].troubles) << multiwriter::Utf8(EditorName(i));
+        EXPECT_EQ(static_cast<std::size_t>(m_rounds), logs[i].added.size()) << favstore::Utf8(EditorName(i));
+        EXPECT_EQ(std::vector<std::wstring>{}, logs[i].troubles) << favstore::Utf8(EditorName(i));
     }
     EXPECT_EQ(std::vector<std::wstring>{}, saverLog.troubles) << "saver";
     EXPECT_FALSE(saverLog.added.empty()) << "the saver was killed before it added anything";

@@ -1,33 +1,14 @@
 #include "tests/win/multi_writer/child_process.h"
 
+#include "tests/win/command_line.h"
+
 namespace multiwriter {
-
-namespace {
-
-// Quotes one argument so that the C runtime's parser gives it back unchanged.
-std::wstring Quote(const std::wstring& arg) {
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(2 * backslashes, L'\\');
-    return out + L"\"";
-}
-
-}  // namespace
 
 bool ChildProcess::Start(const std::wstring& exe, const std::vector<std::wstring>& args,
                          const std::wstring& outputFile) {
     End();
-    std::wstring commandLine = Quote(exe);
-    for (const std::wstring& arg : args) commandLine += L" " + Quote(arg);
+    std::wstring commandLine = QuoteArgument(exe);
+    for (const std::wstring& arg : args) commandLine += L" " + QuoteArgument(arg);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     UniqueFile output;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/handles.h"
+#include "store/registry_values.h"
 #include "host/host.h"
 #include "host/testkit.h"
 #include "tests/win/multi_writer/protocol.h"
@@ -50,7 +51,7 @@ public:
         : m_file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr)) {}
     bool IsOpen() const { return static_cast<bool>(m_file); }
     void Line(const std::wstring& text) {
-        const std::string bytes = multiwriter::Utf8(text + L"\n");
+        const std::string bytes = favstore::Utf8(text + L"\n");
         DWORD written = 0;
         ::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }

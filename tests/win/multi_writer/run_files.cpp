@@ -1,25 +1,9 @@
 #include "tests/win/multi_writer/run_files.h"
 
 #include "common/handles.h"
+#include "store/registry_values.h"
 
 namespace multiwriter {
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
-    return out;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
 
 namespace {
 
@@ -56,7 +40,7 @@ std::vector<std::wstring> ReadLines(const std::wstring& path) {
     if (!ReadBytes(path, text)) return lines;
     std::size_t begin = 0;
     for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
-        lines.push_back(Wide(text.substr(begin, end - begin)));
+        lines.push_back(favstore::Wide(text.substr(begin, end - begin)));
     }
     return lines;
 }

@@ -10,8 +10,6 @@
 
 namespace multiwriter {
 
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& text);
 
 // The UTF-8 lines of a file; a last line without its line end (cut short by
 // a kill) is left out.
